@@ -1,7 +1,37 @@
 #include "frm_main.h"
 
+#include "device/frame.h"
+#include "link/mscomm.h"
+#include "link/open_port.h"
+#include "traffic/reply_decoder.h"
+#include "traffic/traffic_lines.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPalette>
+
+namespace {
+
+// A traffic view longer than this is emptied before the next lines go in.
+constexpr qsizetype viewLimit = 10000;
+// How long one receive poll may show blocks before it lets the event loop run;
+// the rest follows at once, so a flood of bytes never freezes the window.
+constexpr int pollTimeSliceMs = 20;
+
+QString resourceText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
 FrmMain::FrmMain(QWidget *parent)
     : QWidget(parent)
+    , MSComm1(new MSComm(this))
+    , Timer1(new QTimer(this))
+    , Timer2(new QTimer(this))
+    , m_dialogs(std::make_unique<Dialogs>())
 {
     ui.setupUi(this);
     frame1.setupUi(ui.Frame1);
@@ -10,6 +40,220 @@ FrmMain::FrmMain(QWidget *parent)
     frame4.setupUi(ui.Frame4);
     frame5.setupUi(ui.Frame5);
     frame6.setupUi(ui.Frame6);
+
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(200);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(1000);
+    Timer2->setTimerType(Qt::PreciseTimer);
+    m_drainTimer.setSingleShot(true);
+    m_drainTimer.setInterval(0);
+
+    connect(Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
+    connect(&m_drainTimer, &QTimer::timeout, this, &FrmMain::drainReceived);
+    connect(MSComm1, &MSComm::deviceLost, this, &FrmMain::onDeviceLost);
+    connect(frame4.Command32, &QPushButton::clicked, this, &FrmMain::Command32_Click);
+    connect(frame4.Command33, &QPushButton::clicked, this, &FrmMain::Command33_Click);
+    connect(frame4.Combo1, &QComboBox::currentTextChanged, this, &FrmMain::showPortDevice);
+    connect(ui.Command36, &QPushButton::clicked, this, &FrmMain::Command36_Click);
+    connect(ui.Command6, &QPushButton::clicked, this, &FrmMain::Command6_Click);
+    connect(ui.Combo7, &QComboBox::currentTextChanged, this, &FrmMain::Combo7_Scroll);
+    connect(ui.Combo7, &QComboBox::activated, this, &FrmMain::Combo7_Scroll);
+
+    FrmMain_Form_Load();
 }
 
 FrmMain::~FrmMain() = default;
+
+void FrmMain::setDialogs(std::unique_ptr<Dialogs> dialogs)
+{
+    m_dialogs = std::move(dialogs);
+}
+
+void FrmMain::FrmMain_Form_Load()
+{
+    AddToListRequest = false;
+    AddToIoBoxRequest = false;
+    // Local pages only: the window never reaches out to the network.
+    ui.WebBrowser1->setHtml(resourceText(QStringLiteral(":/product1.html")));
+    ui.WebBrowser2->setHtml(resourceText(QStringLiteral(":/product2.html")));
+    ui.RichTextBox4->setHtml(resourceText(QStringLiteral(":/help_io.html")));
+    ui.RichTextBox3->setHtml(resourceText(QStringLiteral(":/help_protocol.html")));
+    ui.Picture1->setPixmap(QPixmap(QStringLiteral(":/picture1.png")));
+    showPortDevice();
+}
+
+void FrmMain::Combo7_Scroll()
+{
+    const bool rtu = commModeFromText(ui.Combo7->currentText()) == CommMode::Rtu;
+    frame3.Command81->setEnabled(rtu);
+    frame3.Command88->setEnabled(rtu);
+}
+
+// --- Serial port ----------------------------------------------------------
+
+void FrmMain::Command32_Click()
+{
+    QString settings = frame4.Combo2->currentText() + QStringLiteral(",n,8,1");
+    MSComm1->close();
+    const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
+    if (!number) {
+        MSComm1->close();
+        showMessage(tr("请选择正确的串口名"));
+        return;
+    }
+    qint16 port = qint16(*number);
+    QString error;
+    if (!CommSetting::OpenPort(*MSComm1, m_portNames, port, settings, &error)) {
+        // A failed opening must not look like an open port.
+        enterClosedState();
+        showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), error));
+        return;
+    }
+    frame4.Combo1->setEnabled(false);
+    frame4.Combo2->setEnabled(false);
+    frame4.Command32->setEnabled(false);
+    frame4.Command33->setEnabled(true);
+    Timer1->start();
+}
+
+void FrmMain::Command33_Click()
+{
+    MSComm1->close();
+    enterClosedState();
+}
+
+void FrmMain::enterClosedState()
+{
+    frame4.Combo1->setEnabled(true);
+    frame4.Combo2->setEnabled(true);
+    frame4.Command32->setEnabled(true);
+    frame4.Command33->setEnabled(false);
+}
+
+void FrmMain::onDeviceLost(const QString &reason)
+{
+    enterClosedState();
+    showMessage(tr("串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。")
+                        .arg(portDescription(), reason));
+}
+
+void FrmMain::showPortDevice()
+{
+    const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
+    const QString device = number ? m_portNames.devicePath(*number) : QString();
+    frame4.PortDevice->setText(device.isEmpty() ? tr("（无此串口）") : device);
+    frame4.PortDevice->setToolTip(device);
+}
+
+QString FrmMain::portDescription() const
+{
+    const QString name = frame4.Combo1->currentText();
+    const std::optional<int> number = PortNames::portNumber(name);
+    const QString device = number ? m_portNames.devicePath(*number) : QString();
+    return device.isEmpty() || device == name ? name : QStringLiteral("%1（%2）").arg(name, device);
+}
+
+void FrmMain::showMessage(const QString &text)
+{
+    m_dialogs->message(this, text);
+}
+
+// --- Receive path ---------------------------------------------------------
+
+void FrmMain::Timer1_Timer()
+{
+    if (MSComm1->takeCommEvent() != MSComm::ComEvReceive)
+        return;
+    drainReceived();
+}
+
+void FrmMain::drainReceived()
+{
+    // Everything waiting is shown, in blocks of at most 512 bytes; a long run is
+    // cut into time slices so that the window stays responsive.
+    QElapsedTimer slice;
+    slice.start();
+    while (MSComm1->inBufferCount() > 0) {
+        const QByteArray block = MSComm1->input();
+        ShowReceived(block, block.size());
+        if (slice.elapsed() >= pollTimeSliceMs && MSComm1->inBufferCount() > 0) {
+            m_drainTimer.start();
+            return;
+        }
+    }
+}
+
+void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
+{
+    const QByteArray bytes = block.left(qBound<qsizetype>(0, count, block.size()));
+    TrafficView *view = ui.RichTextBox1;
+    if (view->text().size() > viewLimit) {
+        view->setText(QString());
+        ui.Label45->setText(QStringLiteral("0"));
+    }
+
+    const ReceivedDisplay display =
+            decodeReceived(bytes, commModeFromText(ui.Combo7->currentText()));
+    if (display.valueBox) {
+        if (auto *box = findChild<QLineEdit *>(QLatin1String(display.valueBox)))
+            box->setText(display.valueText);
+    }
+    if (display.statusCaption)
+        frame2.Label15->setText(*display.statusCaption);
+    for (const IndicatorState &indicator : display.indicators) {
+        if (auto *shape = findChild<ShapeIndicator *>(QLatin1String(indicator.shape))) {
+            shape->setFillColor(indicator.active ? QColor(Qt::red)
+                                                 : palette().color(QPalette::WindowText));
+        }
+    }
+
+    // Newest first: text line, hex line, then the description line.
+    QString lines = textLine(u"RecAsc:", bytes) + hexLine(u"RecHex:", bytes);
+    if (display.description)
+        lines += descriptionLine(*display.description);
+    view->prependText(lines);
+    ui.Label45->setText(QString::number(counterValue(ui.Label45->text()) + bytes.size()));
+}
+
+// --- Send path ------------------------------------------------------------
+
+void FrmMain::SendFrame(const QByteArray &frame)
+{
+    if (!MSComm1->portOpen())
+        return;
+    Timer1->stop();
+    QString error;
+    const bool written = MSComm1->output(frame, &error);
+    Timer1->start();
+    if (!written) {
+        // Shown once; a device that went away is reported by onDeviceLost.
+        if (!error.isEmpty())
+            showMessage(tr("串口 %1 写入失败：%2").arg(portDescription(), error));
+        return;
+    }
+
+    TrafficView *view = ui.RichTextBox2;
+    if (view->text().size() > viewLimit) {
+        view->setText(QString());
+        ui.Label44->setText(QStringLiteral("0"));
+    }
+    QString lines = textLine(u"SndAsc:", frame) + hexLine(u"SndHex:", frame);
+    if (const auto description =
+                describeSentFrame(frame, commModeFromText(ui.Combo7->currentText())))
+        lines += descriptionLine(*description);
+    view->prependText(lines);
+    ui.Label44->setText(QString::number(counterValue(ui.Label44->text()) + frame.size()));
+}
+
+void FrmMain::Command36_Click()
+{
+    ui.RichTextBox1->setText(QString());
+    ui.Label45->setText(QStringLiteral("0"));
+}
+
+void FrmMain::Command6_Click()
+{
+    ui.RichTextBox2->setText(QString());
+    ui.Label44->setText(QStringLiteral("0"));
+}

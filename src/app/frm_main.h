@@ -8,7 +8,15 @@
 #include "ui_frame6.h"
 #include "ui_frm_main.h"
 
+#include "dialogs.h"
+#include "link/port_names.h"
+
+#include <QTimer>
 #include <QWidget>
+
+#include <memory>
+
+class MSComm;
 
 // The main window. Its controls are the data model: every routine reads the
 // texts it needs at the moment of use and writes its results back into them.
@@ -22,7 +30,45 @@ public:
     explicit FrmMain(QWidget *parent = nullptr);
     ~FrmMain() override;
 
+    /// Which device each of COM1 to COM9 stands for.
+    PortNames &portNames() { return m_portNames; }
+    /// Shows beside the port selector which device the chosen name stands for;
+    /// call after changing the port names.
+    void refreshPortDevice() { showPortDevice(); }
+    /// Replaces the message boxes (tests answer them through this).
+    void setDialogs(std::unique_ptr<Dialogs> dialogs);
+
+    // Window-level state shared by the command handlers and the sequencer.
+    bool AddToListRequest = false;
+    bool AddToIoBoxRequest = false;
+    qint16 SequencerLine = 0;
+
+public slots:
+    /// The one send path: writes the whole frame when the port is open and shows
+    /// it in the send view. With the port closed it does nothing.
+    void SendFrame(const QByteArray &frame);
+    /// Shows one received block in the receive view and puts reply values into
+    /// the read-back boxes and indicators.
+    void ShowReceived(const QByteArray &block, qsizetype count);
+    /// The receive poll, every 200 ms once the port has been opened.
+    void Timer1_Timer();
+
+private slots:
+    void Command32_Click(); // 打开
+    void Command33_Click(); // 关闭
+    void Command36_Click(); // clear the receive view
+    void Command6_Click();  // clear the send view
+    void Combo7_Scroll();   // mode selector
+
 private:
+    void FrmMain_Form_Load();
+    void drainReceived();
+    void enterClosedState();
+    void onDeviceLost(const QString &reason);
+    void showPortDevice();
+    QString portDescription() const;
+    void showMessage(const QString &text);
+
     Ui::FrmMain ui;
     Ui::Frame1 frame1; // 基本命令: station commands
     Ui::Frame2 frame2; // 参数设置与查询: motion parameters and queries
@@ -30,4 +76,11 @@ private:
     Ui::Frame4 frame4; // 串口设置: serial port
     Ui::Frame5 frame5; // 其他: other commands and the input indicators
     Ui::Frame6 frame6; // 高级自动控制功能: command list and sequencer
+
+    MSComm *MSComm1;
+    QTimer *Timer1;
+    QTimer *Timer2;
+    QTimer m_drainTimer; // carries on a receive poll that ran out of its time slice
+    PortNames m_portNames;
+    std::unique_ptr<Dialogs> m_dialogs;
 };

@@ -1,0 +1,26 @@
+#include "open_port.h"
+
+#include "mscomm.h"
+#include "port_names.h"
+
+namespace CommSetting {
+
+bool OpenPort(MSComm &comm, const PortNames &names, qint16 &port, QString &settings,
+              QString *error)
+{
+    if (comm.portOpen())
+        comm.close();
+    if (port > 9 || port < 1)
+        port = 1;
+    if (settings.isEmpty())
+        settings = QStringLiteral("9600,n,8,1");
+    if (!comm.setSettings(settings, error))
+        return false;
+    comm.setDevicePath(names.devicePath(port));
+    comm.setInputLen(512);
+    comm.clearInBuffer();
+    comm.clearOutBuffer();
+    return comm.open(error);
+}
+
+} // namespace CommSetting

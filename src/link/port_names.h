@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// Maps the window's port names COM1 to COM9 to devices. On Windows COMn is the
+// port COMn. Elsewhere COMn is the n-th serial port the system reports, sorted
+// by device path; a mapping given on the command line (--port COMn=PATH) takes
+// precedence, so that any device can be reached: a USB adapter under
+// /dev/serial/by-id, a pseudo-terminal of the simulated controller.
+class PortNames
+{
+public:
+    /// The port number 1 to 9 of an exact name "COM1" to "COM9", else nothing
+    /// ("COM10", "com1" and the empty text give nothing).
+    static std::optional<int> portNumber(QStringView name);
+
+    /// Reads one "COMn=PATH" mapping. Gives false and a reason for anything else.
+    bool addMapping(QStringView spec, QString *error = nullptr);
+    void setMapping(int port, const QString &devicePath);
+    QMap<int, QString> mappings() const { return m_mappings; }
+
+    /// The device that port \a port (1 to 9) stands for, or an empty text when
+    /// there is none.
+    QString devicePath(int port) const;
+
+private:
+    QMap<int, QString> m_mappings;
+};

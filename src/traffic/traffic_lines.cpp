@@ -1,0 +1,62 @@
+#include "traffic_lines.h"
+
+#include "codec/hex_text.h"
+#include "device/function_codes.h"
+#include "device/leading_number.h"
+
+#include <algorithm>
+
+QString hexLine(QStringView prefix, QByteArrayView bytes)
+{
+    return prefix.toString() + FormatHexText(bytes) + u'\n';
+}
+
+QString textLine(QStringView prefix, QByteArrayView bytes)
+{
+    QString line(prefix.size() + bytes.size() + 1, Qt::Uninitialized);
+    QChar *out = std::copy(prefix.begin(), prefix.end(), line.data());
+    for (const char c : bytes) {
+        const auto b = quint8(c);
+        *out++ = (b >= 0x20 && b <= 0x7E) ? QLatin1Char(char(b)) : QLatin1Char('.');
+    }
+    *out = u'\n';
+    return line;
+}
+
+QString descriptionLine(const QString &description)
+{
+    return description + QStringLiteral("\n\r");
+}
+
+std::optional<QByteArray> asciiFrameBytes(QByteArrayView frame)
+{
+    if (frame.isEmpty() || frame.front() != ':')
+        return std::nullopt;
+    QByteArrayView digits = frame.sliced(1);
+    if (const qsizetype cr = digits.indexOf('\r'); cr >= 0)
+        digits = digits.first(cr);
+    if (digits.isEmpty() || digits.size() % 2 != 0)
+        return std::nullopt;
+    const auto isHexDigit = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    };
+    if (!std::all_of(digits.begin(), digits.end(), isHexDigit))
+        return std::nullopt;
+    return QByteArray::fromHex(digits.toByteArray());
+}
+
+std::optional<QString> describeSentFrame(QByteArrayView frame, CommMode mode)
+{
+    if (mode == CommMode::Ascii) {
+        if (const std::optional<QByteArray> spelled = asciiFrameBytes(frame))
+            return spelled->size() >= 2 ? sendDescription(quint8(spelled->at(1))) : std::nullopt;
+    }
+    if (frame.size() < 2)
+        return std::nullopt;
+    return sendDescription(quint8(frame[1]));
+}
+
+qint64 counterValue(const QString &caption)
+{
+    return roundHalfToEven(readLeadingNumber(caption, NumberBase::Decimal)).value_or(0);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+// The real window over a pseudo-terminal: COM1 stands for the terminal side,
+// the test plays the controller at the far end, and message boxes are recorded
+// instead of shown.
+
+#include "dialogs.h"
+#include "frm_main.h"
+#include "link/mscomm.h"
+#include "pty_pair.h"
+#include "shape_indicator.h"
+#include "traffic_view.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QTest>
+
+class RecordingDialogs : public Dialogs
+{
+public:
+    explicit RecordingDialogs(QStringList *messages) : m_messages(messages) {}
+    void message(QWidget *, const QString &text) override { m_messages->append(text); }
+
+private:
+    QStringList *m_messages;
+};
+
+struct WindowFixture
+{
+    WindowFixture()
+    {
+        window.setDialogs(std::make_unique<RecordingDialogs>(&messages));
+        window.portNames().setMapping(1, pty.path());
+        window.refreshPortDevice();
+        // The tests tick the receive poll themselves; the real timer keeps its
+        // place in the window but never fires during a test.
+        timer("Timer1")->setInterval(24 * 3600 * 1000);
+    }
+
+    template<typename T>
+    T *control(const char *name) const
+    {
+        T *found = window.findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QPushButton *button(const char *name) const { return control<QPushButton>(name); }
+    QLineEdit *box(const char *name) const { return control<QLineEdit>(name); }
+    QComboBox *combo(const char *name) const { return control<QComboBox>(name); }
+    QLabel *label(const char *name) const { return control<QLabel>(name); }
+    TrafficView *view(const char *name) const { return control<TrafficView>(name); }
+    MSComm *comm() const { return control<MSComm>("MSComm1"); }
+    QTimer *timer(const char *name) const { return control<QTimer>(name); }
+
+    void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    /// Opens COM1 through the window's own button.
+    bool open()
+    {
+        click("Command32");
+        return comm()->portOpen();
+    }
+
+    /// The far end sends \a bytes; they are handed to the window once they have
+    /// arrived, by one tick of the receive poll.
+    bool receive(const QByteArray &bytes)
+    {
+        const qint64 before = comm()->inBufferCount();
+        if (!pty.write(bytes))
+            return false;
+        if (!QTest::qWaitFor([&] { return comm()->inBufferCount() >= before + bytes.size(); }))
+            return false;
+        window.Timer1_Timer();
+        return true;
+    }
+
+    PtyPair pty;
+    QStringList messages;
+    FrmMain window;
+};
