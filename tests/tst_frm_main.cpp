@@ -1,5 +1,6 @@
 #include "window_fixture.h"
 
+#include <QMenu>
 #include <QPalette>
 #include <QSerialPort>
 
@@ -59,6 +60,9 @@ void TestFrmMain::startState()
     QVERIFY(!f.timer("Timer2")->isActive());
     QCOMPARE(f.timer("Timer2")->interval(), 1000);
     QVERIFY(f.button("Command81")->isEnabled());
+    QCOMPARE(f.control<QMenu>("MenuCMD")->title(), QStringLiteral("命令操作"));
+    QCOMPARE(f.control<QAction>("DelectList")->text(), QStringLiteral("删除"));
+    QCOMPARE(f.control<QAction>("DelectAll")->text(), QStringLiteral("清空"));
     // A fresh window's Timer1 polls every 200 ms.
     FrmMain plain;
     QCOMPARE(plain.findChild<QTimer *>(QStringLiteral("Timer1"))->interval(), 200);

@@ -28,6 +28,9 @@ QString resourceText(const QString &path)
 
 FrmMain::FrmMain(QWidget *parent)
     : QWidget(parent)
+    , MenuCMD(new QMenu(tr("命令操作"), this))
+    , DelectList(MenuCMD->addAction(tr("删除")))
+    , DelectAll(MenuCMD->addAction(tr("清空")))
     , MSComm1(new MSComm(this))
     , Timer1(new QTimer(this))
     , Timer2(new QTimer(this))
@@ -41,6 +44,9 @@ FrmMain::FrmMain(QWidget *parent)
     frame5.setupUi(ui.Frame5);
     frame6.setupUi(ui.Frame6);
 
+    MenuCMD->setObjectName(QStringLiteral("MenuCMD"));
+    DelectList->setObjectName(QStringLiteral("DelectList"));
+    DelectAll->setObjectName(QStringLiteral("DelectAll"));
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(200);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -214,6 +220,7 @@ void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
         lines += descriptionLine(*display.description);
     view->prependText(lines);
     ui.Label45->setText(QString::number(counterValue(ui.Label45->text()) + bytes.size()));
+    emit blockShown(bytes.size());
 }
 
 // --- Send path ------------------------------------------------------------
@@ -244,6 +251,7 @@ void FrmMain::SendFrame(const QByteArray &frame)
         lines += descriptionLine(*description);
     view->prependText(lines);
     ui.Label44->setText(QString::number(counterValue(ui.Label44->text()) + frame.size()));
+    emit frameShown(frame.size());
 }
 
 void FrmMain::Command36_Click()

@@ -11,6 +11,8 @@
 #include "dialogs.h"
 #include "link/port_names.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QTimer>
 #include <QWidget>
 
@@ -42,6 +44,13 @@ public:
     bool AddToListRequest = false;
     bool AddToIoBoxRequest = false;
     qint16 SequencerLine = 0;
+
+signals:
+    /// A block went through ShowReceived: \a count bytes were shown. The
+    /// counters restart at the view limit; this lets a watcher count them all.
+    void blockShown(qsizetype count);
+    /// A frame went through SendFrame and was written and shown.
+    void frameShown(qsizetype count);
 
 public slots:
     /// The one send path: writes the whole frame when the port is open and shows
@@ -77,6 +86,9 @@ private:
     Ui::Frame5 frame5; // 其他: other commands and the input indicators
     Ui::Frame6 frame6; // 高级自动控制功能: command list and sequencer
 
+    QMenu *MenuCMD;        // the command list's pop-up menu: 删除, 清空
+    QAction *DelectList;
+    QAction *DelectAll;
     MSComm *MSComm1;
     QTimer *Timer1;
     QTimer *Timer2;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -23,6 +25,10 @@ int main(int argc, char *argv[])
                                             "PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable."),
             QStringLiteral("COMn=PATH"));
     parser.addOption(portOption);
+    // For the start-up benchmark: quit as soon as the window has been shown.
+    QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
+    quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(quitWhenShown);
     parser.process(app);
 
     FrmMain window;
@@ -34,6 +40,12 @@ int main(int argc, char *argv[])
         }
     }
     window.refreshPortDevice();
+    // Qt would open the window at two thirds of the screen; the traffic views
+    // deserve the room the screen has.
+    const QSize room = window.screen()->availableGeometry().size() * 0.95;
+    window.resize(window.sizeHint().boundedTo(room).expandedTo(window.minimumSizeHint()));
     window.show();
+    if (parser.isSet(quitWhenShown))
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
     return app.exec();
 }
