@@ -45,6 +45,7 @@ private slots:
     void sendLines_data();
     void sendLines();
     void sendWithPortClosedDoesNothing();
+    void writeCutShortIsReportedOnce();
     void clearButtons();
     void vanishedDevice();
 };
@@ -474,6 +475,22 @@ void TestFrmMain::sendWithPortClosedDoesNothing()
     QCOMPARE(f.label("Label44")->text(), QStringLiteral("0"));
     QVERIFY(f.messages.isEmpty());
     QCOMPARE(f.pty.readAvailable(), QByteArray());
+}
+
+void TestFrmMain::writeCutShortIsReportedOnce()
+{
+    // A far end that reads nothing: the terminal's buffer fills and the write
+    // of a frame far larger than it cannot complete.
+    WindowFixture f;
+    QVERIFY(f.open());
+    f.window.SendFrame(QByteArray(4 << 20, 'x'));
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY2(f.messages.first().contains(u"COM1"), qPrintable(f.messages.first()));
+    QVERIFY2(f.messages.first().contains(QString::number(4 << 20)), qPrintable(f.messages.first()));
+    // Not shown as sent, and the port stays usable.
+    QCOMPARE(f.view("RichTextBox2")->text(), QString());
+    QCOMPARE(f.label("Label44")->text(), QStringLiteral("0"));
+    QVERIFY(f.comm()->portOpen());
 }
 
 void TestFrmMain::clearButtons()
