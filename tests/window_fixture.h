@@ -58,6 +58,27 @@ struct WindowFixture
 
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
 
+    /// Sets a box's or a selector's text by object name.
+    void set(const QString &name, const QString &text) const
+    {
+        QWidget *control = window.findChild<QWidget *>(name);
+        if (auto *edit = qobject_cast<QLineEdit *>(control))
+            edit->setText(text);
+        else if (auto *selector = qobject_cast<QComboBox *>(control))
+            selector->setEditText(text);
+        else
+            qFatal("no box %s", qPrintable(name));
+    }
+
+    /// Applies "Box=text;Box=text" settings.
+    void apply(const QString &settings) const
+    {
+        for (const QString &setting : settings.split(u';', Qt::SkipEmptyParts)) {
+            const qsizetype eq = setting.indexOf(u'=');
+            set(setting.left(eq), setting.mid(eq + 1));
+        }
+    }
+
     /// Opens COM1 through the window's own button.
     bool open()
     {

@@ -1,5 +1,6 @@
 #include "frm_main.h"
 
+#include "codec/hex_text.h"
 #include "device/frame.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
@@ -10,8 +11,12 @@
 #include <QFile>
 #include <QPalette>
 
+#include <utility>
+
 namespace {
 
+// The command list's lines are addressed by signed 16-bit indexes.
+constexpr int listCapacity = 32767;
 // A traffic view longer than this is emptied before the next lines go in.
 constexpr qsizetype viewLimit = 10000;
 // How long one receive poll may show blocks before it lets the event loop run;
@@ -66,6 +71,7 @@ FrmMain::FrmMain(QWidget *parent)
     connect(ui.Combo7, &QComboBox::currentTextChanged, this, &FrmMain::Combo7_Scroll);
     connect(ui.Combo7, &QComboBox::activated, this, &FrmMain::Combo7_Scroll);
 
+    connectCommands();
     FrmMain_Form_Load();
 }
 
@@ -94,6 +100,78 @@ void FrmMain::Combo7_Scroll()
     const bool rtu = commModeFromText(ui.Combo7->currentText()) == CommMode::Rtu;
     frame3.Command81->setEnabled(rtu);
     frame3.Command88->setEnabled(rtu);
+}
+
+// --- Command buttons ------------------------------------------------------
+
+void FrmMain::connectCommands()
+{
+    for (const CommandSpec &command : commandCatalogue()) {
+        auto *button = findChild<QPushButton *>(QLatin1String(command.button));
+        Q_ASSERT_X(button, "connectCommands", command.button);
+        connect(button, &QPushButton::clicked, this, [this, &command] { runCommand(command); });
+    }
+    for (const AddButton &add : addButtons()) {
+        auto *button = findChild<QPushButton *>(QLatin1String(add.button));
+        Q_ASSERT_X(button, "connectCommands", add.button);
+        connect(button, &QPushButton::clicked, this, [this, &add] { addButtonClick(add); });
+    }
+}
+
+// The completion path every command button ends with: build the payload from
+// the boxes, frame it for the mode, honour a pending request, send.
+void FrmMain::runCommand(const CommandSpec &command)
+{
+    // The requests this command honours are consumed here, whatever follows.
+    const bool toIoBox =
+            command.requests == Requests::ListAndIo && std::exchange(AddToIoBoxRequest, false);
+    const bool toList = command.requests != Requests::None && std::exchange(AddToListRequest, false);
+
+    const auto payload = buildPayload(command, [this](const char *box) { return controlText(box); });
+    if (const auto *error = std::get_if<FieldError>(&payload)) {
+        showMessage(fieldErrorMessage(*error));
+        return;
+    }
+    const QByteArray frame =
+            frameRequest(std::get<QByteArray>(payload), commModeFromText(ui.Combo7->currentText()));
+    if (toIoBox) {
+        // The command part: without the address and the two check bytes.
+        frame3.Text31->setText(FormatHexText(QByteArrayView(frame).sliced(1, frame.size() - 3)));
+    }
+    if (toList)
+        AppendListLine(FormatHexText(frame));
+    SendFrame(frame);
+}
+
+void FrmMain::addButtonClick(const AddButton &add)
+{
+    (add.toIoBox ? AddToIoBoxRequest : AddToListRequest) = true;
+    if (const CommandSpec *target = findCommand(add.target))
+        runCommand(*target);
+    // One-shot: nothing stays pending after the click, whatever the command did.
+    AddToListRequest = false;
+    AddToIoBoxRequest = false;
+}
+
+QString FrmMain::controlText(const char *name) const
+{
+    const QWidget *control = findChild<QWidget *>(QLatin1String(name));
+    if (const auto *box = qobject_cast<const QLineEdit *>(control))
+        return box->text();
+    if (const auto *selector = qobject_cast<const QComboBox *>(control))
+        return selector->currentText();
+    Q_ASSERT_X(false, "controlText", name);
+    return QString();
+}
+
+bool FrmMain::AppendListLine(const QString &line)
+{
+    if (frame6.List1->count() >= listCapacity) {
+        showMessage(tr("命令列表已满（最多 %1 行），未添加。").arg(listCapacity));
+        return false;
+    }
+    frame6.List1->addItem(line);
+    return true;
 }
 
 // --- Serial port ----------------------------------------------------------

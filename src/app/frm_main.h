@@ -8,6 +8,7 @@
 #include "ui_frame6.h"
 #include "ui_frm_main.h"
 
+#include "device/command_catalogue.h"
 #include "dialogs.h"
 #include "link/port_names.h"
 
@@ -61,6 +62,8 @@ public slots:
     void ShowReceived(const QByteArray &block, qsizetype count);
     /// The receive poll, every 200 ms once the port has been opened.
     void Timer1_Timer();
+    /// Appends a line to the command list; a full list says so and takes nothing.
+    bool AppendListLine(const QString &line);
 
 private slots:
     void Command32_Click(); // 打开
@@ -71,6 +74,10 @@ private slots:
 
 private:
     void FrmMain_Form_Load();
+    void connectCommands();
+    void runCommand(const CommandSpec &command);
+    void addButtonClick(const AddButton &add);
+    QString controlText(const char *name) const;
     void drainReceived();
     void enterClosedState();
     void onDeviceLost(const QString &reason);
