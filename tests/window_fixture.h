@@ -18,21 +18,50 @@
 #include <QStringList>
 #include <QTest>
 
+// Answers the window's dialogs from a script and records what they said.
+struct DialogScript
+{
+    QStringList messages;      // every message shown
+    QStringList questions;     // "title|text" of every question asked
+    QList<bool> answers;       // the answers to the next questions (Yes: true)
+    QStringList fileNames;     // the names the next file dialogs return ("" cancels)
+    QStringList fileDialogs;   // "title|filter" of every file dialog shown
+};
+
 class RecordingDialogs : public Dialogs
 {
 public:
-    explicit RecordingDialogs(QStringList *messages) : m_messages(messages) {}
-    void message(QWidget *, const QString &text) override { m_messages->append(text); }
+    explicit RecordingDialogs(DialogScript *script) : m_script(script) {}
+    void message(QWidget *, const QString &text) override { m_script->messages.append(text); }
+    bool question(QWidget *, const QString &title, const QString &text) override
+    {
+        m_script->questions.append(title + u'|' + text);
+        return !m_script->answers.isEmpty() && m_script->answers.takeFirst();
+    }
+    QString openFileName(QWidget *, const QString &title, const QString &filter) override
+    {
+        return fileName(title, filter);
+    }
+    QString saveFileName(QWidget *, const QString &title, const QString &filter) override
+    {
+        return fileName(title, filter);
+    }
 
 private:
-    QStringList *m_messages;
+    QString fileName(const QString &title, const QString &filter)
+    {
+        m_script->fileDialogs.append(title + u'|' + filter);
+        return m_script->fileNames.isEmpty() ? QString() : m_script->fileNames.takeFirst();
+    }
+
+    DialogScript *m_script;
 };
 
 struct WindowFixture
 {
     WindowFixture()
     {
-        window.setDialogs(std::make_unique<RecordingDialogs>(&messages));
+        window.setDialogs(std::make_unique<RecordingDialogs>(&dialogs));
         window.portNames().setMapping(1, pty.path());
         window.refreshPortDevice();
         // The tests tick the receive poll themselves; the real timer keeps its
@@ -100,6 +129,7 @@ struct WindowFixture
     }
 
     PtyPair pty;
-    QStringList messages;
+    DialogScript dialogs;
+    QStringList &messages = dialogs.messages;
     FrmMain window;
 };

@@ -15,8 +15,6 @@
 
 namespace {
 
-// The command list's lines are addressed by signed 16-bit indexes.
-constexpr int listCapacity = 32767;
 // A traffic view longer than this is emptied before the next lines go in.
 constexpr qsizetype viewLimit = 10000;
 // How long one receive poll may show blocks before it lets the event loop run;
@@ -72,6 +70,8 @@ FrmMain::FrmMain(QWidget *parent)
     connect(ui.Combo7, &QComboBox::activated, this, &FrmMain::Combo7_Scroll);
 
     connectCommands();
+    connectPanel();
+    connectList();
     FrmMain_Form_Load();
 }
 
@@ -113,8 +113,10 @@ void FrmMain::connectCommands()
     }
     for (const AddButton &add : addButtons()) {
         auto *button = findChild<QPushButton *>(QLatin1String(add.button));
-        Q_ASSERT_X(button, "connectCommands", add.button);
-        connect(button, &QPushButton::clicked, this, [this, &add] { addButtonClick(add); });
+        const CommandSpec *target = findCommand(add.target);
+        Q_ASSERT_X(button && target, "connectCommands", add.button);
+        connect(button, &QPushButton::clicked, this,
+                [this, &add, target] { addThenRun(add.toIoBox, [this, target] { runCommand(*target); }); });
     }
 }
 
@@ -139,16 +141,15 @@ void FrmMain::runCommand(const CommandSpec &command)
         frame3.Text31->setText(FormatHexText(QByteArrayView(frame).sliced(1, frame.size() - 3)));
     }
     if (toList)
-        AppendListLine(FormatHexText(frame));
+        addListLine(FormatHexText(frame));
     SendFrame(frame);
 }
 
-void FrmMain::addButtonClick(const AddButton &add)
+void FrmMain::addThenRun(bool toIoBox, const std::function<void()> &handler)
 {
-    (add.toIoBox ? AddToIoBoxRequest : AddToListRequest) = true;
-    if (const CommandSpec *target = findCommand(add.target))
-        runCommand(*target);
-    // One-shot: nothing stays pending after the click, whatever the command did.
+    (toIoBox ? AddToIoBoxRequest : AddToListRequest) = true;
+    handler();
+    // One-shot: nothing stays pending after the click, whatever the handler did.
     AddToListRequest = false;
     AddToIoBoxRequest = false;
 }
@@ -162,16 +163,6 @@ QString FrmMain::controlText(const char *name) const
         return selector->currentText();
     Q_ASSERT_X(false, "controlText", name);
     return QString();
-}
-
-bool FrmMain::AppendListLine(const QString &line)
-{
-    if (frame6.List1->count() >= listCapacity) {
-        showMessage(tr("命令列表已满（最多 %1 行），未添加。").arg(listCapacity));
-        return false;
-    }
-    frame6.List1->addItem(line);
-    return true;
 }
 
 // --- Serial port ----------------------------------------------------------

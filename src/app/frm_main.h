@@ -17,7 +17,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class MSComm;
 
@@ -62,8 +64,10 @@ public slots:
     void ShowReceived(const QByteArray &block, qsizetype count);
     /// The receive poll, every 200 ms once the port has been opened.
     void Timer1_Timer();
-    /// Appends a line to the command list; a full list says so and takes nothing.
-    bool AppendListLine(const QString &line);
+    /// One step of the command-list run loop.
+    void Timer2_Timer();
+    /// Replaces the command list with the lines of the file at \a path.
+    void LoadListFile(const QString &path);
 
 private slots:
     void Command32_Click(); // 打开
@@ -71,12 +75,43 @@ private slots:
     void Command36_Click(); // clear the receive view
     void Command6_Click();  // clear the send view
     void Combo7_Scroll();   // mode selector
+    // The manual panel.
+    void Command1_Click();  // 发送16进制数据
+    void Command8_Click();  // CRC低位在前
+    void Command2_Click();  // CRC高位在前
+    void Command3_Click();  // CRC添加发送
+    void Command9_Click();  // 计算LRC
+    void Command4_Click();  // LRC添加发送
+    void Command10_Click(); // MODBUS发送ASC
+    void Command11_Click(); // MODBUS发送RTU
+    void Command37_Click(); // 发送字符串
+    void Command5_Click();  // 转为16进制
+    void Command56_Click(); // 转为字符串
+    // The command list and its run loop.
+    void Command34_Click(); // insert a delay line
+    void Command35_Click(); // insert a jump line
+    void Text20_Change();   // keeps the delay within 50..60000
+    void DelectList_Click();
+    void DelectAll_Click();
+    void Check1_Click();
+    void Command54_Click(); // 打开文件
+    void Command55_Click(); // 命令另存为
+    // The IO replacement table.
+    void Command81_Click(); // 下载
+    void Command88_Click(); // ?
 
 private:
     void FrmMain_Form_Load();
     void connectCommands();
     void runCommand(const CommandSpec &command);
-    void addButtonClick(const AddButton &add);
+    void connectPanel();
+    void connectList();
+    void addThenRun(bool toIoBox, const std::function<void()> &handler);
+    void sendManual(const std::function<QByteArray(const QByteArray &)> &frameOf);
+    void honourListRequest(const QByteArray &frame);
+    bool addListLine(const QString &line);
+    std::optional<quint8> stationAddress();
+    void setRunInterval(int intervalMs);
     QString controlText(const char *name) const;
     void drainReceived();
     void enterClosedState();
@@ -99,6 +134,7 @@ private:
     MSComm *MSComm1;
     QTimer *Timer1;
     QTimer *Timer2;
+    bool m_inRunStep = false;
     QTimer m_drainTimer; // carries on a receive poll that ran out of its time slice
     PortNames m_portNames;
     std::unique_ptr<Dialogs> m_dialogs;

@@ -1,0 +1,249 @@
+// The command list: lines added and removed, the run loop that replays it on
+// Timer2, list files, and the IO replacement table stored in the controller.
+#include "frm_main.h"
+
+#include "codec/hex_text.h"
+#include "device/frame.h"
+#include "device/leading_number.h"
+#include "sequencer/io_table.h"
+#include "sequencer/list_file.h"
+#include "sequencer/list_line.h"
+#include "sequencer/run_loop.h"
+
+#include <QFile>
+
+namespace {
+
+// The delay box keeps its value within what a delay line may ask for.
+constexpr double minDelayMs = 50;
+constexpr double maxDelayMs = 60000;
+
+} // namespace
+
+void FrmMain::connectList()
+{
+    connect(frame6.Command34, &QPushButton::clicked, this, &FrmMain::Command34_Click);
+    connect(frame6.Command35, &QPushButton::clicked, this, &FrmMain::Command35_Click);
+    connect(frame6.Command54, &QPushButton::clicked, this, &FrmMain::Command54_Click);
+    connect(frame6.Command55, &QPushButton::clicked, this, &FrmMain::Command55_Click);
+    connect(frame6.Check1, &QCheckBox::toggled, this, &FrmMain::Check1_Click);
+    connect(Timer2, &QTimer::timeout, this, &FrmMain::Timer2_Timer);
+    // A change made by the program (or a paste) is checked at once; typing is
+    // checked when the box is left, so that "1000" can be typed digit by digit.
+    connect(frame6.Text20, &QLineEdit::textChanged, this, [this] {
+        if (!frame6.Text20->hasFocus())
+            Text20_Change();
+    });
+    connect(frame6.Text20, &QLineEdit::editingFinished, this, &FrmMain::Text20_Change);
+
+    frame6.List1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(frame6.List1, &QListWidget::customContextMenuRequested, this, [this](QPoint pos) {
+        MenuCMD->popup(frame6.List1->viewport()->mapToGlobal(pos));
+    });
+    connect(DelectList, &QAction::triggered, this, &FrmMain::DelectList_Click);
+    connect(DelectAll, &QAction::triggered, this, &FrmMain::DelectAll_Click);
+
+    connect(frame3.Command81, &QPushButton::clicked, this, &FrmMain::Command81_Click);
+    connect(frame3.Command88, &QPushButton::clicked, this, &FrmMain::Command88_Click);
+}
+
+bool FrmMain::addListLine(const QString &line)
+{
+    if (frame6.List1->count() >= maxListLines) {
+        showMessage(tr("命令列表已满（最多 %1 行），未添加。").arg(maxListLines));
+        return false;
+    }
+    frame6.List1->addItem(line);
+    return true;
+}
+
+// --- Editing ---------------------------------------------------------------
+
+void FrmMain::Command34_Click()
+{
+    addListLine(QStringLiteral("Delay:") + frame6.Text20->text());
+}
+
+void FrmMain::Command35_Click()
+{
+    addListLine(QStringLiteral("GoIdx:") + frame6.Text21->text());
+}
+
+void FrmMain::Text20_Change()
+{
+    const double value = readLeadingNumber(frame6.Text20->text(), NumberBase::Decimal);
+    if (value > maxDelayMs)
+        frame6.Text20->setText(QStringLiteral("60000"));
+    else if (value < minDelayMs)
+        frame6.Text20->setText(QStringLiteral("50"));
+}
+
+void FrmMain::DelectList_Click()
+{
+    QListWidget *list = frame6.List1;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->isSelected()) {
+            delete list->takeItem(i);
+            return;
+        }
+    }
+}
+
+void FrmMain::DelectAll_Click()
+{
+    frame6.List1->clear();
+}
+
+// --- Run loop --------------------------------------------------------------
+
+void FrmMain::Check1_Click()
+{
+    if (!frame6.Check1->isChecked()) {
+        Timer2->stop();
+        frame6.Text22->setEnabled(true);
+        return;
+    }
+    const std::optional<int> interval =
+            runInterval(readLeadingNumber(frame6.Text22->text(), NumberBase::Decimal));
+    if (!interval) {
+        showMessage(tr("间隔“%1”超出范围：请输入 0 到 %2 毫秒。")
+                            .arg(frame6.Text22->text())
+                            .arg(maxRunInterval));
+        frame6.Check1->setChecked(false);
+        return;
+    }
+    SequencerLine = 0;
+    frame6.Text22->setEnabled(false);
+    setRunInterval(*interval);
+}
+
+void FrmMain::setRunInterval(int intervalMs)
+{
+    // An interval of 0 means no further tick (a Qt timer would fire at once).
+    if (intervalMs == 0)
+        Timer2->stop();
+    else
+        Timer2->start(intervalMs); // restarts the countdown
+}
+
+void FrmMain::Timer2_Timer()
+{
+    // A message box shown by a send runs its own event loop; a tick arriving
+    // meanwhile must not start a second step inside the first.
+    if (m_inRunStep)
+        return;
+    m_inRunStep = true;
+    const QListWidget *list = frame6.List1;
+    const RunStep step = runLoopStep(
+            SequencerLine, list->count(), [list](int i) { return list->item(i)->text(); },
+            runInterval(readLeadingNumber(frame6.Text22->text(), NumberBase::Decimal)));
+    if (!step.frame.isEmpty())
+        SendFrame(step.frame);
+    SequencerLine = step.nextLine;
+    if (frame6.Check1->isChecked())
+        setRunInterval(step.intervalMs);
+    m_inRunStep = false;
+}
+
+// --- Files -----------------------------------------------------------------
+
+void FrmMain::Command54_Click()
+{
+    const QString path = m_dialogs->openFileName(this, tr("打开文件"),
+                                                 tr("txt文件(*.txt);;所有文件(*.*)"));
+    if (path.isEmpty())
+        return;
+    if (!FileExists(path)) {
+        showMessage(tr("文件名无效,请重新打开!"));
+        return;
+    }
+    LoadListFile(path);
+}
+
+void FrmMain::LoadListFile(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    // Read whole before the list is touched: a file that cannot be read leaves
+    // the list as it was.
+    const ListFileContent content = readListFile(path, maxListLines);
+    if (!content.error.isEmpty()) {
+        showMessage(tr("无法读取文件 %1：%2").arg(path, content.error));
+        return;
+    }
+    frame6.List1->clear();
+    frame6.List1->addItems(content.lines);
+    if (content.truncated) {
+        showMessage(tr("文件 %1 超过 %2 行，只读入了前 %2 行。").arg(path).arg(maxListLines));
+    }
+}
+
+void FrmMain::Command55_Click()
+{
+    const QString path = m_dialogs->saveFileName(this, tr("保存文件"),
+                                                 tr("TXT文件(*.TXT);;所有文件(*.*)"));
+    if (path.isEmpty())
+        return;
+    const bool exists = FileExists(path);
+    if (exists && !m_dialogs->question(this, tr("文件保存"), tr("是否覆盖文件？")))
+        return;
+
+    QStringList lines;
+    bool anyLine = false;
+    for (int i = 0; i < frame6.List1->count(); ++i) {
+        lines << frame6.List1->item(i)->text();
+        anyLine = anyLine || !lines.back().isEmpty();
+    }
+    if (!anyLine) {
+        // An empty list saved over a file leaves no file.
+        QFile file(path);
+        if (exists && !file.remove())
+            showMessage(tr("无法删除文件 %1：%2").arg(path, file.errorString()));
+        return;
+    }
+    QString error;
+    if (!writeListFile(path, lines, &error))
+        showMessage(tr("无法保存文件 %1：%2。原文件保持不变。").arg(path, error));
+}
+
+// --- IO replacement table --------------------------------------------------
+
+std::optional<quint8> FrmMain::stationAddress()
+{
+    const QString text = ui.Text23->text();
+    const std::optional<qint64> address = readField(text, NumberBase::Hexadecimal, ByteField);
+    if (!address) {
+        showMessage(fieldErrorMessage(
+                FieldError{addressBox, text, NumberBase::Hexadecimal, ByteField}));
+        return std::nullopt;
+    }
+    return quint8(*address);
+}
+
+void FrmMain::Command81_Click()
+{
+    const QString text = frame3.Text31->text();
+    if (text.isEmpty())
+        return;
+    const QByteArray command = ParseHexText(text);
+    if (command.size() > maxIoCommandBytes) {
+        showMessage(tr("IO 命令有 %1 个字节，一条 IO 取代命令最多 %2 个字节，未下载。")
+                            .arg(command.size())
+                            .arg(maxIoCommandBytes));
+        return;
+    }
+    const std::optional<quint8> address = stationAddress();
+    if (!address)
+        return;
+    // The table is always downloaded as an RTU frame.
+    SendFrame(frameRtu(ioDownloadPayload(*address, ioCode(frame3.Combo8->currentText()), command)));
+}
+
+void FrmMain::Command88_Click()
+{
+    const std::optional<quint8> address = stationAddress();
+    if (!address)
+        return;
+    const QByteArray payload = ioQueryPayload(*address, ioCode(frame3.Combo8->currentText()));
+    SendFrame(frameRequest(payload, commModeFromText(ui.Combo7->currentText())));
+}

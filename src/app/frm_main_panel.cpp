@@ -1,0 +1,130 @@
+// The manual send panel: hex bytes typed by hand, their CRC and LRC, sent raw or
+// framed; plain text sent as its GBK bytes; conversions between text and hex.
+#include "frm_main.h"
+
+#include "codec/checksum.h"
+#include "codec/hex_text.h"
+#include "device/frame.h"
+
+#include <QStringEncoder>
+
+void FrmMain::connectPanel()
+{
+    connect(ui.Command1, &QPushButton::clicked, this, &FrmMain::Command1_Click);
+    connect(ui.Command8, &QPushButton::clicked, this, &FrmMain::Command8_Click);
+    connect(ui.Command2, &QPushButton::clicked, this, &FrmMain::Command2_Click);
+    connect(ui.Command3, &QPushButton::clicked, this, &FrmMain::Command3_Click);
+    connect(ui.Command9, &QPushButton::clicked, this, &FrmMain::Command9_Click);
+    connect(ui.Command4, &QPushButton::clicked, this, &FrmMain::Command4_Click);
+    connect(ui.Command10, &QPushButton::clicked, this, &FrmMain::Command10_Click);
+    connect(ui.Command11, &QPushButton::clicked, this, &FrmMain::Command11_Click);
+    connect(ui.Command37, &QPushButton::clicked, this, &FrmMain::Command37_Click);
+    connect(ui.Command5, &QPushButton::clicked, this, &FrmMain::Command5_Click);
+    connect(ui.Command56, &QPushButton::clicked, this, &FrmMain::Command56_Click);
+    // The ">" buttons beside the four send buttons put the next frame into the list.
+    const std::pair<QPushButton *, void (FrmMain::*)()> adds[] = {
+            {ui.Command77, &FrmMain::Command10_Click},
+            {ui.Command78, &FrmMain::Command37_Click},
+            {ui.Command79, &FrmMain::Command1_Click},
+            {ui.Command80, &FrmMain::Command11_Click},
+    };
+    for (const auto &[button, handler] : adds) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { addThenRun(false, [this, handler] { (this->*handler)(); }); });
+    }
+}
+
+// The common path of the three hex send buttons: nothing to send drops a pending
+// add-to-list request; otherwise the frame is listed on request and sent.
+void FrmMain::sendManual(const std::function<QByteArray(const QByteArray &)> &frameOf)
+{
+    const QByteArray payload = ParseHexText(ui.Text1->text());
+    if (payload.isEmpty()) {
+        AddToListRequest = false;
+        return;
+    }
+    const QByteArray frame = frameOf(payload);
+    honourListRequest(frame);
+    SendFrame(frame);
+}
+
+void FrmMain::honourListRequest(const QByteArray &frame)
+{
+    if (std::exchange(AddToListRequest, false))
+        addListLine(FormatHexText(frame));
+}
+
+void FrmMain::Command1_Click()
+{
+    sendManual([](const QByteArray &payload) { return payload; });
+}
+
+void FrmMain::Command11_Click()
+{
+    sendManual([](const QByteArray &payload) { return frameRtu(payload); });
+}
+
+void FrmMain::Command10_Click()
+{
+    sendManual([](const QByteArray &payload) { return frameAscii(payload); });
+}
+
+void FrmMain::Command37_Click()
+{
+    const QString text = ui.Text5->text();
+    if (text.isEmpty()) {
+        AddToListRequest = false;
+        return;
+    }
+    // One byte per ASCII character, the two GBK bytes of a Chinese one.
+    QStringEncoder encoder("GBK");
+    const QByteArray bytes = encoder.encode(text);
+    honourListRequest(bytes);
+    SendFrame(bytes);
+}
+
+void FrmMain::Command8_Click()
+{
+    const QByteArray payload = ParseHexText(ui.Text1->text());
+    if (payload.isEmpty())
+        return;
+    const QString crc = CommSetting::CalcCrc(payload);
+    ui.Text2->setText(crc.left(2));
+    ui.Text3->setText(crc.mid(2));
+}
+
+void FrmMain::Command2_Click()
+{
+    if (ParseHexText(ui.Text1->text()).isEmpty())
+        return;
+    Command8_Click();
+    const QString low = ui.Text2->text();
+    ui.Text2->setText(ui.Text3->text());
+    ui.Text3->setText(low);
+}
+
+void FrmMain::Command3_Click()
+{
+    ui.Text1->setText(ui.Text1->text() + u' ' + ui.Text2->text() + u' ' + ui.Text3->text());
+}
+
+void FrmMain::Command9_Click()
+{
+    const quint8 lrc = CommSetting::CalcLrc(ParseHexText(ui.Text1->text()));
+    ui.Text4->setText(QString::number(lrc, 16).toUpper());
+}
+
+void FrmMain::Command4_Click()
+{
+    ui.Text1->setText(ui.Text1->text() + u' ' + ui.Text4->text());
+}
+
+void FrmMain::Command5_Click()
+{
+    ui.Text1->setText(StringToHexText(ui.Text5->text()));
+}
+
+void FrmMain::Command56_Click()
+{
+    ui.Text5->setText(HexTextToString(ui.Text1->text().remove(u' ')));
+}

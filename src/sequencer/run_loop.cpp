@@ -1,0 +1,51 @@
+#include "run_loop.h"
+
+#include "codec/hex_text.h"
+#include "device/leading_number.h"
+#include "sequencer/list_line.h"
+
+std::optional<int> runInterval(double value)
+{
+    const std::optional<qint64> ms = roundHalfToEven(value);
+    if (!ms || *ms < 0 || *ms > maxRunInterval)
+        return std::nullopt;
+    return int(*ms);
+}
+
+RunStep runLoopStep(qint16 line, int count, const std::function<QString(int)> &lineAt,
+                    std::optional<int> defaultIntervalMs)
+{
+    RunStep step{QByteArray(), 1000, line};
+    if (count <= 0)
+        return step; // nothing to run: idle, and look again in a second
+    int index = (line < 0 || line >= count) ? 0 : line;
+
+    const QString current = lineAt(index);
+    if (classifyLine(current) == LineKind::Frame)
+        step.frame = ParseHexText(current);
+    if (defaultIntervalMs)
+        step.intervalMs = *defaultIntervalMs;
+
+    if (index < count - 1) {
+        const QString next = lineAt(index + 1);
+        switch (classifyLine(next)) {
+        case LineKind::Delay:
+            if (const std::optional<int> delay = runInterval(lineArgument(next)))
+                step.intervalMs = *delay;
+            ++index;
+            break;
+        case LineKind::Jump:
+            if (const std::optional<qint64> target = roundHalfToEven(lineArgument(next));
+                target && *target >= 0 && *target < count) {
+                step.nextLine = qint16(*target);
+                return step;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    ++index;
+    step.nextLine = qint16(index >= count ? 0 : index);
+    return step;
+}
