@@ -49,13 +49,14 @@ void padOddLength(QString &text)
 }
 
 // The character of one GBK two-byte code, or U+FFFD when the two bytes are not
-// one GBK character.
-QChar gbkCharacter(quint32 code)
+// one GBK character. The decoder is the caller's, so that one conversion opens
+// the code page once.
+QChar gbkCharacter(QStringDecoder &decoder, quint32 code)
 {
     if (code <= 0xFF)
         return replacementChar;
     const char bytes[2] = {char(code >> 8), char(code & 0xFF)};
-    QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
+    decoder.resetState();
     const QString decoded = decoder.decode(QByteArrayView(bytes, 2));
     if (decoder.hasError() || decoded.size() != 1 || decoded.at(0) == replacementChar)
         return replacementChar;
@@ -104,6 +105,11 @@ QString StringToHexText(const QString &text)
     QStringEncoder encoder("GBK", QStringEncoder::Flag::Stateless);
     qsizetype i = 0;
     while (i < text.size()) {
+        if (text.at(i).unicode() < 0x80) { // ASCII is its own code
+            appendHex(result, text.at(i++).unicode());
+            result += u' ';
+            continue;
+        }
         // One code point at a time, so that a surrogate pair stays whole.
         const qsizetype len = (text.at(i).isHighSurrogate() && i + 1 < text.size()
                                && text.at(i + 1).isLowSurrogate())
@@ -128,6 +134,7 @@ QString HexTextToString(QString text)
 {
     padOddLength(text);
     QString result;
+    QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
     const QStringView all(text);
     for (qsizetype pos = 0; pos < all.size(); pos += 2) {
         const quint32 code = readHexGroup(all.mid(pos, 2));
@@ -138,7 +145,7 @@ QString HexTextToString(QString text)
         const QStringView group = all.mid(pos, 4);
         int digits = 0;
         const quint32 wide = readHexGroup(group, &digits);
-        result += (group.size() == 4 && digits == 4) ? gbkCharacter(wide) : replacementChar;
+        result += (group.size() == 4 && digits == 4) ? gbkCharacter(decoder, wide) : replacementChar;
         pos += 2;
     }
     return result;

@@ -1,0 +1,29 @@
+// Command-list files: whatever a file holds (binary, invalid GBK, odd line
+// ends), it loads within the line limit and each line saves and loads back.
+#include "sequencer/list_file.h"
+#include "sequencer/run_loop.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray content(reinterpret_cast<const char *>(data), qsizetype(size));
+    const ListFileContent parsed = parseListFile(content, 64);
+    if (parsed.lines.size() > 64)
+        std::abort();
+    for (const QString &line : parsed.lines) {
+        if (line.contains(u'\r') || line.contains(u'\n'))
+            std::abort();
+    }
+    // Every line the run loop may meet: one step at each index.
+    const int count = int(parsed.lines.size());
+    for (int i = 0; i < count; ++i) {
+        const RunStep step = runLoopStep(
+                qint16(i), count, [&](int index) { return parsed.lines.at(index); }, 1000);
+        if (step.nextLine < 0 || (count > 0 && step.nextLine >= count))
+            std::abort();
+        if (step.intervalMs < 0 || step.intervalMs > maxRunInterval)
+            std::abort();
+    }
+    return 0;
+}
