@@ -39,6 +39,7 @@ private slots:
     void receiveViewLines();
     void shortBlocksAndCounter();
     void nothingLeftWaiting();
+    void longPollGoesOnAtTheNextTurn();
     void piecesWithinOneIntervalMakeOneBlock();
     void viewLimit_data();
     void viewLimit();
@@ -378,6 +379,18 @@ void TestFrmMain::nothingLeftWaiting()
              QString::fromLatin1(bytes));
 }
 
+void TestFrmMain::longPollGoesOnAtTheNextTurn()
+{
+    WindowFixture f;
+    QVERIFY(f.open());
+    f.window.setPollTimeSlice(0); // every block ends the slice
+    QVERIFY(f.receive(QByteArray(1300, 'x')));
+    QCOMPARE(f.label("Label45")->text(), QStringLiteral("512"));
+    // The rest follows without waiting for the next 200 ms tick.
+    QTRY_COMPARE(f.label("Label45")->text(), QStringLiteral("1300"));
+    QCOMPARE(f.comm()->inBufferCount(), qint64(0));
+}
+
 void TestFrmMain::piecesWithinOneIntervalMakeOneBlock()
 {
     WindowFixture f;
@@ -513,6 +526,10 @@ void TestFrmMain::vanishedDevice()
 {
     WindowFixture f;
     QVERIFY(f.open());
+    // The controller's last reply arrives just before it goes away.
+    const QByteArray reply = QByteArray::fromHex("01370400000005AABB");
+    QVERIFY(f.pty.write(reply));
+    QTRY_COMPARE(f.comm()->inBufferCount(), qint64(reply.size()));
     f.pty.closeFarEnd();
     f.pty.closeTerminal();
     QTRY_COMPARE(f.messages.size(), 1);
@@ -521,6 +538,8 @@ void TestFrmMain::vanishedDevice()
     QVERIFY(f.button("Command32")->isEnabled());
     QVERIFY(!f.button("Command33")->isEnabled());
     QVERIFY(f.combo("Combo1")->isEnabled());
+    QCOMPARE(f.box("Text18")->text(), QStringLiteral(" 5"));
+    QCOMPARE(f.label("Label45")->text(), QStringLiteral("9"));
     // Sending now does nothing and reports nothing more.
     f.window.SendFrame(QByteArray::fromHex("01200039C0"));
     for (int i = 0; i < 100; ++i)

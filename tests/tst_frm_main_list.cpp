@@ -236,11 +236,20 @@ void TestFrmMainList::contextMenu()
     QVERIFY(list->item(1)->isSelected());
     QVERIFY(!menu->isVisible());
 
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, onSecond,
-                                 list->viewport()->mapToGlobal(onSecond));
+    // A right click on another line leaves the selection where it was, so that
+    // "删除" removes the selected line.
+    list->addItem(QStringLiteral("c"));
+    const QPoint onThird = list->visualItemRect(list->item(2)).center();
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, onThird);
+    QVERIFY(list->item(1)->isSelected());
+    QVERIFY(!list->item(2)->isSelected());
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, onThird,
+                                 list->viewport()->mapToGlobal(onThird));
     QCoreApplication::sendEvent(list->viewport(), &rightClick);
     QVERIFY(menu->isVisible());
     menu->hide();
+    f.control<QAction>("DelectList")->trigger();
+    QCOMPARE(listLines(f), (QStringList{"a", "c"}));
 }
 
 void TestFrmMainList::fullList()

@@ -92,6 +92,8 @@ void TestRunLoop::steps_data()
                                               << "AA:1000 -:1000 BB:1000 AA:1000";
     QTest::newRow("jump rounds half to even") << QStringList{a, b, "GoIdx:0.5"} << 1000 << 1
                                               << "BB:1000 AA:1000 BB:1000";
+    QTest::newRow("jump checked before rounding") << QStringList{a, "GoIdx:1.6"} << 1000 << 0
+                                                  << "AA:1000 AA:1000";
     QTest::newRow("hex of a frame line") << QStringList{"0A 0b 1", "12 3"} << 100 << 0
                                          << "0A0B01:100 1203:100";
     QTest::newRow("Delay alone and lower case delay are frames")

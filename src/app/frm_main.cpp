@@ -17,9 +17,6 @@ namespace {
 
 // A traffic view longer than this is emptied before the next lines go in.
 constexpr qsizetype viewLimit = 10000;
-// How long one receive poll may show blocks before it lets the event loop run;
-// the rest follows at once, so a flood of bytes never freezes the window.
-constexpr int pollTimeSliceMs = 20;
 
 QString resourceText(const QString &path)
 {
@@ -75,7 +72,13 @@ FrmMain::FrmMain(QWidget *parent)
     FrmMain_Form_Load();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain()
+{
+    // The controls outlive this part of the window while QWidget tears them
+    // down; a box losing its focus then must not call back into it.
+    for (QObject *child : findChildren<QObject *>())
+        QObject::disconnect(child, nullptr, this, nullptr);
+}
 
 void FrmMain::setDialogs(std::unique_ptr<Dialogs> dialogs)
 {
@@ -208,6 +211,7 @@ void FrmMain::enterClosedState()
 
 void FrmMain::onDeviceLost(const QString &reason)
 {
+    drainReceived(); // the last reply before the device went away
     enterClosedState();
     showMessage(tr("串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。")
                         .arg(portDescription(), reason));
@@ -252,7 +256,7 @@ void FrmMain::drainReceived()
     while (MSComm1->inBufferCount() > 0) {
         const QByteArray block = MSComm1->input();
         ShowReceived(block, block.size());
-        if (slice.elapsed() >= pollTimeSliceMs && MSComm1->inBufferCount() > 0) {
+        if (slice.elapsed() >= m_pollTimeSliceMs && MSComm1->inBufferCount() > 0) {
             m_drainTimer.start();
             return;
         }

@@ -40,6 +40,9 @@ public:
     /// Shows beside the port selector which device the chosen name stands for;
     /// call after changing the port names.
     void refreshPortDevice() { showPortDevice(); }
+    /// How long one receive poll may show blocks before it lets the event loop
+    /// run; the rest follows at the next turn, so a flood never freezes the window.
+    void setPollTimeSlice(int ms) { m_pollTimeSliceMs = ms; }
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
 
@@ -100,6 +103,9 @@ private slots:
     void Command81_Click(); // 下载
     void Command88_Click(); // ?
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void FrmMain_Form_Load();
     void connectCommands();
@@ -135,6 +141,7 @@ private:
     QTimer *Timer1;
     QTimer *Timer2;
     bool m_inRunStep = false;
+    int m_pollTimeSliceMs = 20;
     QTimer m_drainTimer; // carries on a receive poll that ran out of its time slice
     PortNames m_portNames;
     std::unique_ptr<Dialogs> m_dialogs;

@@ -11,6 +11,7 @@
 #include "sequencer/run_loop.h"
 
 #include <QFile>
+#include <QMouseEvent>
 
 namespace {
 
@@ -36,6 +37,9 @@ void FrmMain::connectList()
     });
     connect(frame6.Text20, &QLineEdit::editingFinished, this, &FrmMain::Text20_Change);
 
+    // The right button opens the menu and leaves the selection alone, so that
+    // "删除" removes the line the user selected.
+    frame6.List1->viewport()->installEventFilter(this);
     frame6.List1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(frame6.List1, &QListWidget::customContextMenuRequested, this, [this](QPoint pos) {
         MenuCMD->popup(frame6.List1->viewport()->mapToGlobal(pos));
@@ -45,6 +49,17 @@ void FrmMain::connectList()
 
     connect(frame3.Command81, &QPushButton::clicked, this, &FrmMain::Command81_Click);
     connect(frame3.Command88, &QPushButton::clicked, this, &FrmMain::Command88_Click);
+}
+
+bool FrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == frame6.List1->viewport()
+        && (event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::MouseButtonDblClick)
+        && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool FrmMain::addListLine(const QString &line)
@@ -61,6 +76,7 @@ bool FrmMain::addListLine(const QString &line)
 
 void FrmMain::Command34_Click()
 {
+    Text20_Change(); // a value pasted a moment ago is kept in range too
     addListLine(QStringLiteral("Delay:") + frame6.Text20->text());
 }
 

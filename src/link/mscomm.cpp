@@ -198,7 +198,11 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
     // Closing from inside the port's own notification is not safe; close as soon
     // as control is back in the event loop. Until then the port counts as closed.
     QTimer::singleShot(0, this, [this, reason] {
+        // What arrived before the device went away stays to be read: the
+        // controller's last reply must not be lost with it.
+        const QByteArray unread = m_received;
         close();
+        m_received = unread;
         emit deviceLost(reason);
     });
 }

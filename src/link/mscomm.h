@@ -74,7 +74,8 @@ public:
 
 signals:
     /// The device went away while open (adapter pulled, far end closed). The
-    /// port is already closed when this is emitted.
+    /// port is already closed when this is emitted; bytes that arrived before
+    /// are still there to be read.
     void deviceLost(const QString &reason);
 
 private:

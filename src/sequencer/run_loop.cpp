@@ -34,13 +34,16 @@ RunStep runLoopStep(qint16 line, int count, const std::function<QString(int)> &l
                 step.intervalMs = *delay;
             ++index;
             break;
-        case LineKind::Jump:
-            if (const std::optional<qint64> target = roundHalfToEven(lineArgument(next));
-                target && *target >= 0 && *target < count) {
-                step.nextLine = qint16(*target);
+        case LineKind::Jump: {
+            // Taken when the target lies within the list; rounded after that
+            // check, so 1.6 in a list of two lines leads to 2, which wraps to 0.
+            const double target = lineArgument(next);
+            if (target >= 0 && target < count) {
+                step.nextLine = qint16(roundHalfToEven(target).value_or(0));
                 return step;
             }
             break;
+        }
         default:
             break;
         }
