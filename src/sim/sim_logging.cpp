@@ -1,0 +1,3 @@
+#include "sim_logging.h"
+
+Q_LOGGING_CATEGORY(lcSim, "stepperbench.sim", QtInfoMsg)

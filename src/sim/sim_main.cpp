@@ -1,0 +1,311 @@
+// stepperbench-sim: the simulated controller on a pseudo-terminal (or a real
+// serial device), for learning the tool, rehearsing command lists and testing
+// without hardware.
+#include "sim_server.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+/// Ctrl-C and SIGTERM quit the event loop, so that the program ends its own way.
+bool catchStopSignals(QCoreApplication *app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return false;
+    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, [notifier] {
+        notifier->setEnabled(false);
+        QCoreApplication::quit();
+    });
+    struct sigaction action
+    { };
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &action, nullptr) == 0
+            && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+void printLine(FILE *stream, const QString &line)
+{
+    std::fputs(qPrintable(line + u'\n'), stream);
+    std::fflush(stream);
+}
+
+[[noreturn]] void fail(const QString &message, int status = 2)
+{
+    printLine(stderr, QStringLiteral("stepperbench-sim: ") + message);
+    std::exit(status);
+}
+
+/// Five characters "0" or "1" for IN5 ... IN1, as the window's IO selector
+/// shows them: "00011" is IN1 and IN2 active.
+std::optional<quint8> parseInputs(QStringView text)
+{
+    if (text.size() != 5)
+        return std::nullopt;
+    quint8 mask = 0;
+    for (int i = 0; i < 5; ++i) {
+        if (text[i] != u'0' && text[i] != u'1')
+            return std::nullopt;
+        if (text[i] == u'1')
+            mask |= quint8(1u << (4 - i));
+    }
+    return mask;
+}
+
+qint32 parseInt32(const QString &text, const QString &option)
+{
+    bool ok = false;
+    const qint32 value = text.toInt(&ok);
+    if (!ok)
+        fail(QCoreApplication::translate("main",
+                                         "--%1: \"%2\" is not a whole number of pulses "
+                                         "from -2147483648 to 2147483647")
+                     .arg(option, text));
+    return value;
+}
+
+/// A frame as the log shows it: hex bytes, and for an ASCII frame its text too.
+QString frameText(const QByteArray &frame)
+{
+    QString text = QString::fromLatin1(frame.toHex(' ').toUpper());
+    if (frame.startsWith(':') && frame.endsWith("\r\n"))
+        text += QStringLiteral("  \"%1\\r\\n\"").arg(QString::fromLatin1(frame.chopped(2)));
+    return text;
+}
+
+void logExchange(const QByteArray &request, const QByteArray &reply)
+{
+    const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+    printLine(stdout, QStringLiteral("%1 rx %2").arg(time, frameText(request)));
+    printLine(
+            stdout,
+            QStringLiteral("%1 tx %2")
+                    .arg(time, reply.isEmpty() ? QStringLiteral("(no reply)") : frameText(reply)));
+}
+
+/// Reads commands typed on standard input: "inputs BITS" sets IN5 ... IN1.
+void readCommands(SimServer *server, QSocketNotifier *notifier)
+{
+    char buffer[256];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
+    if (n <= 0) {
+        // End of input, or a terminal we may not read from: stop listening.
+        notifier->setEnabled(false);
+        return;
+    }
+    const QStringList lines = QString::fromLocal8Bit(buffer, n).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            continue;
+        const std::optional<quint8> inputs = words.size() == 2 && words[0] == u"inputs"
+                ? parseInputs(words[1])
+                : std::nullopt;
+        if (inputs) {
+            server->setInputs(*inputs);
+            printLine(stdout,
+                      QStringLiteral("%1 inputs %2")
+                              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                                   words[1]));
+        } else {
+            printLine(stderr,
+                      QCoreApplication::translate("main",
+                                                  "stepperbench-sim: unknown command \"%1\"; "
+                                                  "try: inputs 00011 (IN5 ... IN1)")
+                              .arg(line.simplified()));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("stepperbench-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate(
+            "main",
+            "A simulated stepper-motor controller on a pseudo-terminal. Prints the "
+            "terminal's path on the first line, then every request and reply.\n"
+            "While it runs, type \"inputs BITS\" to set the inputs (IN5 ... IN1)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption linkOption(
+            QStringLiteral("link"),
+            QCoreApplication::translate("main",
+                                        "Also make PATH a symbolic link to the "
+                                        "pseudo-terminal (removed on exit)."),
+            QStringLiteral("PATH"));
+    const QCommandLineOption deviceOption(
+            QStringLiteral("device"),
+            QCoreApplication::translate("main",
+                                        "Serve the serial device PATH instead of a "
+                                        "pseudo-terminal (e.g. one end of a null-modem "
+                                        "loop between two adapters)."),
+            QStringLiteral("PATH"));
+    const QCommandLineOption addressOption(
+            QStringLiteral("address"),
+            QCoreApplication::translate("main", "Station address in hex, 1 to F7 (default 1)."),
+            QStringLiteral("HEX"), QStringLiteral("1"));
+    const QCommandLineOption baudOption(
+            QStringLiteral("baud"),
+            QCoreApplication::translate("main",
+                                        "Baud rate: 2400, 4800, 9600, 14400, 19200 or "
+                                        "38400 (default 9600)."),
+            QStringLiteral("RATE"), QStringLiteral("9600"));
+    const QCommandLineOption leftOption(
+            QStringLiteral("left-limit"),
+            QCoreApplication::translate("main",
+                                        "Position of the left limit switch in pulses "
+                                        "(default -1000000)."),
+            QStringLiteral("N"), QStringLiteral("-1000000"));
+    const QCommandLineOption rightOption(
+            QStringLiteral("right-limit"),
+            QCoreApplication::translate("main",
+                                        "Position of the right limit switch in pulses "
+                                        "(default 1000000)."),
+            QStringLiteral("N"), QStringLiteral("1000000"));
+    const QCommandLineOption zeroOption(
+            QStringLiteral("zero-point"),
+            QCoreApplication::translate("main",
+                                        "Position of the zero-point switch in pulses "
+                                        "(default 0)."),
+            QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption inputsOption(
+            QStringLiteral("inputs"),
+            QCoreApplication::translate("main",
+                                        "Active inputs at start, five characters for "
+                                        "IN5 ... IN1 like the window's IO selector: "
+                                        "00000 none (default), 00011 IN1 and IN2."),
+            QStringLiteral("BITS"), QStringLiteral("00000"));
+    const QCommandLineOption quietOption(
+            QStringLiteral("quiet"),
+            QCoreApplication::translate("main", "Print only the path, not the traffic."));
+    parser.addOptions({linkOption, deviceOption, addressOption, baudOption, leftOption, rightOption,
+                       zeroOption, inputsOption, quietOption});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        fail(QCoreApplication::translate("main", "unexpected argument \"%1\"; see --help")
+                     .arg(parser.positionalArguments().constFirst()));
+
+    // Diagnostics (dropped bytes, IO table commands) go to standard error with
+    // the same timestamps as the traffic on standard output.
+    qSetMessagePattern(QStringLiteral("%{time yyyy-MM-ddThh:mm:ss.zzz} %{message}"));
+    QLoggingCategory::setFilterRules(parser.isSet(quietOption)
+                                             ? QStringLiteral("stepperbench.sim.info=false")
+                                             : QStringLiteral("stepperbench.sim.debug=true"));
+
+    SimConfig config;
+    bool ok = false;
+    const uint address = parser.value(addressOption).toUInt(&ok, 16);
+    if (!ok || address < 1 || address > 0xF7)
+        fail(QCoreApplication::translate("main",
+                                         "--address: \"%1\" is not a station address "
+                                         "from 1 to F7 (hex)")
+                     .arg(parser.value(addressOption)));
+    config.address = quint8(address);
+    config.baudRate = parser.value(baudOption).toInt(&ok);
+    if (!ok || !SimController::baudCodeForRate(config.baudRate))
+        fail(QCoreApplication::translate("main",
+                                         "--baud: \"%1\" is not one of 2400, 4800, "
+                                         "9600, 14400, 19200, 38400")
+                     .arg(parser.value(baudOption)));
+    config.leftLimit = parseInt32(parser.value(leftOption), leftOption.names().constFirst());
+    config.rightLimit = parseInt32(parser.value(rightOption), rightOption.names().constFirst());
+    config.zeroPoint = parseInt32(parser.value(zeroOption), zeroOption.names().constFirst());
+    if (config.leftLimit >= config.rightLimit)
+        fail(QCoreApplication::translate("main",
+                                         "the left limit (%1) must lie left of the "
+                                         "right limit (%2)")
+                     .arg(config.leftLimit)
+                     .arg(config.rightLimit));
+    const std::optional<quint8> inputs = parseInputs(parser.value(inputsOption));
+    if (!inputs)
+        fail(QCoreApplication::translate("main",
+                                         "--inputs: \"%1\" is not five characters 0 or "
+                                         "1 for IN5 ... IN1, like 00011")
+                     .arg(parser.value(inputsOption)));
+    config.activeInputs = *inputs;
+
+    SimServer server(config);
+    QString error;
+    const bool opened = parser.isSet(deviceOption)
+            ? server.openDevice(parser.value(deviceOption), &error)
+            : server.openPseudoTerminal(&error);
+    if (!opened)
+        fail(error, 1);
+    printLine(stdout, server.devicePath());
+
+    const QString link = parser.value(linkOption);
+    if (!link.isEmpty()) {
+        const QFileInfo existing(link);
+        if (existing.isSymLink())
+            QFile::remove(link);
+        else if (existing.exists())
+            fail(QCoreApplication::translate("main",
+                                             "--link: %1 exists and is not a symbolic "
+                                             "link; not replacing it")
+                         .arg(link),
+                 1);
+        if (!QFile::link(server.devicePath(), link))
+            fail(QCoreApplication::translate("main", "--link: cannot make %1").arg(link), 1);
+    }
+
+    if (!catchStopSignals(&app))
+        printLine(stderr, QStringLiteral("stepperbench-sim: Ctrl-C will not stop cleanly"));
+    if (!parser.isSet(quietOption)) {
+        QObject::connect(&server, &SimServer::exchanged, &app, &logExchange);
+        QObject::connect(&server, &SimServer::lineBaudRateChanged, &app, [](qint32 rate) {
+            printLine(stdout,
+                      QStringLiteral("%1 line now at %2 baud")
+                              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
+                              .arg(rate));
+        });
+    }
+    int status = 0;
+    QObject::connect(&server, &SimServer::deviceLost, &app, [&status](const QString &reason) {
+        printLine(stderr, QStringLiteral("stepperbench-sim: ") + reason);
+        status = 1;
+        QCoreApplication::quit();
+    });
+
+    // Reading a terminal from the background would stop the program; with
+    // SIGTTIN ignored the read fails instead and the command reader ends.
+    std::signal(SIGTTIN, SIG_IGN);
+    auto *commands = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+    QObject::connect(commands, &QSocketNotifier::activated, &app,
+                     [&server, commands] { readCommands(&server, commands); });
+
+    app.exec();
+    if (!link.isEmpty())
+        QFile::remove(link);
+    server.close();
+    return status;
+}

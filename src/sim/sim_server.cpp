@@ -1,0 +1,278 @@
+#include "sim_server.h"
+
+#include "sim_logging.h"
+
+#include <QSerialPort>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int tickMs = 10;
+// What the server holds back for a terminal side that reads nothing; beyond it
+// the oldest replies go (the tool discards waiting bytes when it opens anyway).
+constexpr qsizetype maxUnwritten = 64 * 1024;
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+SimServer::SimServer(const SimConfig &config, QObject *parent)
+    : QObject(parent)
+    , m_controller(config)
+{
+    m_wallClock.start();
+    m_tick.setInterval(tickMs);
+    m_tick.setTimerType(Qt::PreciseTimer);
+    connect(&m_tick, &QTimer::timeout, this, [this] {
+        catchUp();
+        updateTicking();
+    });
+    m_baudSwitch.setSingleShot(true);
+    connect(&m_baudSwitch, &QTimer::timeout, this, &SimServer::applyBaudRate);
+}
+
+SimServer::~SimServer()
+{
+    close();
+}
+
+bool SimServer::openPseudoTerminal(QString *error)
+{
+    close();
+    termios raw{};
+    cfmakeraw(&raw);
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
+    char name[256] = {};
+    int control = -1;
+    int terminal = -1;
+    if (::openpty(&control, &terminal, name, &raw, nullptr) != 0) {
+        if (error)
+            *error = tr("Cannot open a pseudo-terminal: %1").arg(errnoText());
+        return false;
+    }
+    ::fcntl(control, F_SETFL, ::fcntl(control, F_GETFL) | O_NONBLOCK);
+    ::fcntl(control, F_SETFD, FD_CLOEXEC);
+    ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
+    m_controlFd = control;
+    m_terminalFd = terminal;
+    m_devicePath = QString::fromLocal8Bit(name);
+
+    m_readNotifier = new QSocketNotifier(control, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &SimServer::readTerminal);
+    m_writeNotifier = new QSocketNotifier(control, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &SimServer::flushTerminal);
+    qCDebug(lcSim).noquote() << "serving the pseudo-terminal" << m_devicePath;
+    return true;
+}
+
+bool SimServer::openDevice(const QString &path, QString *error)
+{
+    close();
+    auto *serial = new QSerialPort(this);
+    serial->setPortName(path);
+    serial->setBaudRate(m_controller.baudRate());
+    serial->setDataBits(QSerialPort::Data8);
+    serial->setParity(QSerialPort::NoParity);
+    serial->setStopBits(QSerialPort::OneStop);
+    serial->setFlowControl(QSerialPort::NoFlowControl);
+    if (!serial->open(QIODevice::ReadWrite)) {
+        if (error)
+            *error = tr("Cannot open %1: %2").arg(path, serial->errorString());
+        delete serial;
+        return false;
+    }
+    m_serial = serial;
+    m_lineBaudRate = m_controller.baudRate();
+    m_devicePath = path;
+    connect(serial, &QSerialPort::readyRead, this, &SimServer::readDevice);
+    connect(serial, &QSerialPort::bytesWritten, this, [this] {
+        if (m_replyBeforeBaudSwitch > 0 && m_serial->bytesToWrite() == 0) {
+            switchBaudRateAfterReply(m_replyBeforeBaudSwitch);
+            m_replyBeforeBaudSwitch = 0;
+        }
+    });
+    connect(serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e != QSerialPort::ResourceError || !m_serial)
+            return;
+        const QString reason = tr("%1: %2").arg(m_devicePath, m_serial->errorString());
+        qCWarning(lcSim).noquote() << "device lost:" << reason;
+        // Closing inside the port's own signal is not safe; close on the next turn.
+        QMetaObject::invokeMethod(this, &SimServer::close, Qt::QueuedConnection);
+        emit deviceLost(reason);
+    });
+    qCDebug(lcSim).noquote() << "serving the device" << path << "at" << m_lineBaudRate << "baud";
+    return true;
+}
+
+void SimServer::close()
+{
+    m_tick.stop();
+    m_baudSwitch.stop();
+    m_replyBeforeBaudSwitch = 0;
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    if (m_controlFd >= 0)
+        ::close(m_controlFd);
+    if (m_terminalFd >= 0)
+        ::close(m_terminalFd);
+    m_controlFd = m_terminalFd = -1;
+    m_unwritten.clear();
+    if (m_serial) {
+        m_serial->close();
+        m_serial->deleteLater();
+        m_serial = nullptr;
+    }
+}
+
+bool SimServer::isOpen() const
+{
+    return m_controlFd >= 0 || m_serial;
+}
+
+void SimServer::setInputs(quint8 activeMask)
+{
+    catchUp();
+    m_controller.setInputs(activeMask);
+    updateTicking();
+}
+
+void SimServer::catchUp()
+{
+    const qint64 now = m_wallClock.nsecsElapsed() / 1000;
+    m_controller.advance(now - m_lastAdvance);
+    m_lastAdvance = now;
+}
+
+void SimServer::serve(QByteArrayView bytes)
+{
+    catchUp();
+    QList<SimExchange> exchanges;
+    const QByteArray reply = m_controller.receive(bytes, &exchanges);
+    if (!reply.isEmpty()) {
+        if (m_serial)
+            m_serial->write(reply);
+        else
+            writeTerminal(reply);
+    }
+    // A new baud rate holds from the end of its reply on.
+    if (m_serial && m_controller.baudRate() != m_lineBaudRate) {
+        if (m_serial->bytesToWrite() == 0)
+            switchBaudRateAfterReply(reply.size());
+        else
+            m_replyBeforeBaudSwitch = reply.size();
+    }
+    for (const SimExchange &exchange : std::as_const(exchanges))
+        emit exchanged(exchange.request, exchange.reply);
+    updateTicking();
+}
+
+void SimServer::updateTicking()
+{
+    if (m_controller.isMoving()) {
+        if (!m_tick.isActive())
+            m_tick.start();
+    } else {
+        m_tick.stop();
+    }
+}
+
+void SimServer::readTerminal()
+{
+    QByteArray bytes;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_controlFd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        // End of file or EIO: no terminal side is open. That cannot happen while
+        // the server holds one, but a notifier left on would spin, so stop it.
+        qCWarning(lcSim).noquote() << "pseudo-terminal read failed:"
+                                   << (n == 0 ? QStringLiteral("end of file") : errnoText());
+        m_readNotifier->setEnabled(false);
+        break;
+    }
+    if (!bytes.isEmpty())
+        serve(bytes);
+}
+
+void SimServer::writeTerminal(const QByteArray &bytes)
+{
+    m_unwritten += bytes;
+    if (m_unwritten.size() > maxUnwritten) {
+        qCWarning(lcSim) << "nobody reads the terminal side; dropped"
+                         << m_unwritten.size() - maxUnwritten << "reply bytes";
+        m_unwritten.remove(0, m_unwritten.size() - maxUnwritten);
+    }
+    flushTerminal();
+}
+
+void SimServer::flushTerminal()
+{
+    while (!m_unwritten.isEmpty()) {
+        const ssize_t n = ::write(m_controlFd, m_unwritten.constData(), size_t(m_unwritten.size()));
+        if (n > 0) {
+            m_unwritten.remove(0, n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                qCWarning(lcSim).noquote() << "pseudo-terminal write failed:" << errnoText();
+                m_unwritten.clear();
+            }
+            break;
+        }
+    }
+    // Wait for room only while something is left to write.
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(!m_unwritten.isEmpty());
+}
+
+void SimServer::readDevice()
+{
+    if (m_serial)
+        serve(m_serial->readAll());
+}
+
+void SimServer::switchBaudRateAfterReply(qsizetype replyBytes)
+{
+    // The kernel still shifts the reply out at the old rate: switching now
+    // would garble its tail, so wait for the reply's time on the wire.
+    const int wireMs = int((replyBytes * 11 * 1000 + m_lineBaudRate - 1) / m_lineBaudRate);
+    m_baudSwitch.start(wireMs + 2);
+}
+
+void SimServer::applyBaudRate()
+{
+    const qint32 rate = m_controller.baudRate();
+    if (!m_serial || rate == m_lineBaudRate)
+        return;
+    if (!m_serial->setBaudRate(rate)) {
+        qCWarning(lcSim).noquote() << "cannot switch" << m_devicePath << "to" << rate
+                                   << "baud:" << m_serial->errorString();
+        return;
+    }
+    m_lineBaudRate = rate;
+    qCDebug(lcSim) << "line now at" << rate << "baud";
+    emit lineBaudRateChanged(rate);
+}

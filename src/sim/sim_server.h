@@ -1,0 +1,92 @@
+#pragma once
+
+#include "sim_controller.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QSerialPort;
+class QSocketNotifier;
+
+// Puts the simulated controller on a serial line: either a pseudo-terminal it
+// opens itself (the tool opens the terminal side like any serial port), or a
+// real device. Event-driven in the thread it lives in: it reads when bytes
+// arrive, writes the replies without waiting, and runs the controller's clock
+// from a monotonic clock, on every read and every 10 ms while the motor moves.
+//
+// On a pseudo-terminal the server keeps the terminal side open itself, so the
+// tool may open and close its side as often as it likes: the controlling side
+// never sees a hang-up and the server never spins waiting for a reader.
+class SimServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SimServer(const SimConfig &config, QObject *parent = nullptr);
+    ~SimServer() override;
+
+    /// Opens a new pseudo-terminal; devicePath() then names its terminal side.
+    /// On failure \a error says why.
+    bool openPseudoTerminal(QString *error = nullptr);
+    /// Serves the serial device \a path at the controller's baud rate, 8 data
+    /// bits, no parity, one stop bit. On failure \a error says why.
+    bool openDevice(const QString &path, QString *error = nullptr);
+    /// Stops serving; closing a closed server is harmless.
+    void close();
+    bool isOpen() const;
+
+    /// The path the tool opens: the terminal side of the pseudo-terminal, or
+    /// the device being served.
+    QString devicePath() const { return m_devicePath; }
+
+    /// The controller behind the line.
+    SimController &controller() { return m_controller; }
+
+    /// Sets the inputs IN1 to IN5 (bit 0 = IN1 active) at the present moment,
+    /// running any IO table command they call for.
+    void setInputs(quint8 activeMask);
+
+signals:
+    /// A request with a good check arrived and \a reply went out (empty when
+    /// no reply was due).
+    void exchanged(const QByteArray &request, const QByteArray &reply);
+    /// The device went away (adapter pulled); the server has closed it.
+    void deviceLost(const QString &reason);
+    /// The served device now runs at \a rate, after the reply to a baud-rate
+    /// change (or to factory settings) has left at the old rate.
+    void lineBaudRateChanged(qint32 rate);
+
+private:
+    void catchUp();
+    void serve(QByteArrayView bytes);
+    void updateTicking();
+    void readTerminal();
+    void writeTerminal(const QByteArray &bytes);
+    void flushTerminal();
+    void readDevice();
+    void switchBaudRateAfterReply(qsizetype replyBytes);
+    void applyBaudRate();
+
+    SimController m_controller;
+    QElapsedTimer m_wallClock;
+    qint64 m_lastAdvance = 0; // microseconds of m_wallClock given to the controller
+    QTimer m_tick;
+    QString m_devicePath;
+
+    // Pseudo-terminal: the controlling side we serve and the terminal side we
+    // keep open ourselves.
+    int m_controlFd = -1;
+    int m_terminalFd = -1;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QByteArray m_unwritten;
+
+    // Real device.
+    QSerialPort *m_serial = nullptr;
+    qint32 m_lineBaudRate = 0; // the rate the device runs at
+    QTimer m_baudSwitch; // a new rate waits until the reply has left
+    qsizetype m_replyBeforeBaudSwitch = 0; // still in the port's buffer
+};
