@@ -221,7 +221,13 @@ void FrmMain::showPortDevice()
 {
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     const QString device = number ? m_portNames.devicePath(*number) : QString();
-    frame4.PortDevice->setText(device.isEmpty() ? tr("（无此串口）") : device);
+    const QString label = number ? m_portNames.label(*number) : QString();
+    if (device.isEmpty())
+        frame4.PortDevice->setText(tr("（无此串口）"));
+    else if (label.isEmpty())
+        frame4.PortDevice->setText(device);
+    else
+        frame4.PortDevice->setText(QStringLiteral("%1：%2").arg(label, device));
     frame4.PortDevice->setToolTip(device);
 }
 

@@ -1,4 +1,5 @@
 #include "frm_main.h"
+#include "sim/sim_server.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -6,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -25,11 +27,29 @@ int main(int argc, char *argv[])
                                             "PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable."),
             QStringLiteral("COMn=PATH"));
     parser.addOption(portOption);
+    const QCommandLineOption simulatorOption(
+            QStringLiteral("simulator"),
+            QApplication::translate("main", "Start the simulated controller in the program and "
+                                            "let COM1 stand for it."));
+    parser.addOption(simulatorOption);
     // For the start-up benchmark: quit as soon as the window has been shown.
     QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
     quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitWhenShown);
     parser.process(app);
+
+    // The simulated controller answers on a pseudo-terminal of its own, which
+    // COM1 then stands for; it outlives the window.
+    std::unique_ptr<SimServer> simulator;
+    if (parser.isSet(simulatorOption)) {
+        simulator = std::make_unique<SimServer>(SimConfig{});
+        QString error;
+        if (!simulator->openPseudoTerminal(&error)) {
+            std::fprintf(stderr, "stepperbench: cannot start the simulated controller: %s\n",
+                         qPrintable(error));
+            return 1;
+        }
+    }
 
     FrmMain window;
     for (const QString &mapping : parser.values(portOption)) {
@@ -38,6 +58,10 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "stepperbench: --port %s\n", qPrintable(error));
             return 2;
         }
+    }
+    if (simulator) {
+        window.portNames().setMapping(1, simulator->devicePath(),
+                                      QApplication::translate("main", "模拟控制器"));
     }
     window.refreshPortDevice();
     // Qt would open the window at two thirds of the screen; the traffic views

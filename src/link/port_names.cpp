@@ -29,9 +29,13 @@ bool PortNames::addMapping(QStringView spec, QString *error)
     return true;
 }
 
-void PortNames::setMapping(int port, const QString &devicePath)
+void PortNames::setMapping(int port, const QString &devicePath, const QString &label)
 {
     m_mappings.insert(port, devicePath);
+    if (label.isEmpty())
+        m_labels.remove(port);
+    else
+        m_labels.insert(port, label);
 }
 
 QString PortNames::devicePath(int port) const

@@ -20,7 +20,11 @@ public:
 
     /// Reads one "COMn=PATH" mapping. Gives false and a reason for anything else.
     bool addMapping(QStringView spec, QString *error = nullptr);
-    void setMapping(int port, const QString &devicePath);
+    /// Lets \a port stand for \a devicePath; \a label says what is behind it
+    /// ("模拟控制器") where the path alone would not.
+    void setMapping(int port, const QString &devicePath, const QString &label = QString());
+    /// What is behind \a port, as set with its mapping; empty for a plain device.
+    QString label(int port) const { return m_labels.value(port); }
     QMap<int, QString> mappings() const { return m_mappings; }
 
     /// The device that port \a port (1 to 9) stands for, or an empty text when
@@ -29,4 +33,5 @@ public:
 
 private:
     QMap<int, QString> m_mappings;
+    QMap<int, QString> m_labels;
 };

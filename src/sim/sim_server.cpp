@@ -151,9 +151,16 @@ void SimServer::setInputs(quint8 activeMask)
     updateTicking();
 }
 
+void SimServer::setClock(std::function<qint64()> microsecondsNow)
+{
+    catchUp();
+    m_clock = std::move(microsecondsNow);
+    m_lastAdvance = m_clock();
+}
+
 void SimServer::catchUp()
 {
-    const qint64 now = m_wallClock.nsecsElapsed() / 1000;
+    const qint64 now = m_clock ? m_clock() : m_wallClock.nsecsElapsed() / 1000;
     m_controller.advance(now - m_lastAdvance);
     m_lastAdvance = now;
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class QSerialPort;
 class QSocketNotifier;
 
@@ -45,6 +47,10 @@ public:
     /// The controller behind the line.
     SimController &controller() { return m_controller; }
 
+    /// Replaces the wall clock the controller runs on by \a microsecondsNow, a
+    /// clock that only moves when its owner says (for tests).
+    void setClock(std::function<qint64()> microsecondsNow);
+
     /// Sets the inputs IN1 to IN5 (bit 0 = IN1 active) at the present moment,
     /// running any IO table command they call for.
     void setInputs(quint8 activeMask);
@@ -72,6 +78,7 @@ private:
 
     SimController m_controller;
     QElapsedTimer m_wallClock;
+    std::function<qint64()> m_clock; // microseconds; the wall clock unless replaced
     qint64 m_lastAdvance = 0; // microseconds of m_wallClock given to the controller
     QTimer m_tick;
     QString m_devicePath;
