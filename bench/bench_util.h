@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <vector>
 
+#include <cstdio>
+
 #include <sys/resource.h>
+#include <unistd.h>
 
 inline double percentile(std::vector<double> values, double p)
 {
@@ -28,4 +31,16 @@ inline double threadCpuSeconds()
     getrusage(RUSAGE_THREAD, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
             + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+/// Resident memory of this process, in MiB.
+inline double residentMiB()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }

@@ -4,19 +4,6 @@
 
 #include <QListWidget>
 
-namespace {
-
-QStringList listLines(const WindowFixture &f)
-{
-    QStringList lines;
-    const auto *list = f.control<QListWidget>("List1");
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
-    return lines;
-}
-
-} // namespace
-
 class TestCommands : public QObject
 {
     Q_OBJECT
@@ -248,7 +235,7 @@ void TestCommands::addToList()
         QVERIFY(f.open());
     f.click(addButton.toLatin1().constData());
 
-    QCOMPARE(listLines(f), QStringList{FormatHexText(frame)});
+    QCOMPARE(f.listLines(), QStringList{FormatHexText(frame)});
     QCOMPARE(f.pty.readAvailable(), portOpen ? frame : QByteArray());
     QCOMPARE(f.view("RichTextBox2")->text().isEmpty(), !portOpen);
     QVERIFY(!f.window.AddToListRequest && !f.window.AddToIoBoxRequest);
@@ -256,7 +243,7 @@ void TestCommands::addToList()
 
     // A direct click afterwards only sends.
     f.click("Command12");
-    QCOMPARE(listLines(f).size(), 1);
+    QCOMPARE(f.listLines().size(), 1);
 }
 
 void TestCommands::addAsIo_data()

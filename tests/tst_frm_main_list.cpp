@@ -11,15 +11,6 @@
 
 namespace {
 
-QStringList listLines(const WindowFixture &f)
-{
-    QStringList lines;
-    const auto *list = f.control<QListWidget>("List1");
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
-    return lines;
-}
-
 QByteArray fileContent(const QString &path)
 {
     QFile file(path);
@@ -99,7 +90,7 @@ void TestFrmMainList::manualSends()
 
     f.click(add.toLatin1().constData());
     QCOMPARE(f.pty.read(wire.size()), wire);
-    QCOMPARE(listLines(f), QStringList{FormatHexText(wire)});
+    QCOMPARE(f.listLines(), QStringList{FormatHexText(wire)});
     QVERIFY(!f.window.AddToListRequest);
     QCOMPARE(f.box(box.toLatin1().constData())->text(), text);
 }
@@ -179,7 +170,7 @@ void TestFrmMainList::insertLines()
     f.click("Command35");
     f.box("Text21")->setText(QStringLiteral("abc"));
     f.click("Command35");
-    QCOMPARE(listLines(f), (QStringList{"Delay:1000", "GoIdx:0", "GoIdx:abc"}));
+    QCOMPARE(f.listLines(), (QStringList{"Delay:1000", "GoIdx:0", "GoIdx:abc"}));
 }
 
 void TestFrmMainList::delayGuard_data()
@@ -216,7 +207,7 @@ void TestFrmMainList::deleteAndClear()
     QCOMPARE(list->count(), 3);
     list->item(2)->setSelected(true);
     remove->trigger();
-    QCOMPARE(listLines(f), (QStringList{"a", "b"}));
+    QCOMPARE(f.listLines(), (QStringList{"a", "b"}));
     f.control<QAction>("DelectAll")->trigger();
     QCOMPARE(list->count(), 0);
     f.control<QAction>("DelectAll")->trigger();
@@ -249,7 +240,7 @@ void TestFrmMainList::contextMenu()
     QVERIFY(menu->isVisible());
     menu->hide();
     f.control<QAction>("DelectList")->trigger();
-    QCOMPARE(listLines(f), (QStringList{"a", "c"}));
+    QCOMPARE(f.listLines(), (QStringList{"a", "c"}));
 }
 
 void TestFrmMainList::fullList()
@@ -357,7 +348,7 @@ void TestFrmMainList::saveAndOpen()
     f.click("Command34");
     f.click("Command35");
     f.control<QListWidget>("List1")->addItem(QString()); // not written
-    const QStringList lines = listLines(f);
+    const QStringList lines = f.listLines();
 
     f.dialogs.fileNames << path;
     f.click("Command55");
@@ -370,14 +361,14 @@ void TestFrmMainList::saveAndOpen()
     f.click("Command54");
     QCOMPARE(f.dialogs.fileDialogs.last(),
              QStringLiteral("打开文件|txt文件(*.txt);;所有文件(*.*)"));
-    QCOMPARE(listLines(f), lines.mid(0, 3));
+    QCOMPARE(f.listLines(), lines.mid(0, 3));
     QVERIFY(f.messages.isEmpty());
     QVERIFY(f.dialogs.questions.isEmpty());
 
     // Cancelled dialogs change nothing.
     f.click("Command54");
     f.click("Command55");
-    QCOMPARE(listLines(f), lines.mid(0, 3));
+    QCOMPARE(f.listLines(), lines.mid(0, 3));
 }
 
 void TestFrmMainList::overwriteQuestion_data()
@@ -429,14 +420,14 @@ void TestFrmMainList::openFailures()
     f.click("Command54");
     QCOMPARE(f.messages.size(), 2);
     QVERIFY(f.messages.last().contains(dir.path()));
-    QCOMPARE(listLines(f), (QStringList{"keep", "me"}));
+    QCOMPARE(f.listLines(), (QStringList{"keep", "me"}));
 
     // An empty file empties the list.
     const QString empty = dir.filePath(QStringLiteral("empty.txt"));
     QFile(empty).open(QIODevice::WriteOnly);
     f.dialogs.fileNames << empty;
     f.click("Command54");
-    QCOMPARE(listLines(f), QStringList());
+    QCOMPARE(f.listLines(), QStringList());
 }
 
 void TestFrmMainList::openLongFile()

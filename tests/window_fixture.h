@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
@@ -86,6 +87,16 @@ struct WindowFixture
     QTimer *timer(const char *name) const { return control<QTimer>(name); }
 
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    /// The lines of the command list.
+    QStringList listLines() const
+    {
+        QStringList lines;
+        const auto *list = control<QListWidget>("List1");
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
+        return lines;
+    }
 
     /// Sets a box's or a selector's text by object name.
     void set(const QString &name, const QString &text) const
