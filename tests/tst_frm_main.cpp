@@ -342,6 +342,9 @@ void TestFrmMain::receiveViewLines()
     // The next block goes on top.
     QVERIFY(f.receive(QByteArray("AB")));
     QVERIFY(f.view("RichTextBox1")->text().startsWith(u"RecAsc:AB\nRecHex:41 42 \nRecAsc:"));
+    // The screen shows the same lines, without the carriage returns.
+    TrafficView *view = f.view("RichTextBox1");
+    QTRY_COMPARE(view->toPlainText(), QString(view->text()).remove(u'\r'));
 }
 
 void TestFrmMain::shortBlocksAndCounter()
@@ -438,6 +441,8 @@ void TestFrmMain::viewLimit()
         QVERIFY(f.receive(frame));
     }
     QCOMPARE(view->text().endsWith(old), !emptied);
+    view->syncDisplay();
+    QCOMPARE(view->toPlainText(), QString(view->text()).remove(u'\r'));
     QCOMPARE(view->text().size(), (emptied ? 0 : length) + 7 + 9 + 1 + 7 + 27 + 1 + 10);
     QCOMPARE(counter->text(), emptied ? QStringLiteral("9") : QStringLiteral("21"));
 }

@@ -43,6 +43,8 @@ public:
     /// How long one receive poll may show blocks before it lets the event loop
     /// run; the rest follows at the next turn, so a flood never freezes the window.
     void setPollTimeSlice(int ms) { m_pollTimeSliceMs = ms; }
+    /// Opens the chosen port, as "打开" does.
+    void openPort() { Command32_Click(); }
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
 

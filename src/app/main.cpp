@@ -32,6 +32,10 @@ int main(int argc, char *argv[])
             QApplication::translate("main", "Start the simulated controller in the program and "
                                             "let COM1 stand for it."));
     parser.addOption(simulatorOption);
+    const QCommandLineOption openOption(
+            QStringLiteral("open"),
+            QApplication::translate("main", "Open the port at start, as \"打开\" does."));
+    parser.addOption(openOption);
     // For the start-up benchmark: quit as soon as the window has been shown.
     QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
     quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -69,6 +73,8 @@ int main(int argc, char *argv[])
     const QSize room = window.screen()->availableGeometry().size() * 0.95;
     window.resize(window.sizeHint().boundedTo(room).expandedTo(window.minimumSizeHint()));
     window.show();
+    if (parser.isSet(openOption))
+        window.openPort();
     if (parser.isSet(quitWhenShown))
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     return app.exec();
