@@ -13,16 +13,16 @@ std::optional<int> PortNames::portNumber(QStringView name)
     return std::nullopt;
 }
 
-bool PortNames::addMapping(QStringView spec, QString *error)
+bool PortNames::addMapping(QStringView option, QString *error)
 {
-    const qsizetype eq = spec.indexOf(u'=');
-    const std::optional<int> port = eq < 0 ? std::nullopt : portNumber(spec.left(eq));
-    const QStringView path = eq < 0 ? QStringView() : spec.mid(eq + 1);
+    const qsizetype eq = option.indexOf(u'=');
+    const std::optional<int> port = eq < 0 ? std::nullopt : portNumber(option.left(eq));
+    const QStringView path = eq < 0 ? QStringView() : option.mid(eq + 1);
     if (!port || path.isEmpty()) {
         if (error)
             *error = QCoreApplication::translate("PortNames",
                                                  "\"%1\" is not COMn=PATH with n from 1 to 9")
-                             .arg(spec);
+                             .arg(option);
         return false;
     }
     setMapping(*port, path.toString());

@@ -19,7 +19,7 @@ public:
     static std::optional<int> portNumber(QStringView name);
 
     /// Reads one "COMn=PATH" mapping. Gives false and a reason for anything else.
-    bool addMapping(QStringView spec, QString *error = nullptr);
+    bool addMapping(QStringView option, QString *error = nullptr);
     /// Lets \a port stand for \a devicePath; \a label says what is behind it
     /// ("模拟控制器") where the path alone would not.
     void setMapping(int port, const QString &devicePath, const QString &label = QString());
