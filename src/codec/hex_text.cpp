@@ -8,18 +8,6 @@ namespace {
 constexpr char hexDigits[] = "0123456789ABCDEF";
 constexpr QChar replacementChar(QChar::ReplacementCharacter);
 
-int hexDigitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return -1;
-}
-
 // The pair rule: tabs and line feeds inside the group are ignored, the hex digits
 // from its start up to the first other character give the value, and a group that
 // does not start with a hex digit reads 0. Reports how many digits were read.
@@ -69,6 +57,18 @@ void appendHex(QString &out, quint32 value)
 }
 
 } // namespace
+
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
 
 QString FormatHexText(QByteArrayView bytes)
 {

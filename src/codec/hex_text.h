@@ -9,6 +9,9 @@
 // views and the manual panel show them in, and the conversions between plain
 // text (in the GBK code page) and hex text behind the manual panel's buttons.
 
+/// The value of a hex digit (0-9, A-F, a-f), or -1 for any other character.
+int hexDigitValue(QChar c);
+
 /// Each byte as two upper-case hex digits followed by one blank, the last byte
 /// included: {0x01, 0x20} gives "01 20 ". No bytes give the empty text.
 QString FormatHexText(QByteArrayView bytes);

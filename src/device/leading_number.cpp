@@ -1,5 +1,7 @@
 #include "leading_number.h"
 
+#include "codec/hex_text.h"
+
 #include <QLocale>
 #include <QString>
 
@@ -16,18 +18,6 @@ bool isIgnored(QChar c)
 bool isDecimalDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
-}
-
-int hexDigitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return -1;
 }
 
 // Hex digits from the start of the text up to the first other character. A
