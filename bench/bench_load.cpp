@@ -62,7 +62,8 @@ int main(int argc, char *argv[])
             chunk[i] = char(0x20 + i % 95);
         const auto start = std::chrono::steady_clock::now();
         for (qint64 sent = 0, n = 0; sent < total && !stop; sent += chunk.size(), ++n) {
-            std::this_thread::sleep_until(start + std::chrono::microseconds(n * 1000000 / chunksPerSecond));
+            std::this_thread::sleep_until(
+                    start + std::chrono::microseconds(n * 1000000 / chunksPerSecond));
             pty.write(chunk);
         }
     });

@@ -62,8 +62,7 @@ int main(int argc, char *argv[])
     std::printf("4 MiB streamed into the receive view: %lld of %lld bytes shown, %lld left waiting,"
                 " %.2f s, window thread %.3f CPU s per MiB, longest event-loop stall %lld ms"
                 " (goal: all shown, stall at most 50 ms)\n",
-                shown, total, qlonglong(comm->inBufferCount()), seconds, cpu / 4.0,
-                longestStallMs);
+                shown, total, qlonglong(comm->inBufferCount()), seconds, cpu / 4.0, longestStallMs);
     std::printf("reproduce: scripts/bench receive_stream\n");
     return shown == total ? 0 : 1;
 }

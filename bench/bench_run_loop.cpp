@@ -66,8 +66,7 @@ int main(int argc, char *argv[])
         errors.push_back(std::fabs(arrivals[i] - arrivals[i - 1] - askedMs));
     std::printf("run loop, %zu frames with Delay:50 between them: gap error median %.2f ms,"
                 " p95 %.2f ms, max %.2f ms (goal: median at most 2 ms, p95 at most 10 ms)\n",
-                arrivals.size(), median(errors), percentile(errors, 0.95),
-                percentile(errors, 1.0));
+                arrivals.size(), median(errors), percentile(errors, 0.95), percentile(errors, 1.0));
     std::printf("reproduce: scripts/bench run_loop\n");
     return 0;
 }

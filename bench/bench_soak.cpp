@@ -9,10 +9,10 @@
 #include "sim/sim_server.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
-#include <QDeadlineTimer>
 
 #include <cstdio>
 
@@ -66,8 +66,8 @@ int main(int argc, char *argv[])
     // Queries, settings and stops: every one gets a reply, none moves the motor
     // so far that a later command finds it busy.
     const char *names[] = {"Command12", "Command13", "Command15", "Command17", "Command57",
-                             "Command28", "Command30", "Command31", "Command29", "Command94",
-                             "Command24", "Command58", "Command66", "Command23"};
+                           "Command28", "Command30", "Command31", "Command29", "Command94",
+                           "Command24", "Command58", "Command66", "Command23"};
     QList<QPushButton *> buttons;
     for (const char *name : names)
         buttons << window.findChild<QPushButton *>(QLatin1String(name));
@@ -83,7 +83,9 @@ int main(int argc, char *argv[])
             buttons[i % buttons.size()]->click();
         // Show the reply as soon as it is there, as the receive poll would.
         const bool answered = waitFor(
-                [&] { return replies > before && shownByWindow + comm->inBufferCount() >= replyBytes; },
+                [&] {
+                    return replies > before && shownByWindow + comm->inBufferCount() >= replyBytes;
+                },
                 2000);
         if (!answered)
             ++lost;

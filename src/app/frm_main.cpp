@@ -118,8 +118,9 @@ void FrmMain::connectCommands()
         auto *button = findChild<QPushButton *>(QLatin1String(add.button));
         const CommandSpec *target = findCommand(add.target);
         Q_ASSERT_X(button && target, "connectCommands", add.button);
-        connect(button, &QPushButton::clicked, this,
-                [this, &add, target] { addThenRun(add.toIoBox, [this, target] { runCommand(*target); }); });
+        connect(button, &QPushButton::clicked, this, [this, &add, target] {
+            addThenRun(add.toIoBox, [this, target] { runCommand(*target); });
+        });
     }
 }
 
@@ -128,17 +129,19 @@ void FrmMain::connectCommands()
 void FrmMain::runCommand(const CommandSpec &command)
 {
     // The requests this command honours are consumed here, whatever follows.
-    const bool toIoBox =
-            command.requests == Requests::ListAndIo && std::exchange(AddToIoBoxRequest, false);
-    const bool toList = command.requests != Requests::None && std::exchange(AddToListRequest, false);
+    const bool toIoBox = command.requests == Requests::ListAndIo
+            && std::exchange(AddToIoBoxRequest, false);
+    const bool toList = command.requests != Requests::None
+            && std::exchange(AddToListRequest, false);
 
-    const auto payload = buildPayload(command, [this](const char *box) { return controlText(box); });
+    const auto payload = buildPayload(command,
+                                      [this](const char *box) { return controlText(box); });
     if (const auto *error = std::get_if<FieldError>(&payload)) {
         showMessage(fieldErrorMessage(*error));
         return;
     }
-    const QByteArray frame =
-            frameRequest(std::get<QByteArray>(payload), commModeFromText(ui.Combo7->currentText()));
+    const QByteArray frame = frameRequest(std::get<QByteArray>(payload),
+                                          commModeFromText(ui.Combo7->currentText()));
     if (toIoBox) {
         // The command part: without the address and the two check bytes.
         frame3.Text31->setText(FormatHexText(QByteArrayView(frame).sliced(1, frame.size() - 3)));
@@ -278,8 +281,8 @@ void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
         ui.Label45->setText(QStringLiteral("0"));
     }
 
-    const ReceivedDisplay display =
-            decodeReceived(bytes, commModeFromText(ui.Combo7->currentText()));
+    const ReceivedDisplay display = decodeReceived(bytes,
+                                                   commModeFromText(ui.Combo7->currentText()));
     if (display.valueBox) {
         if (auto *box = findChild<QLineEdit *>(QLatin1String(display.valueBox)))
             box->setText(display.valueText);
@@ -325,8 +328,8 @@ void FrmMain::SendFrame(const QByteArray &frame)
         ui.Label44->setText(QStringLiteral("0"));
     }
     QString lines = textLine(u"SndAsc:", frame) + hexLine(u"SndHex:", frame);
-    if (const auto description =
-                describeSentFrame(frame, commModeFromText(ui.Combo7->currentText())))
+    if (const auto description = describeSentFrame(frame,
+                                                   commModeFromText(ui.Combo7->currentText())))
         lines += descriptionLine(*description);
     view->prependText(lines);
     ui.Label44->setText(QString::number(counterValue(ui.Label44->text()) + frame.size()));

@@ -78,24 +78,24 @@ private slots:
     void Command32_Click(); // 打开
     void Command33_Click(); // 关闭
     void Command36_Click(); // clear the receive view
-    void Command6_Click();  // clear the send view
-    void Combo7_Scroll();   // mode selector
+    void Command6_Click(); // clear the send view
+    void Combo7_Scroll(); // mode selector
     // The manual panel.
-    void Command1_Click();  // 发送16进制数据
-    void Command8_Click();  // CRC低位在前
-    void Command2_Click();  // CRC高位在前
-    void Command3_Click();  // CRC添加发送
-    void Command9_Click();  // 计算LRC
-    void Command4_Click();  // LRC添加发送
+    void Command1_Click(); // 发送16进制数据
+    void Command8_Click(); // CRC低位在前
+    void Command2_Click(); // CRC高位在前
+    void Command3_Click(); // CRC添加发送
+    void Command9_Click(); // 计算LRC
+    void Command4_Click(); // LRC添加发送
     void Command10_Click(); // MODBUS发送ASC
     void Command11_Click(); // MODBUS发送RTU
     void Command37_Click(); // 发送字符串
-    void Command5_Click();  // 转为16进制
+    void Command5_Click(); // 转为16进制
     void Command56_Click(); // 转为字符串
     // The command list and its run loop.
     void Command34_Click(); // insert a delay line
     void Command35_Click(); // insert a jump line
-    void Text20_Change();   // keeps the delay within 50..60000
+    void Text20_Change(); // keeps the delay within 50..60000
     void DelectList_Click();
     void DelectAll_Click();
     void Check1_Click();
@@ -136,7 +136,7 @@ private:
     Ui::Frame5 frame5; // 其他: other commands and the input indicators
     Ui::Frame6 frame6; // 高级自动控制功能: command list and sequencer
 
-    QMenu *MenuCMD;        // the command list's pop-up menu: 删除, 清空
+    QMenu *MenuCMD; // the command list's pop-up menu: 删除, 清空
     QAction *DelectList;
     QAction *DelectAll;
     MSComm *MSComm1;

@@ -41,9 +41,8 @@ void FrmMain::connectList()
     // "删除" removes the line the user selected.
     frame6.List1->viewport()->installEventFilter(this);
     frame6.List1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(frame6.List1, &QListWidget::customContextMenuRequested, this, [this](QPoint pos) {
-        MenuCMD->popup(frame6.List1->viewport()->mapToGlobal(pos));
-    });
+    connect(frame6.List1, &QListWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { MenuCMD->popup(frame6.List1->viewport()->mapToGlobal(pos)); });
     connect(DelectList, &QAction::triggered, this, &FrmMain::DelectList_Click);
     connect(DelectAll, &QAction::triggered, this, &FrmMain::DelectAll_Click);
 
@@ -119,8 +118,8 @@ void FrmMain::Check1_Click()
         frame6.Text22->setEnabled(true);
         return;
     }
-    const std::optional<int> interval =
-            runInterval(readLeadingNumber(frame6.Text22->text(), NumberBase::Decimal));
+    const std::optional<int> interval = runInterval(
+            readLeadingNumber(frame6.Text22->text(), NumberBase::Decimal));
     if (!interval) {
         showMessage(tr("间隔“%1”超出范围：请输入 0 到 %2 毫秒。")
                             .arg(frame6.Text22->text())

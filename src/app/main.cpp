@@ -17,20 +17,23 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-            QApplication::translate("main", "Test and commission a stepper-motor motion "
-                                            "controller over a serial line."));
+            QApplication::translate("main",
+                                    "Test and commission a stepper-motor motion "
+                                    "controller over a serial line."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption portOption(
             QStringLiteral("port"),
-            QApplication::translate("main", "Let port COMn (n from 1 to 9) stand for the device "
-                                            "PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable."),
+            QApplication::translate("main",
+                                    "Let port COMn (n from 1 to 9) stand for the device "
+                                    "PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable."),
             QStringLiteral("COMn=PATH"));
     parser.addOption(portOption);
     const QCommandLineOption simulatorOption(
             QStringLiteral("simulator"),
-            QApplication::translate("main", "Start the simulated controller in the program and "
-                                            "let COM1 stand for it."));
+            QApplication::translate("main",
+                                    "Start the simulated controller in the program and "
+                                    "let COM1 stand for it."));
     parser.addOption(simulatorOption);
     const QCommandLineOption openOption(
             QStringLiteral("open"),

@@ -46,8 +46,8 @@ quint16 crc16(QByteArrayView data) noexcept
     const auto &t = crcTable;
     while (n >= 8) {
         const quint32 lo = crc ^ (quint32(p[0]) | quint32(p[1]) << 8);
-        crc = t[7][lo & 0xFFu] ^ t[6][lo >> 8] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]]
-                ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+        crc = t[7][lo & 0xFFu] ^ t[6][lo >> 8] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^ t[2][p[5]]
+                ^ t[1][p[6]] ^ t[0][p[7]];
         p += 8;
         n -= 8;
     }
@@ -61,8 +61,8 @@ QString CalcCrc(QByteArrayView data)
     const quint16 crc = crc16(data);
     CrcLow = quint8(crc & 0xFFu);
     CrcHigh = quint8(crc >> 8);
-    const char text[4] = {hexDigits[CrcLow >> 4], hexDigits[CrcLow & 0xF],
-                          hexDigits[CrcHigh >> 4], hexDigits[CrcHigh & 0xF]};
+    const char text[4] = {hexDigits[CrcLow >> 4], hexDigits[CrcLow & 0xF], hexDigits[CrcHigh >> 4],
+                          hexDigits[CrcHigh & 0xF]};
     return QString::fromLatin1(text, 4);
 }
 

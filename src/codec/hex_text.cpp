@@ -145,7 +145,8 @@ QString HexTextToString(QString text)
         const QStringView group = all.mid(pos, 4);
         int digits = 0;
         const quint32 wide = readHexGroup(group, &digits);
-        result += (group.size() == 4 && digits == 4) ? gbkCharacter(decoder, wide) : replacementChar;
+        result += (group.size() == 4 && digits == 4) ? gbkCharacter(decoder, wide)
+                                                     : replacementChar;
         pos += 2;
     }
     return result;

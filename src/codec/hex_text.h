@@ -31,4 +31,3 @@ QString StringToHexText(const QString &text);
 /// a GBK character, or a code above 7F cut short by the end of the text, gives one
 /// U+FFFD and the walk goes on.
 QString HexTextToString(QString text);
-

@@ -17,30 +17,30 @@
 
 /// Which pending requests a command honours.
 enum class Requests {
-    None,      // send-only: station commands, the IN query
-    List,      // the add-to-list request: parameters and queries
+    None, // send-only: station commands, the IN query
+    List, // the add-to-list request: parameters and queries
     ListAndIo, // the add-as-IO request, then the add-to-list request: motion
 };
 
 /// How the data bytes after the length byte are made.
 enum class DataLayout {
-    None,        // length 0
-    Byte,        // one byte from valueBox, read in valueBase
-    Int32,       // signed 32-bit from valueBox, big-endian
+    None, // length 0
+    Byte, // one byte from valueBox, read in valueBase
+    Int32, // signed 32-bit from valueBox, big-endian
     Direction24, // direction byte from directionBox, then the low 24 bits of valueBox
-    BaudCode,    // the baud-rate code of directionBox's text
+    BaudCode, // the baud-rate code of directionBox's text
 };
 
 struct CommandSpec
 {
-    const char *button;  // object name of the button, "Command18"
-    quint8 code;         // function code
+    const char *button; // object name of the button, "Command18"
+    quint8 code; // function code
     Requests requests;
     DataLayout layout;
-    const char *valueBox = nullptr;     // Text8, Text7, Combo5 ...
+    const char *valueBox = nullptr; // Text8, Text7, Combo5 ...
     NumberBase valueBase = NumberBase::Decimal;
     const char *directionBox = nullptr; // Combo3, Combo4; Combo6 for the baud code
-    bool addressZero = false;           // the station address query goes to address 0
+    bool addressZero = false; // the station address query goes to address 0
 };
 
 /// A button that sets a one-shot request and runs another button's command.
@@ -48,7 +48,7 @@ struct AddButton
 {
     const char *button; // Command38 ...
     const char *target; // Command18 ...
-    bool toIoBox;       // "↓": into the IO box; otherwise ">": into the command list
+    bool toIoBox; // "↓": into the IO box; otherwise ">": into the command list
 };
 
 /// A box whose value lies outside its field's range: no frame is built.

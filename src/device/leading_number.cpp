@@ -63,8 +63,9 @@ double readDecimal(QStringView text)
             mantissa += u'.' + fraction;
     }
     // No digit, or only zeros: 0 whatever exponent follows.
-    if (!anyDigit || !std::any_of(mantissa.cbegin(), mantissa.cend(),
-                                  [](QChar c) { return c >= u'1' && c <= u'9'; }))
+    if (!anyDigit || !std::any_of(mantissa.cbegin(), mantissa.cend(), [](QChar c) {
+            return c >= u'1' && c <= u'9';
+        }))
         return 0;
     if (mantissa.startsWith(u'.'))
         mantissa.prepend(u'0');

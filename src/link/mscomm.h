@@ -37,8 +37,7 @@ public:
 
     /// Reads "BAUD,n,8,1" with BAUD a positive whole number; anything else gives
     /// nothing and the reason.
-    static std::optional<Settings> parseSettings(const QString &settings,
-                                                 QString *error = nullptr);
+    static std::optional<Settings> parseSettings(const QString &settings, QString *error = nullptr);
 
     // Configuration, applied at the next opening.
     bool setSettings(const QString &settings, QString *error = nullptr);

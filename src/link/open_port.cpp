@@ -5,8 +5,7 @@
 
 namespace CommSetting {
 
-bool OpenPort(MSComm &comm, const PortNames &names, qint16 &port, QString &settings,
-              QString *error)
+bool OpenPort(MSComm &comm, const PortNames &names, qint16 &port, QString &settings, QString *error)
 {
     if (comm.portOpen())
         comm.close();

@@ -19,7 +19,7 @@ struct ListFileContent
 {
     QStringList lines;
     bool truncated = false; // the file had more than the lines asked for
-    QString error;          // why the file could not be read; empty on success
+    QString error; // why the file could not be read; empty on success
 };
 
 /// The lines of the file at \a path, at most \a maxLines of them.

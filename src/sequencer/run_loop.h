@@ -16,9 +16,9 @@ inline constexpr int maxRunInterval = 65535;
 
 struct RunStep
 {
-    QByteArray frame;  // the bytes to send; empty when the tick sends nothing
-    int intervalMs;    // the wait until the next tick; 0: no further tick
-    qint16 nextLine;   // the line the next tick executes
+    QByteArray frame; // the bytes to send; empty when the tick sends nothing
+    int intervalMs; // the wait until the next tick; 0: no further tick
+    qint16 nextLine; // the line the next tick executes
 };
 
 /// Runs one tick at line \a line of a list of \a count lines. \a lineAt gives the

@@ -10,7 +10,7 @@ namespace {
 
 enum class Value {
     None,
-    Address,  // byte 0 in hex, inline in the line
+    Address, // byte 0 in hex, inline in the line
     BaudCode, // byte 3 in hex, inline in the line
     Unsigned32,
     Signed32,
@@ -69,8 +69,7 @@ constexpr std::array<Reply, 36> replies{{
 // clang-format on
 
 constexpr std::array<const char *, 4> statusShapes{"Shape1", "Shape2", "Shape3", "Shape4"};
-constexpr std::array<const char *, 5> inputShapes{"Shape5", "Shape6", "Shape7", "Shape8",
-                                                  "Shape9"};
+constexpr std::array<const char *, 5> inputShapes{"Shape5", "Shape6", "Shape7", "Shape8", "Shape9"};
 
 const Reply *findReply(quint8 code, bool longReply)
 {
@@ -83,8 +82,8 @@ const Reply *findReply(quint8 code, bool longReply)
 
 quint32 bigEndian32(QByteArrayView b)
 {
-    return quint32(quint8(b[3])) << 24 | quint32(quint8(b[4])) << 16
-            | quint32(quint8(b[5])) << 8 | quint32(quint8(b[6]));
+    return quint32(quint8(b[3])) << 24 | quint32(quint8(b[4])) << 16 | quint32(quint8(b[5])) << 8
+            | quint32(quint8(b[6]));
 }
 
 QString hexDigits(quint8 byte)

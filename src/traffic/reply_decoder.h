@@ -15,14 +15,14 @@
 struct IndicatorState
 {
     const char *shape; // object name of the lamp, "Shape1" ... "Shape9"
-    bool active;       // red; otherwise the window-text colour
+    bool active; // red; otherwise the window-text colour
 };
 
 struct ReceivedDisplay
 {
     std::optional<QString> description; // without its line end
-    const char *valueBox = nullptr;     // object name of the read-back box, if any
-    QString valueText;                  // " 1000", "-2"
+    const char *valueBox = nullptr; // object name of the read-back box, if any
+    QString valueText; // " 1000", "-2"
     std::optional<QString> statusCaption; // Label15: "停止" or "运动中"
     QList<IndicatorState> indicators;
 };

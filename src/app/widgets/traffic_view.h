@@ -31,7 +31,7 @@ private:
     static QString displayed(QString text);
 
     QString m_text;
-    QString m_pending;      // text in front of what the screen shows
+    QString m_pending; // text in front of what the screen shows
     bool m_replace = false; // the screen must show the whole text afresh
     QTimer m_sync;
 };
