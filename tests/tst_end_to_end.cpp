@@ -41,6 +41,13 @@ struct Bench
 
     void advanceMs(qint64 ms) { nowUs += ms * 1000; }
 
+    /// Opens COM1 in mode \a mode (the index in the mode selector).
+    bool open(int mode)
+    {
+        f.combo("Combo7")->setCurrentIndex(mode);
+        return f.open();
+    }
+
     /// The newest description line of the receive view.
     QString lastDescription() const
     {
@@ -50,11 +57,6 @@ struct Bench
                 return QString(line).remove(u'\r');
         }
         return QString();
-    }
-
-    QColor lamp(int n) const
-    {
-        return f.control<ShapeIndicator>(qPrintable(QStringLiteral("Shape%1").arg(n)))->fillColor();
     }
 
     WindowFixture f;
@@ -71,35 +73,31 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void stationCommands_data();
+    // Each exchange in both modes.
+    void stationCommands_data() { addModes(); }
     void stationCommands();
-    void parametersSetThenQueried_data();
+    void parametersSetThenQueried_data() { addModes(); }
     void parametersSetThenQueried();
-    void moveThenPosition_data();
+    void moveThenPosition_data() { addModes(); }
     void moveThenPosition();
-    void inputsQuery_data();
+    void inputsQuery_data() { addModes(); }
     void inputsQuery();
     void commandListFollowsTheMotion();
+
+private:
+    static void addModes()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("RTU") << 0;
+        QTest::newRow("ASCII") << 1;
+    }
 };
-
-static void addModes()
-{
-    QTest::addColumn<int>("mode");
-    QTest::newRow("RTU") << 0;
-    QTest::newRow("ASCII") << 1;
-}
-
-void TestEndToEnd::stationCommands_data()
-{
-    addModes();
-}
 
 void TestEndToEnd::stationCommands()
 {
     QFETCH(int, mode);
     Bench b;
-    b.f.combo("Combo7")->setCurrentIndex(mode);
-    QVERIFY(b.f.open());
+    QVERIFY(b.open(mode));
     QVERIFY(b.exchange("Command12"));
     QCOMPARE(b.lastDescription(), QStringLiteral("请求握手命令:"));
     QVERIFY(b.exchange("Command13"));
@@ -109,17 +107,11 @@ void TestEndToEnd::stationCommands()
     QVERIFY(b.f.messages.isEmpty());
 }
 
-void TestEndToEnd::parametersSetThenQueried_data()
-{
-    addModes();
-}
-
 void TestEndToEnd::parametersSetThenQueried()
 {
     QFETCH(int, mode);
     Bench b;
-    b.f.combo("Combo7")->setCurrentIndex(mode);
-    QVERIFY(b.f.open());
+    QVERIFY(b.open(mode));
     // set button, value box, value, query button, read-back box
     const struct
     {
@@ -140,23 +132,17 @@ void TestEndToEnd::parametersSetThenQueried()
     }
 }
 
-void TestEndToEnd::moveThenPosition_data()
-{
-    addModes();
-}
-
 void TestEndToEnd::moveThenPosition()
 {
     QFETCH(int, mode);
     Bench b;
-    b.f.combo("Combo7")->setCurrentIndex(mode);
-    QVERIFY(b.f.open());
+    QVERIFY(b.open(mode));
 
     QVERIFY(b.exchange("Command18")); // 10000 pulses with the default profile
     b.advanceMs(500);
     QVERIFY(b.exchange("Command29"));
     QCOMPARE(b.f.label("Label15")->text(), QStringLiteral("运动中"));
-    QCOMPARE(b.lamp(1), red);
+    QCOMPARE(b.f.shape(1)->fillColor(), red);
     QVERIFY(b.exchange("Command28"));
     QVERIFY(b.f.box("Text17")->text().trimmed().toInt() > 0);
     QVERIFY(b.exchange("Command30"));
@@ -167,9 +153,9 @@ void TestEndToEnd::moveThenPosition()
     QVERIFY(b.exchange("Command29"));
     QCOMPARE(b.f.label("Label15")->text(), QStringLiteral("停止"));
     const QColor text = b.f.window.palette().color(QPalette::WindowText);
-    QCOMPARE(b.lamp(1), text);
-    QCOMPARE(b.lamp(2), text); // left limit not active
-    QCOMPARE(b.lamp(4), text); // right limit not active
+    QCOMPARE(b.f.shape(1)->fillColor(), text);
+    QCOMPARE(b.f.shape(2)->fillColor(), text); // left limit not active
+    QCOMPARE(b.f.shape(4)->fillColor(), text); // right limit not active
     QVERIFY(b.exchange("Command30"));
     QCOMPARE(b.f.box("Text18")->text(), QStringLiteral(" 10000"));
     QVERIFY(b.exchange("Command31"));
@@ -180,23 +166,17 @@ void TestEndToEnd::moveThenPosition()
     QCOMPARE(b.f.box("Text18")->text(), QStringLiteral(" 0"));
 }
 
-void TestEndToEnd::inputsQuery_data()
-{
-    addModes();
-}
-
 void TestEndToEnd::inputsQuery()
 {
     QFETCH(int, mode);
     Bench b;
-    b.f.combo("Combo7")->setCurrentIndex(mode);
-    QVERIFY(b.f.open());
+    QVERIFY(b.open(mode));
     b.simulator.setInputs(0b10010); // IN2 and IN5 active
     QVERIFY(b.exchange("Command94"));
     const QColor text = b.f.window.palette().color(QPalette::WindowText);
     const QList<QColor> expected{text, red, text, text, red};
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(b.lamp(5 + i), expected[i]);
+        QCOMPARE(b.f.shape(5 + i)->fillColor(), expected[i]);
 }
 
 void TestEndToEnd::commandListFollowsTheMotion()

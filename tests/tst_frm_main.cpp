@@ -6,8 +6,6 @@
 
 namespace {
 
-const QColor red(Qt::red);
-
 QString hexLineOf(const char *prefix, const QByteArray &bytes)
 {
     QString line = QString::fromLatin1(prefix);
@@ -34,8 +32,6 @@ private slots:
     void portDeviceLabel();
     void replies_data();
     void replies();
-    void indicators_data();
-    void indicators();
     void receiveViewLines();
     void shortBlocksAndCounter();
     void nothingLeftWaiting();
@@ -54,7 +50,6 @@ private slots:
 void TestFrmMain::startState()
 {
     WindowFixture f;
-    QCOMPARE(f.window.windowTitle(), QStringLiteral("Form1"));
     QCOMPARE(f.window.AddToListRequest, false);
     QCOMPARE(f.window.AddToIoBoxRequest, false);
     QVERIFY(!f.comm()->portOpen());
@@ -79,6 +74,7 @@ void TestFrmMain::modeSelector_data()
     QTest::newRow("lower case") << "modbus rtu" << false;
     QTest::newRow("trailing blank") << "Modbus RTU " << false;
     QTest::newRow("empty") << "" << false;
+    QTest::newRow("typed text") << "RTU" << false;
     QTest::newRow("RTU again") << "Modbus RTU" << true;
 }
 
@@ -207,18 +203,28 @@ void TestFrmMain::replies_data()
 {
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<QString>("description"); // null: none
-    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("box"); // the read-back box that changes, if any
     QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("lamps"); // Shape1 to 9: r red, t window text, - left alone
+    QTest::addColumn<QString>("status"); // Label15, "-" when left alone
 
-    const auto value = [](const char *name, const char *hex, const char *line, const char *box,
-                          const char *text) {
-        QTest::newRow(name) << QByteArray::fromHex(hex) << QString::fromUtf8(line)
-                            << QString::fromLatin1(box) << QString::fromLatin1(text);
-    };
-    const auto lineOnly = [](const char *name, const char *hex, const char *line) {
+    const auto row = [](const char *name, const char *hex, const char *line, const char *box,
+                        const char *value, const char *lamps, const char *status) {
         QTest::newRow(name) << QByteArray::fromHex(hex)
-                            << (line ? QString::fromUtf8(line) : QString()) << QString()
-                            << QString();
+                            << (line ? QString::fromUtf8(line) : QString())
+                            << QString::fromLatin1(box) << QString::fromLatin1(value)
+                            << QString::fromLatin1(lamps) << QString::fromUtf8(status);
+    };
+    const auto value = [&](const char *name, const char *hex, const char *line, const char *box,
+                           const char *text) {
+        row(name, hex, line, box, text, "---------", "-");
+    };
+    const auto lineOnly = [&](const char *name, const char *hex, const char *line) {
+        row(name, hex, line, "", "", "---------", "-");
+    };
+    const auto lamps = [&](const char *name, const char *hex, const char *line, const char *states,
+                           const char *status) {
+        row(name, hex, line, "", "", states, status);
     };
     value("start speed", "012604000003E8AABB", "查询运动初速度:", "Text27", " 1000");
     value("maximum speed", "01280400002710AABB", "查询运动最大速度:", "Text26", " 10000");
@@ -231,12 +237,23 @@ void TestFrmMain::replies_data()
     value("most negative position", "01370480000000AABB", "查询运动绝对位置:", "Text18",
           "-2147483648");
     value("relative position", "01390400000010AABB", "查询运动相对位置:", "Text19", " 16");
-    value("unsigned beyond 2^31", "013604FFFFFFFFAABB", "查询运动速度:", "Text17",
-          " 4294967295");
+    value("unsigned beyond 2^31", "013604FFFFFFFFAABB", "查询运动速度:", "Text17", " 4294967295");
+    value("2^31 unsigned", "01360480000000AABB", "查询运动速度:", "Text17", " 2147483648");
+    value("zero after a blank", "01360400000000AABB", "查询运动速度:", "Text17", " 0");
+    value("one check byte is enough", "012604000003E8AA", "查询运动初速度:", "Text27", " 1000");
+    lamps("stopped, zero point active", "013B0400010001AABB", "查询运动状态:", "ttrt-----", "停止");
+    lamps("moving, both limits active", "013B0401000100AABB", "查询运动状态:", "rrtr-----",
+          "运动中");
+    lamps("status too short", "013B040001", "查询运动状态:", "---------", "-");
+    lamps("inputs IN2 and IN5 active", "0142050100010100AABB", "查询 IN 1-5 状态:", "----trttr",
+          "-");
+    lamps("inputs all inactive", "0142050101010101AABB", "查询 IN 1-5 状态:", "----ttttt", "-");
     lineOnly("handshake", "01200039C0", "请求握手命令:");
     lineOnly("station address", "0521009990", "查询设备地址:当前地址为5");
+    lineOnly("station address 1A", "1A2100", "查询设备地址:当前地址为1A");
     lineOnly("change address", "012201022183", "更改设备地址:");
     lineOnly("baud rate", "01230106AABB", "查询当前波特率:当前波特率设置为6");
+    lineOnly("baud rate without its code", "012300", nullptr);
     lineOnly("change baud rate", "01240106C041", "改变当前波特率:");
     lineOnly("set start speed", "01250400000064FCDE", "设置运动初速度:");
     lineOnly("set maximum speed", "01270400002710E6EB", "设置运动最大速度:");
@@ -259,6 +276,8 @@ void TestFrmMain::replies_data()
     lineOnly("quantitative deceleration", "0146", "定量减速命令:");
     lineOnly("factory settings", "0147", "出厂设置命令:");
     lineOnly("stop code in five bytes", "013C00AABB", nullptr);
+    lineOnly("handshake code in two bytes", "0120", nullptr);
+    lineOnly("input state query not decoded", "014300AABB", nullptr);
     lineOnly("error reply", "01A001AABB", nullptr);
     lineOnly("short start speed leaves the box", "0126040000", "查询运动初速度:");
 }
@@ -269,8 +288,16 @@ void TestFrmMain::replies()
     QFETCH(QString, description);
     QFETCH(QString, box);
     QFETCH(QString, value);
+    QFETCH(QString, lamps);
+    QFETCH(QString, status);
     WindowFixture f;
     QVERIFY(f.open());
+    // Lamps and caption first get a colour and a text no reply sets, so that
+    // each change, and each lamp left alone, shows.
+    const QColor unset(1, 2, 3);
+    for (int i = 1; i <= 9; ++i)
+        f.shape(i)->setFillColor(unset);
+    f.label("Label15")->setText(QStringLiteral("-"));
     QVERIFY(f.receive(block));
 
     QString expected = QString::fromLatin1("RecAsc:") + QString(block.size(), u'?') + u'\n'
@@ -289,45 +316,13 @@ void TestFrmMain::replies()
         if (box != QLatin1String(other))
             QCOMPARE(f.box(other)->text(), QStringLiteral("0"));
     }
-}
-
-void TestFrmMain::indicators_data()
-{
-    QTest::addColumn<QByteArray>("block");
-    QTest::addColumn<QString>("states"); // per shape, r = red, t = window text, - = unchanged
-    QTest::addColumn<QString>("status");
-
-    QTest::newRow("stopped, zero point active")
-            << QByteArray::fromHex("013B0400010001AABB") << "ttrt-----" << "停止";
-    QTest::newRow("moving, both limits active")
-            << QByteArray::fromHex("013B0401000100AABB") << "rrtr-----" << "运动中";
-    QTest::newRow("inputs IN2 and IN5 active")
-            << QByteArray::fromHex("0142050100010100AABB") << "----trttr" << "";
-    QTest::newRow("inputs all inactive")
-            << QByteArray::fromHex("0142050101010101AABB") << "----ttttt" << "";
-    QTest::newRow("status too short") << QByteArray::fromHex("013B040001") << "rrrr-----" << "";
-}
-
-void TestFrmMain::indicators()
-{
-    QFETCH(QByteArray, block);
-    QFETCH(QString, states);
-    QFETCH(QString, status);
-    WindowFixture f;
-    QVERIFY(f.open());
-    // Paint every lamp red and the status caption blank first, so that each
-    // change, and each lamp left alone, shows.
-    for (int i = 1; i <= 9; ++i)
-        f.control<ShapeIndicator>(qPrintable(QStringLiteral("Shape%1").arg(i)))->setFillColor(red);
-    f.label("Label15")->setText(QString());
-    QVERIFY(f.receive(block));
-
     const QColor text = f.window.palette().color(QPalette::WindowText);
+    QString shownLamps;
     for (int i = 1; i <= 9; ++i) {
-        const auto *shape = f.control<ShapeIndicator>(qPrintable(QStringLiteral("Shape%1").arg(i)));
-        const QChar want = states.at(i - 1);
-        QCOMPARE(shape->fillColor(), want == u't' ? text : red);
+        const QColor fill = f.shape(i)->fillColor();
+        shownLamps += fill == Qt::red ? u'r' : fill == text ? u't' : fill == unset ? u'-' : u'?';
     }
+    QCOMPARE(shownLamps, lamps);
     QCOMPARE(f.label("Label15")->text(), status);
 }
 
@@ -453,8 +448,9 @@ void TestFrmMain::sendLines_data()
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QString>("description"); // null: none
 
-    QTest::newRow("described code") << "Modbus RTU" << QByteArray::fromHex("01200039C0")
-                                    << QStringLiteral("请求握手命令:");
+    // The address query's short text tells the code table from the reply table.
+    QTest::newRow("described code") << "Modbus RTU" << QByteArray::fromHex("0021006990")
+                                    << QStringLiteral("查询设备地址:");
     QTest::newRow("undescribed code") << "Modbus RTU" << QByteArray::fromHex("014007013104")
                                       << QString();
     QTest::newRow("one byte") << "Modbus RTU" << QByteArray::fromHex("01") << QString();

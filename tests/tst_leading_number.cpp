@@ -29,35 +29,24 @@ void TestLeadingNumber::int32Field_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<OptionalValue>("value");
 
-    QTest::newRow("plain") << "100" << OptionalValue(100);
-    QTest::newRow("trailing letters") << "12abc" << OptionalValue(12);
-    QTest::newRow("trailing unit") << "12 km" << OptionalValue(12);
-    QTest::newRow("exponent") << "1e3" << OptionalValue(1000);
+    // 100, 12abc, 12 km, 1e3, 100.5, 101.5, 2.5, 3.5, -10000, the limits, empty
+    // and abc go through the value boxes onto the wire in tst_commands.
     QTest::newRow("upper-case exponent, sign") << "15E-1" << OptionalValue(2);
     QTest::newRow("exponent without digits") << "1e" << OptionalValue(1);
     QTest::newRow("exponent sign without digits") << "7e+" << OptionalValue(7);
-    QTest::newRow("half rounds to even, down") << "100.5" << OptionalValue(100);
-    QTest::newRow("half rounds to even, up") << "101.5" << OptionalValue(102);
-    QTest::newRow("2.5 gives 2") << "2.5" << OptionalValue(2);
-    QTest::newRow("3.5 gives 4") << "3.5" << OptionalValue(4);
     QTest::newRow("-2.5 gives -2") << "-2.5" << OptionalValue(-2);
     QTest::newRow("above half rounds up") << "2.51" << OptionalValue(3);
     QTest::newRow("leading point") << ".6" << OptionalValue(1);
     QTest::newRow("trailing point") << "5." << OptionalValue(5);
     QTest::newRow("plus sign") << "+42" << OptionalValue(42);
-    QTest::newRow("negative") << "-10000" << OptionalValue(-10000);
     QTest::newRow("blanks inside") << " 1 0 0 " << OptionalValue(100);
     QTest::newRow("tab and line feed inside") << "-\t1\n5" << OptionalValue(-15);
     QTest::newRow("&H prefix") << "&H1A" << OptionalValue(26);
     QTest::newRow("&h lower case") << "&hff" << OptionalValue(255);
     QTest::newRow("&H without digits") << "&H" << OptionalValue(0);
     QTest::newRow("&H then junk") << "&HZ1" << OptionalValue(0);
-    QTest::newRow("largest") << "2147483647" << OptionalValue(2147483647);
-    QTest::newRow("smallest") << "-2147483648" << OptionalValue(-2147483648LL);
     QTest::newRow("rounds into range") << "-2147483648.5" << OptionalValue(-2147483648LL);
     QTest::newRow("&H largest") << "&H7FFFFFFF" << OptionalValue(2147483647);
-    QTest::newRow("empty") << "" << OptionalValue(0);
-    QTest::newRow("no number") << "abc" << OptionalValue(0);
     QTest::newRow("lone sign") << "-" << OptionalValue(0);
     QTest::newRow("lone point") << "." << OptionalValue(0);
     QTest::newRow("zero with a huge exponent") << "0e99999999" << OptionalValue(0);
@@ -88,19 +77,13 @@ void TestLeadingNumber::byteField_data()
 
     const auto hex = NumberBase::Hexadecimal;
     const auto dec = NumberBase::Decimal;
-    QTest::newRow("hex 1") << "1" << hex << OptionalValue(1);
-    QTest::newRow("hex 0A") << "0A" << hex << OptionalValue(10);
-    QTest::newRow("hex lower case a") << "a" << hex << OptionalValue(10);
+    // The hexadecimal texts 1, 0A, a, 1G, FF, 10 and empty go through the address
+    // boxes, decimal 10 through a direction box, onto the wire in tst_commands.
     QTest::newRow("hex 1A") << "1A" << hex << OptionalValue(26);
-    QTest::newRow("hex 1G stops at G") << "1G" << hex << OptionalValue(1);
-    QTest::newRow("hex FF") << "FF" << hex << OptionalValue(255);
-    QTest::newRow("hex 10") << "10" << hex << OptionalValue(16);
-    QTest::newRow("hex empty") << "" << hex << OptionalValue(0);
     QTest::newRow("hex sign is not a digit") << "-1" << hex << OptionalValue(0);
     QTest::newRow("hex blanks ignored") << " F F " << hex << OptionalValue(255);
     QTest::newRow("hex 100 refused") << "100" << hex << refused;
     QTest::newRow("hex huge refused") << QString(100, u'F') << hex << refused;
-    QTest::newRow("decimal 10") << "10" << dec << OptionalValue(10);
     QTest::newRow("decimal 255") << "255" << dec << OptionalValue(255);
     QTest::newRow("decimal 255.4") << "255.4" << dec << OptionalValue(255);
     QTest::newRow("decimal 256 refused") << "256" << dec << refused;

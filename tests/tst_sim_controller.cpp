@@ -53,6 +53,16 @@ qint64 runUntilStopped(SimController &controller, qint64 stepUs, qint64 limitUs 
     return elapsed;
 }
 
+/// Empty when \a elapsedUs ends within the \a stepUs in which a motion of
+/// \a seconds ends; otherwise both times.
+QString stopTimeOff(qint64 elapsedUs, double seconds, qint64 stepUs)
+{
+    const auto predictedUs = qint64(std::ceil(seconds * 1e6));
+    if (elapsedUs >= predictedUs && elapsedUs < predictedUs + stepUs)
+        return {};
+    return QStringLiteral("stopped after %1 us, predicted %2 us").arg(elapsedUs).arg(predictedUs);
+}
+
 /// Time in seconds of a move of \a distance pulses: a jump from standstill to
 /// the start speed v0, a ramp at a up to vmax (or to the lower peak where the
 /// ramps of a short move meet), cruising, a ramp at d down to the end speed ve,
@@ -125,400 +135,160 @@ private slots:
 
 void TestSimController::replies_data()
 {
-    QTest::addColumn<QByteArrayList>("setup"); // payloads sent first, as RTU frames
+    QTest::addColumn<QByteArray>("setup"); // a payload sent first as an RTU frame, if any
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("reply");
 
-    // clang-format off
-    QTest::newRow("20 handshake rtu")
-            << QByteArrayList{} << hex("01 20 00 39 C0") << hex("01 20 00 39 C0");
-    QTest::newRow("21 address query to 00 rtu")
-            << QByteArrayList{} << hex("00 21 00 69 90") << hex("01 21 00 38 50");
-    QTest::newRow("21 address query to own address rtu")
-            << QByteArrayList{} << hex("01 21 00 38 50") << hex("01 21 00 38 50");
-    QTest::newRow("22 change address rtu")
-            << QByteArrayList{} << hex("01 22 01 02 21 83") << hex("01 22 01 02 21 83");
-    QTest::newRow("23 baud query rtu")
-            << QByteArrayList{} << hex("01 23 00 39 30") << hex("01 23 01 06 71 80");
-    QTest::newRow("24 change baud rtu")
-            << QByteArrayList{} << hex("01 24 01 08 41 85") << hex("01 24 01 08 41 85");
-    QTest::newRow("25 set start speed rtu")
-            << QByteArrayList{} << hex("01 25 04 00 00 00 64 FC DE")
-            << hex("01 25 04 00 00 00 64 FC DE");
-    QTest::newRow("27 set max speed rtu")
-            << QByteArrayList{} << hex("01 27 04 00 00 27 10 E6 EB")
-            << hex("01 27 04 00 00 27 10 E6 EB");
-    QTest::newRow("29 set end speed rtu")
-            << QByteArrayList{} << hex("01 29 04 00 00 03 E8 FD 47")
-            << hex("01 29 04 00 00 03 E8 FD 47");
-    QTest::newRow("2B set acceleration rtu")
-            << QByteArrayList{} << hex("01 2B 04 00 00 27 10 E6 27")
-            << hex("01 2B 04 00 00 27 10 E6 27");
-    QTest::newRow("2D set deceleration rtu")
-            << QByteArrayList{} << hex("01 2D 04 00 00 27 10 E6 41")
-            << hex("01 2D 04 00 00 27 10 E6 41");
-    QTest::newRow("2F set homing speed rtu")
-            << QByteArrayList{} << hex("01 2F 04 00 00 27 10 E7 A3")
-            << hex("01 2F 04 00 00 27 10 E7 A3");
-    QTest::newRow("26 query start speed rtu")
-            << QByteArrayList{} << hex("01 26 00 3A 60") << hex("01 26 04 00 00 00 64 FC ED");
-    QTest::newRow("28 query max speed rtu")
-            << QByteArrayList{} << hex("01 28 00 3E 00") << hex("01 28 04 00 00 27 10 E6 14");
-    QTest::newRow("2A query end speed rtu")
-            << QByteArrayList{} << hex("01 2A 00 3F 60") << hex("01 2A 04 00 00 03 E8 FD 74");
-    QTest::newRow("2C query acceleration rtu")
-            << QByteArrayList{} << hex("01 2C 00 3C C0") << hex("01 2C 04 00 00 27 10 E7 90");
-    QTest::newRow("2E query deceleration rtu")
-            << QByteArrayList{} << hex("01 2E 00 3D A0") << hex("01 2E 04 00 00 27 10 E6 72");
-    QTest::newRow("30 query homing speed rtu")
-            << QByteArrayList{} << hex("01 30 00 34 00") << hex("01 30 04 00 00 27 10 E5 CC");
-    QTest::newRow("26 query after set 256 rtu")
-            << QByteArrayList{hex("01 25 04 00 00 01 00")} << hex("01 26 00 3A 60")
-            << hex("01 26 04 00 00 01 00 FC 96");
-    QTest::newRow("2E query after set 123456 rtu")
-            << QByteArrayList{hex("01 2D 04 00 01 E2 40")} << hex("01 2E 00 3D A0")
-            << hex("01 2E 04 00 01 E2 40 E4 DE");
-    QTest::newRow("31 move rtu")
-            << QByteArrayList{} << hex("01 31 04 00 00 27 10 E4 1D")
-            << hex("01 31 04 00 00 27 10 E4 1D");
-    QTest::newRow("32 move direction 24 rtu")
-            << QByteArrayList{} << hex("01 32 04 01 00 03 E8 FF 50")
-            << hex("01 32 04 01 00 03 E8 FF 50");
-    QTest::newRow("33 run rtu")
-            << QByteArrayList{} << hex("01 33 04 00 00 27 10 E5 FF")
-            << hex("01 33 04 00 00 27 10 E5 FF");
-    QTest::newRow("34 run direction 24 rtu")
-            << QByteArrayList{} << hex("01 34 04 00 00 27 10 E4 48")
-            << hex("01 34 04 00 00 27 10 E4 48");
-    QTest::newRow("35 change speed rtu")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << hex("01 35 04 00 00 13 88 F2 F3")
-            << hex("01 35 04 00 00 13 88 F2 F3");
-    QTest::newRow("36 speed at rest rtu")
-            << QByteArrayList{} << hex("01 36 00 37 A0") << hex("01 36 04 00 00 00 00 FF 96");
-    QTest::newRow("37 absolute position rtu")
-            << QByteArrayList{} << hex("01 37 00 36 30") << hex("01 37 04 00 00 00 00 FE 47");
-    QTest::newRow("38 clear absolute rtu")
-            << QByteArrayList{} << hex("01 38 00 33 C0") << hex("01 38 00 33 C0");
-    QTest::newRow("39 relative position rtu")
-            << QByteArrayList{} << hex("01 39 00 32 50") << hex("01 39 04 00 00 00 00 FF 69");
-    QTest::newRow("3A clear relative rtu")
-            << QByteArrayList{} << hex("01 3A 00 32 A0") << hex("01 3A 00 32 A0");
-    QTest::newRow("3B status at rest on zero point rtu")
-            << QByteArrayList{} << hex("01 3B 00 33 30") << hex("01 3B 04 00 01 00 01 6E 8B");
-    QTest::newRow("3B status while running, still on the zero point rtu")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << hex("01 3B 00 33 30")
-            << hex("01 3B 04 01 01 00 01 6F 77");
-    QTest::newRow("3C immediate stop rtu")
-            << QByteArrayList{} << hex("01 3C 00 31 00") << hex("01 3C");
-    QTest::newRow("3D decelerating stop rtu")
-            << QByteArrayList{} << hex("01 3D 00 30 90") << hex("01 3D");
-    QTest::newRow("3E homing rtu")
-            << QByteArrayList{} << hex("01 3E 01 01 A0 44") << hex("01 3E");
-    QTest::newRow("40 IO download rtu")
-            << QByteArrayList{} << hex("01 40 07 01 31 04 00 00 27 10 AE FA")
-            << hex("01 40 07 01 31 04 00 00 27 10 AE FA");
-    QTest::newRow("41 IO query empty rtu")
-            << QByteArrayList{} << hex("01 41 01 01 91 9C") << hex("01 41 01 01 91 9C");
-    QTest::newRow("41 IO query stored rtu")
-            << QByteArrayList{hex("01 40 07 01 31 04 00 00 27 10")} << hex("01 41 01 01 91 9C")
-            << hex("01 41 07 01 31 04 00 00 27 10 A3 6A");
-    QTest::newRow("42 inputs none active rtu")
-            << QByteArrayList{} << hex("01 42 00 10 A0") << hex("01 42 05 01 01 01 01 01 4E 3A");
-    QTest::newRow("44 speed factor rtu")
-            << QByteArrayList{} << hex("01 44 04 00 00 01 F4 F5 53") << hex("01 44");
-    QTest::newRow("45 quantitative acceleration rtu")
-            << QByteArrayList{} << hex("01 45 00 12 90") << hex("01 45");
-    QTest::newRow("46 quantitative deceleration rtu")
-            << QByteArrayList{} << hex("01 46 00 12 60") << hex("01 46");
-    QTest::newRow("47 factory settings rtu")
-            << QByteArrayList{} << hex("01 47 00 13 F0") << hex("01 47");
-    QTest::newRow("43 unknown code rtu")
-            << QByteArrayList{} << hex("01 43 00 11 30") << hex("01 C3 01 B1 30");
-    QTest::newRow("3F unknown code rtu")
-            << QByteArrayList{} << hex("01 3F 00 31 F0") << hex("01 BF 01 91 F0");
-    QTest::newRow("48 unknown code rtu")
-            << QByteArrayList{} << hex("01 48 00 16 00") << hex("01 C8 01 B6 00");
-    QTest::newRow("03 code below the command set rtu")
-            << QByteArrayList{} << hex("01 03 00 20 F0") << hex("01 83 01 80 F0");
-    QTest::newRow("24 code 00 (57600) rtu")
-            << QByteArrayList{} << hex("01 24 01 00 40 43") << hex("01 A4 03 1A C1");
-    QTest::newRow("24 code 0A rtu")
-            << QByteArrayList{} << hex("01 24 01 0A C0 44") << hex("01 A4 03 1A C1");
-    QTest::newRow("22 new address 00 rtu")
-            << QByteArrayList{} << hex("01 22 01 00 A0 42") << hex("01 A2 03 19 61");
-    QTest::newRow("22 new address F8 rtu")
-            << QByteArrayList{} << hex("01 22 01 F8 A1 C0") << hex("01 A2 03 19 61");
-    QTest::newRow("25 negative start speed rtu")
-            << QByteArrayList{} << hex("01 25 04 FF FF FF FF FC A1") << hex("01 A5 03 1B 51");
-    QTest::newRow("27 max speed 0 rtu")
-            << QByteArrayList{} << hex("01 27 04 00 00 00 00 FC D7") << hex("01 A7 03 1A 31");
-    QTest::newRow("2B acceleration 0 rtu")
-            << QByteArrayList{} << hex("01 2B 04 00 00 00 00 FC 1B") << hex("01 AB 03 1F 31");
-    QTest::newRow("32 direction 2 rtu")
-            << QByteArrayList{} << hex("01 32 04 02 00 03 E8 FF 14") << hex("01 B2 03 14 A1");
-    QTest::newRow("3E direction 2 rtu")
-            << QByteArrayList{} << hex("01 3E 01 02 E0 45") << hex("01 BE 03 11 A1");
-    QTest::newRow("35 negative speed rtu")
-            << QByteArrayList{} << hex("01 35 04 FF FF FF FF FE 31") << hex("01 B5 03 16 91");
-    QTest::newRow("44 negative factor rtu")
-            << QByteArrayList{} << hex("01 44 04 FF FF FF FF F4 D0") << hex("01 C4 03 32 C1");
-    QTest::newRow("20 with a data byte rtu")
-            << QByteArrayList{} << hex("01 20 01 00 01 82") << hex("01 A0 03 18 01");
-    QTest::newRow("25 with one data byte rtu")
-            << QByteArrayList{} << hex("01 25 01 64 10 68") << hex("01 A5 03 1B 51");
-    QTest::newRow("40 IO code 0 rtu")
-            << QByteArrayList{} << hex("01 40 07 00 31 04 00 00 27 10 BE 3A")
-            << hex("01 C0 03 30 01");
-    QTest::newRow("40 IO code 32 rtu")
-            << QByteArrayList{} << hex("01 40 07 20 31 04 00 00 27 10 9F F8")
-            << hex("01 C0 03 30 01");
-    QTest::newRow("40 command cut short rtu")
-            << QByteArrayList{} << hex("01 40 06 01 31 04 00 00 27 58 6F") << hex("01 C0 03 30 01");
-    QTest::newRow("40 command not for the IO table rtu")
-            << QByteArrayList{} << hex("01 40 03 01 20 00 48 41") << hex("01 C0 03 30 01");
-    QTest::newRow("40 ASCII characters as command rtu")
-            << QByteArrayList{} << hex("01 40 0D 01 33 31 30 34 30 30 30 30 32 37 31 30 34 8B")
-            << hex("01 C0 03 30 01");
-    QTest::newRow("41 IO code 0 rtu")
-            << QByteArrayList{} << hex("01 41 01 00 50 5C") << hex("01 C1 03 31 91");
-    QTest::newRow("41 IO code 32 rtu")
-            << QByteArrayList{} << hex("01 41 01 20 51 84") << hex("01 C1 03 31 91");
-    QTest::newRow("31 while moving rtu")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << hex("01 31 04 00 00 27 10 E4 1D")
-            << hex("01 B1 06 D4 52");
-    QTest::newRow("33 while moving rtu")
-            << QByteArrayList{hex("01 31 04 00 00 27 10")} << hex("01 33 04 00 00 27 10 E5 FF")
-            << hex("01 B3 06 D5 32");
-    QTest::newRow("3E while moving rtu")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << hex("01 3E 01 00 61 84")
-            << hex("01 BE 06 D1 A2");
-    QTest::newRow("20 handshake ascii")
-            << QByteArrayList{} << QByteArray(":012000DF\r\n") << QByteArray(":012000DF\r\n");
-    QTest::newRow("21 address query to 00 ascii")
-            << QByteArrayList{} << QByteArray(":002100DF\r\n") << QByteArray(":012100DE\r\n");
-    QTest::newRow("21 address query to own address ascii")
-            << QByteArrayList{} << QByteArray(":012100DE\r\n") << QByteArray(":012100DE\r\n");
-    QTest::newRow("22 change address ascii")
-            << QByteArrayList{} << QByteArray(":01220102DA\r\n") << QByteArray(":01220102DA\r\n");
-    QTest::newRow("23 baud query ascii")
-            << QByteArrayList{} << QByteArray(":012300DC\r\n") << QByteArray(":01230106D5\r\n");
-    QTest::newRow("24 change baud ascii")
-            << QByteArrayList{} << QByteArray(":01240108D2\r\n") << QByteArray(":01240108D2\r\n");
-    QTest::newRow("25 set start speed ascii")
-            << QByteArrayList{} << QByteArray(":0125040000006472\r\n")
-            << QByteArray(":0125040000006472\r\n");
-    QTest::newRow("27 set max speed ascii")
-            << QByteArrayList{} << QByteArray(":012704000027109D\r\n")
-            << QByteArray(":012704000027109D\r\n");
-    QTest::newRow("29 set end speed ascii")
-            << QByteArrayList{} << QByteArray(":012904000003E8E7\r\n")
-            << QByteArray(":012904000003E8E7\r\n");
-    QTest::newRow("2B set acceleration ascii")
-            << QByteArrayList{} << QByteArray(":012B040000271099\r\n")
-            << QByteArray(":012B040000271099\r\n");
-    QTest::newRow("2D set deceleration ascii")
-            << QByteArrayList{} << QByteArray(":012D040000271097\r\n")
-            << QByteArray(":012D040000271097\r\n");
-    QTest::newRow("2F set homing speed ascii")
-            << QByteArrayList{} << QByteArray(":012F040000271095\r\n")
-            << QByteArray(":012F040000271095\r\n");
-    QTest::newRow("26 query start speed ascii")
-            << QByteArrayList{} << QByteArray(":012600D9\r\n")
-            << QByteArray(":0126040000006471\r\n");
-    QTest::newRow("28 query max speed ascii")
-            << QByteArrayList{} << QByteArray(":012800D7\r\n")
-            << QByteArray(":012804000027109C\r\n");
-    QTest::newRow("2A query end speed ascii")
-            << QByteArrayList{} << QByteArray(":012A00D5\r\n")
-            << QByteArray(":012A04000003E8E6\r\n");
-    QTest::newRow("2C query acceleration ascii")
-            << QByteArrayList{} << QByteArray(":012C00D3\r\n")
-            << QByteArray(":012C040000271098\r\n");
-    QTest::newRow("2E query deceleration ascii")
-            << QByteArrayList{} << QByteArray(":012E00D1\r\n")
-            << QByteArray(":012E040000271096\r\n");
-    QTest::newRow("30 query homing speed ascii")
-            << QByteArrayList{} << QByteArray(":013000CF\r\n")
-            << QByteArray(":0130040000271094\r\n");
-    QTest::newRow("26 query after set 256 ascii")
-            << QByteArrayList{hex("01 25 04 00 00 01 00")} << QByteArray(":012600D9\r\n")
-            << QByteArray(":01260400000100D4\r\n");
-    QTest::newRow("2E query after set 123456 ascii")
-            << QByteArrayList{hex("01 2D 04 00 01 E2 40")} << QByteArray(":012E00D1\r\n")
-            << QByteArray(":012E040001E240AA\r\n");
-    QTest::newRow("31 move ascii")
-            << QByteArrayList{} << QByteArray(":0131040000271093\r\n")
-            << QByteArray(":0131040000271093\r\n");
-    QTest::newRow("32 move direction 24 ascii")
-            << QByteArrayList{} << QByteArray(":013204010003E8DD\r\n")
-            << QByteArray(":013204010003E8DD\r\n");
-    QTest::newRow("33 run ascii")
-            << QByteArrayList{} << QByteArray(":0133040000271091\r\n")
-            << QByteArray(":0133040000271091\r\n");
-    QTest::newRow("34 run direction 24 ascii")
-            << QByteArrayList{} << QByteArray(":0134040000271090\r\n")
-            << QByteArray(":0134040000271090\r\n");
-    QTest::newRow("35 change speed ascii")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << QByteArray(":013504000013882B\r\n")
-            << QByteArray(":013504000013882B\r\n");
-    QTest::newRow("36 speed at rest ascii")
-            << QByteArrayList{} << QByteArray(":013600C9\r\n")
-            << QByteArray(":01360400000000C5\r\n");
-    QTest::newRow("37 absolute position ascii")
-            << QByteArrayList{} << QByteArray(":013700C8\r\n")
-            << QByteArray(":01370400000000C4\r\n");
-    QTest::newRow("38 clear absolute ascii")
-            << QByteArrayList{} << QByteArray(":013800C7\r\n") << QByteArray(":013800C7\r\n");
-    QTest::newRow("39 relative position ascii")
-            << QByteArrayList{} << QByteArray(":013900C6\r\n")
-            << QByteArray(":01390400000000C2\r\n");
-    QTest::newRow("3A clear relative ascii")
-            << QByteArrayList{} << QByteArray(":013A00C5\r\n") << QByteArray(":013A00C5\r\n");
-    QTest::newRow("3B status at rest on zero point ascii")
-            << QByteArrayList{} << QByteArray(":013B00C4\r\n")
-            << QByteArray(":013B0400010001BE\r\n");
-    QTest::newRow("3B status while running, still on the zero point ascii")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << QByteArray(":013B00C4\r\n")
-            << QByteArray(":013B0401010001BD\r\n");
-    QTest::newRow("3C immediate stop ascii")
-            << QByteArrayList{} << QByteArray(":013C00C3\r\n") << QByteArray(":013CC3\r\n");
-    QTest::newRow("3D decelerating stop ascii")
-            << QByteArrayList{} << QByteArray(":013D00C2\r\n") << QByteArray(":013DC2\r\n");
-    QTest::newRow("3E homing ascii")
-            << QByteArrayList{} << QByteArray(":013E0101BF\r\n") << QByteArray(":013EC1\r\n");
-    QTest::newRow("40 IO download ascii")
-            << QByteArrayList{} << QByteArray(":014007013104000027104B\r\n")
-            << QByteArray(":014007013104000027104B\r\n");
-    QTest::newRow("41 IO query empty ascii")
-            << QByteArrayList{} << QByteArray(":01410101BC\r\n") << QByteArray(":01410101BC\r\n");
-    QTest::newRow("41 IO query stored ascii")
-            << QByteArrayList{hex("01 40 07 01 31 04 00 00 27 10")}
-            << QByteArray(":01410101BC\r\n") << QByteArray(":014107013104000027104A\r\n");
-    QTest::newRow("42 inputs none active ascii")
-            << QByteArrayList{} << QByteArray(":014200BD\r\n")
-            << QByteArray(":0142050101010101B3\r\n");
-    QTest::newRow("44 speed factor ascii")
-            << QByteArrayList{} << QByteArray(":014404000001F4C2\r\n") << QByteArray(":0144BB\r\n");
-    QTest::newRow("45 quantitative acceleration ascii")
-            << QByteArrayList{} << QByteArray(":014500BA\r\n") << QByteArray(":0145BA\r\n");
-    QTest::newRow("46 quantitative deceleration ascii")
-            << QByteArrayList{} << QByteArray(":014600B9\r\n") << QByteArray(":0146B9\r\n");
-    QTest::newRow("47 factory settings ascii")
-            << QByteArrayList{} << QByteArray(":014700B8\r\n") << QByteArray(":0147B8\r\n");
-    QTest::newRow("43 unknown code ascii")
-            << QByteArrayList{} << QByteArray(":014300BC\r\n") << QByteArray(":01C3013B\r\n");
-    QTest::newRow("3F unknown code ascii")
-            << QByteArrayList{} << QByteArray(":013F00C0\r\n") << QByteArray(":01BF013F\r\n");
-    QTest::newRow("48 unknown code ascii")
-            << QByteArrayList{} << QByteArray(":014800B7\r\n") << QByteArray(":01C80136\r\n");
-    QTest::newRow("03 code below the command set ascii")
-            << QByteArrayList{} << QByteArray(":010300FC\r\n") << QByteArray(":0183017B\r\n");
-    QTest::newRow("24 code 00 (57600) ascii")
-            << QByteArrayList{} << QByteArray(":01240100DA\r\n") << QByteArray(":01A40358\r\n");
-    QTest::newRow("24 code 0A ascii")
-            << QByteArrayList{} << QByteArray(":0124010AD0\r\n") << QByteArray(":01A40358\r\n");
-    QTest::newRow("22 new address 00 ascii")
-            << QByteArrayList{} << QByteArray(":01220100DC\r\n") << QByteArray(":01A2035A\r\n");
-    QTest::newRow("22 new address F8 ascii")
-            << QByteArrayList{} << QByteArray(":012201F8E4\r\n") << QByteArray(":01A2035A\r\n");
-    QTest::newRow("25 negative start speed ascii")
-            << QByteArrayList{} << QByteArray(":012504FFFFFFFFDA\r\n")
-            << QByteArray(":01A50357\r\n");
-    QTest::newRow("27 max speed 0 ascii")
-            << QByteArrayList{} << QByteArray(":01270400000000D4\r\n")
-            << QByteArray(":01A70355\r\n");
-    QTest::newRow("2B acceleration 0 ascii")
-            << QByteArrayList{} << QByteArray(":012B0400000000D0\r\n")
-            << QByteArray(":01AB0351\r\n");
-    QTest::newRow("32 direction 2 ascii")
-            << QByteArrayList{} << QByteArray(":013204020003E8DC\r\n")
-            << QByteArray(":01B2034A\r\n");
-    QTest::newRow("3E direction 2 ascii")
-            << QByteArrayList{} << QByteArray(":013E0102BE\r\n") << QByteArray(":01BE033E\r\n");
-    QTest::newRow("35 negative speed ascii")
-            << QByteArrayList{} << QByteArray(":013504FFFFFFFFCA\r\n")
-            << QByteArray(":01B50347\r\n");
-    QTest::newRow("44 negative factor ascii")
-            << QByteArrayList{} << QByteArray(":014404FFFFFFFFBB\r\n")
-            << QByteArray(":01C40338\r\n");
-    QTest::newRow("20 with a data byte ascii")
-            << QByteArrayList{} << QByteArray(":01200100DE\r\n") << QByteArray(":01A0035C\r\n");
-    QTest::newRow("25 with one data byte ascii")
-            << QByteArrayList{} << QByteArray(":0125016475\r\n") << QByteArray(":01A50357\r\n");
-    QTest::newRow("40 IO code 0 ascii")
-            << QByteArrayList{} << QByteArray(":014007003104000027104C\r\n")
-            << QByteArray(":01C0033C\r\n");
-    QTest::newRow("40 IO code 32 ascii")
-            << QByteArrayList{} << QByteArray(":014007203104000027102C\r\n")
-            << QByteArray(":01C0033C\r\n");
-    QTest::newRow("40 command cut short ascii")
-            << QByteArrayList{} << QByteArray(":0140060131040000275C\r\n")
-            << QByteArray(":01C0033C\r\n");
-    QTest::newRow("40 command not for the IO table ascii")
-            << QByteArrayList{} << QByteArray(":0140030120009B\r\n") << QByteArray(":01C0033C\r\n");
-    QTest::newRow("40 ASCII characters as command ascii")
-            << QByteArrayList{} << QByteArray(":01400D013331303430303030323731305F\r\n")
-            << QByteArray(":01C0033C\r\n");
-    QTest::newRow("41 IO code 0 ascii")
-            << QByteArrayList{} << QByteArray(":01410100BD\r\n") << QByteArray(":01C1033B\r\n");
-    QTest::newRow("41 IO code 32 ascii")
-            << QByteArrayList{} << QByteArray(":014101209D\r\n") << QByteArray(":01C1033B\r\n");
-    QTest::newRow("31 while moving ascii")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << QByteArray(":0131040000271093\r\n")
-            << QByteArray(":01B10648\r\n");
-    QTest::newRow("33 while moving ascii")
-            << QByteArrayList{hex("01 31 04 00 00 27 10")} << QByteArray(":0133040000271091\r\n")
-            << QByteArray(":01B30646\r\n");
-    QTest::newRow("3E while moving ascii")
-            << QByteArrayList{hex("01 33 04 00 00 27 10")} << QByteArray(":013E0100C0\r\n")
-            << QByteArray(":01BE063B\r\n");
-    // clang-format on
+    // Every case in both modes, framed from payloads (the framing functions meet
+    // independent vectors in tst_frame, the controller's own framing the wire
+    // rows below); a bare reply is two bytes that go out in RTU without a CRC.
+    const auto frames = [](const char *name, const char *request, const char *reply,
+                           const char *setup, bool bare) {
+        QTest::addRow("%s rtu", name) << hex(setup) << frameRtu(hex(request))
+                                      << (bare ? hex(reply) : frameRtu(hex(reply)));
+        QTest::addRow("%s ascii", name)
+                << hex(setup) << frameAscii(hex(request)) << frameAscii(hex(reply));
+    };
+    const auto row = [&](const char *name, const char *request, const char *reply,
+                         const char *setup = "") {
+        frames(name, request, reply, setup, false);
+    };
+    const auto echo = [&](const char *name, const char *request) {
+        row(name, request, request);
+    };
+    const auto bare = [&](const char *name, const char *request, const char *reply) {
+        frames(name, request, reply, "", true);
+    };
+    const char *run = "01 33 04 00 00 27 10";
+    const char *move = "01 31 04 00 00 27 10";
+    const char *store = "01 40 07 01 31 04 00 00 27 10";
+
+    echo("20 handshake", "01 20 00");
+    row("21 address query to 00", "00 21 00", "01 21 00");
+    echo("21 address query to own address", "01 21 00");
+    echo("22 change address", "01 22 01 02");
+    row("23 baud query", "01 23 00", "01 23 01 06");
+    echo("24 change baud", "01 24 01 08");
+    echo("25 set start speed", "01 25 04 00 00 00 64");
+    echo("27 set max speed", "01 27 04 00 00 27 10");
+    echo("29 set end speed", "01 29 04 00 00 03 E8");
+    echo("2B set acceleration", "01 2B 04 00 00 27 10");
+    echo("2D set deceleration", "01 2D 04 00 00 27 10");
+    echo("2F set homing speed", "01 2F 04 00 00 27 10");
+    row("26 query start speed", "01 26 00", "01 26 04 00 00 00 64");
+    row("28 query max speed", "01 28 00", "01 28 04 00 00 27 10");
+    row("2A query end speed", "01 2A 00", "01 2A 04 00 00 03 E8");
+    row("2C query acceleration", "01 2C 00", "01 2C 04 00 00 27 10");
+    row("2E query deceleration", "01 2E 00", "01 2E 04 00 00 27 10");
+    row("30 query homing speed", "01 30 00", "01 30 04 00 00 27 10");
+    row("26 query after set 256", "01 26 00", "01 26 04 00 00 01 00", "01 25 04 00 00 01 00");
+    row("2E query after set 123456", "01 2E 00", "01 2E 04 00 01 E2 40", "01 2D 04 00 01 E2 40");
+    echo("31 move", move);
+    echo("32 move direction 24", "01 32 04 01 00 03 E8");
+    echo("33 run", run);
+    echo("34 run direction 24", "01 34 04 00 00 27 10");
+    row("35 change speed", "01 35 04 00 00 13 88", "01 35 04 00 00 13 88", run);
+    row("36 speed at rest", "01 36 00", "01 36 04 00 00 00 00");
+    row("37 absolute position", "01 37 00", "01 37 04 00 00 00 00");
+    echo("38 clear absolute", "01 38 00");
+    row("39 relative position", "01 39 00", "01 39 04 00 00 00 00");
+    echo("3A clear relative", "01 3A 00");
+    row("3B status at rest on zero point", "01 3B 00", "01 3B 04 00 01 00 01");
+    row("3B status while running, still on the zero point", "01 3B 00", "01 3B 04 01 01 00 01",
+        run);
+    bare("3C immediate stop", "01 3C 00", "01 3C");
+    bare("3D decelerating stop", "01 3D 00", "01 3D");
+    bare("3E homing", "01 3E 01 01", "01 3E");
+    echo("40 IO download", store);
+    echo("41 IO query empty", "01 41 01 01");
+    row("41 IO query stored", "01 41 01 01", "01 41 07 01 31 04 00 00 27 10", store);
+    row("42 inputs none active", "01 42 00", "01 42 05 01 01 01 01 01");
+    bare("44 speed factor", "01 44 04 00 00 01 F4", "01 44");
+    bare("45 quantitative acceleration", "01 45 00", "01 45");
+    bare("46 quantitative deceleration", "01 46 00", "01 46");
+    bare("47 factory settings", "01 47 00", "01 47");
+    // Refusals: the code with its top bit set and the reason.
+    row("43 unknown code", "01 43 00", "01 C3 01");
+    row("3F unknown code", "01 3F 00", "01 BF 01");
+    row("48 unknown code", "01 48 00", "01 C8 01");
+    row("03 code below the command set", "01 03 00", "01 83 01");
+    row("24 code 00 (57600)", "01 24 01 00", "01 A4 03");
+    row("24 code 0A", "01 24 01 0A", "01 A4 03");
+    row("22 new address 00", "01 22 01 00", "01 A2 03");
+    row("22 new address F8", "01 22 01 F8", "01 A2 03");
+    row("25 negative start speed", "01 25 04 FF FF FF FF", "01 A5 03");
+    row("27 max speed 0", "01 27 04 00 00 00 00", "01 A7 03");
+    row("2B acceleration 0", "01 2B 04 00 00 00 00", "01 AB 03");
+    row("32 direction 2", "01 32 04 02 00 03 E8", "01 B2 03");
+    row("3E direction 2", "01 3E 01 02", "01 BE 03");
+    row("35 negative speed", "01 35 04 FF FF FF FF", "01 B5 03");
+    row("44 negative factor", "01 44 04 FF FF FF FF", "01 C4 03");
+    row("20 with a data byte", "01 20 01 00", "01 A0 03");
+    row("25 with one data byte", "01 25 01 64", "01 A5 03");
+    row("40 IO code 0", "01 40 07 00 31 04 00 00 27 10", "01 C0 03");
+    row("40 IO code 32", "01 40 07 20 31 04 00 00 27 10", "01 C0 03");
+    row("40 command cut short", "01 40 06 01 31 04 00 00 27", "01 C0 03");
+    row("40 command not for the IO table", "01 40 03 01 20 00", "01 C0 03");
+    row("40 ASCII characters as command", "01 40 0D 01 33 31 30 34 30 30 30 30 32 37 31 30",
+        "01 C0 03");
+    row("41 IO code 0", "01 41 01 00", "01 C1 03");
+    row("41 IO code 32", "01 41 01 20", "01 C1 03");
+    row("31 while moving", move, "01 B1 06", run);
+    row("33 while moving", run, "01 B3 06", move);
+    row("3E while moving", "01 3E 01 00", "01 BE 06", run);
+
+    // The controller's own framing, byte for byte.
+    const auto wire = [](const char *name, const QByteArray &request, const QByteArray &reply) {
+        QTest::newRow(name) << QByteArray() << request << reply;
+    };
+    wire("wire: handshake rtu", hex("01 20 00 39 C0"), hex("01 20 00 39 C0"));
+    wire("wire: value rtu", hex("01 26 00 3A 60"), hex("01 26 04 00 00 00 64 FC ED"));
+    wire("wire: bare reply rtu", hex("01 3C 00 31 00"), hex("01 3C"));
+    wire("wire: refusal rtu", hex("01 43 00 11 30"), hex("01 C3 01 B1 30"));
+    wire("wire: handshake ascii", ":012000DF\r\n", ":012000DF\r\n");
+    wire("wire: value ascii", ":012600D9\r\n", ":0126040000006471\r\n");
+    wire("wire: two-byte reply ascii", ":013C00C3\r\n", ":013CC3\r\n");
+    wire("wire: refusal ascii", ":014300BC\r\n", ":01C3013B\r\n");
 }
 
 void TestSimController::replies()
 {
-    QFETCH(QByteArrayList, setup);
+    QFETCH(QByteArray, setup);
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, reply);
 
     SimController controller;
-    for (const QByteArray &payload : std::as_const(setup))
-        QVERIFY(!send(controller, payload).isEmpty());
+    if (!setup.isEmpty())
+        QVERIFY(!send(controller, setup).isEmpty());
     QCOMPARE(controller.receive(request).toHex(' '), reply.toHex(' '));
 }
 
 void TestSimController::inputsQuery_data()
 {
     QTest::addColumn<quint8>("active");
-    QTest::addColumn<QByteArray>("rtuReply");
-    QTest::addColumn<QByteArray>("asciiReply");
+    QTest::addColumn<QByteArray>("reply"); // payload
 
-    QTest::newRow("none") << quint8(0) << hex("01 42 05 01 01 01 01 01 4E 3A")
-                          << QByteArray(":0142050101010101B3\r\n");
-    QTest::newRow("IN1") << quint8(0x01) << hex("01 42 05 00 01 01 01 01 73 FA")
-                         << QByteArray(":0142050001010101B4\r\n");
-    QTest::newRow("IN2 and IN5") << quint8(0x12) << hex("01 42 05 01 00 01 01 00 8E 06")
-                                 << QByteArray(":0142050100010100B5\r\n");
-    QTest::newRow("IN1, IN3, IN5") << quint8(0x15) << hex("01 42 05 00 01 00 01 00 E3 FA")
-                                   << QByteArray(":0142050001000100B6\r\n");
-    QTest::newRow("all") << quint8(0x1F) << hex("01 42 05 00 00 00 00 00 E3 96")
-                         << QByteArray(":0142050000000000B8\r\n");
+    QTest::newRow("none") << quint8(0) << hex("01 42 05 01 01 01 01 01");
+    QTest::newRow("IN1") << quint8(0x01) << hex("01 42 05 00 01 01 01 01");
+    QTest::newRow("IN2 and IN5") << quint8(0x12) << hex("01 42 05 01 00 01 01 00");
+    QTest::newRow("IN1, IN3, IN5") << quint8(0x15) << hex("01 42 05 00 01 00 01 00");
+    QTest::newRow("all") << quint8(0x1F) << hex("01 42 05 00 00 00 00 00");
 }
 
 void TestSimController::inputsQuery()
 {
     QFETCH(quint8, active);
-    QFETCH(QByteArray, rtuReply);
-    QFETCH(QByteArray, asciiReply);
+    QFETCH(QByteArray, reply);
 
+    const QByteArray query = hex("01 42 00");
     SimConfig config;
     config.activeInputs = active;
     SimController atStart(config);
-    QCOMPARE(atStart.receive(hex("01 42 00 10 A0")).toHex(' '), rtuReply.toHex(' '));
+    QCOMPARE(atStart.receive(frameRtu(query)).toHex(' '), frameRtu(reply).toHex(' '));
 
     SimController changed;
     changed.setInputs(active);
-    QCOMPARE(changed.receive(":014200BD\r\n"), asciiReply);
+    QCOMPARE(changed.receive(frameAscii(query)), frameAscii(reply));
 }
 
 void TestSimController::framing_data()
@@ -527,47 +297,35 @@ void TestSimController::framing_data()
     QTest::addColumn<qint64>("gapUs"); // clock advanced between chunks
     QTest::addColumn<QByteArray>("reply");
 
-    const QByteArray handshake = hex("01 20 00 39 C0");
-    const QByteArray asciiHandshake(":012000DF\r\n");
-    QTest::newRow("good frame") << QByteArrayList{handshake} << 0ll << handshake;
-    QTest::newRow("bad CRC") << QByteArrayList{hex("01 20 00 39 C1")} << 0ll << QByteArray();
-    QTest::newRow("bad LRC") << QByteArrayList{":012000DE\r\n"} << 0ll << QByteArray();
-    QTest::newRow("another station, RTU")
-            << QByteArrayList{hex("02 20 00 C9 C0")} << 0ll << QByteArray();
-    QTest::newRow("another station, ASCII")
-            << QByteArrayList{":022000DE\r\n"} << 0ll << QByteArray();
-    QTest::newRow("broadcast is not acted on")
-            << QByteArrayList{frameRtu(hex("00 31 04 00 00 27 10")), frameRtu(hex("01 3B 00"))}
-            << 0ll << hex("01 3B 04 00 01 00 01 6E 8B");
-    QTest::newRow("bad frame, then a good one")
-            << QByteArrayList{hex("01 20 00 39 C1") + handshake} << 0ll << handshake;
-    QTest::newRow("garbage, then a good frame")
-            << QByteArrayList{hex("FF FF") + handshake} << 0ll << handshake;
-    QTest::newRow("garbage with a long length byte, then a good frame")
-            << QByteArrayList{hex("05 06 FF") + handshake} << 0ll << handshake;
-    QTest::newRow("bad ASCII frame, then a good RTU frame")
-            << QByteArrayList{":012000DE\r\n" + handshake} << 0ll << handshake;
-    QTest::newRow("ASCII frame without LF, then a good RTU frame")
-            << QByteArrayList{":012000DF\r" + handshake} << 0ll << handshake;
-    QTest::newRow("two frames in one block")
-            << QByteArrayList{handshake + asciiHandshake} << 0ll << handshake + asciiHandshake;
-    QTest::newRow("split frame, short pause")
-            << QByteArrayList{hex("01 20"), hex("00 39 C0")} << 4000ll << handshake;
-    QTest::newRow("split frame, silence longer than 3.5 characters")
-            << QByteArrayList{hex("01 20"), hex("00 39 C0")} << 4100ll << QByteArray();
-    QTest::newRow("stale partial frame, then a good frame")
-            << QByteArrayList{hex("01 20"), handshake} << 4100ll << handshake;
-    QTest::newRow("split ASCII frame, half a second apart")
-            << QByteArrayList{":0120", "00DF\r\n"} << 500000ll << asciiHandshake;
-    QTest::newRow("split ASCII frame, over a second apart")
-            << QByteArrayList{":0120", "00DF\r\n"} << 1000100ll << QByteArray();
-    QTest::newRow("lower-case hex digits, upper-case reply")
-            << QByteArrayList{":012000df\r\n"} << 0ll << asciiHandshake;
-    QTest::newRow("ASCII length byte disagrees with the data")
-            << QByteArrayList{":0125030000006473\r\n"} << 0ll << QByteArray(":01A50357\r\n");
-    QTest::newRow("byte by byte") << QByteArrayList{hex("01"), hex("20"), hex("00"), hex("39"),
-                                                    hex("C0")}
-                                  << 1000ll << handshake;
+    const auto row = [](const char *name, const QByteArrayList &chunks, qint64 gapUs,
+                        const QByteArray &reply) {
+        QTest::newRow(name) << chunks << gapUs << reply;
+    };
+    const QByteArray hs = hex("01 20 00 39 C0"); // the handshake, and its echo
+    const QByteArray asciiHs(":012000DF\r\n");
+    const QByteArrayList split{hex("01 20"), hex("00 39 C0")};
+    row("good frame", {hs}, 0, hs);
+    row("bad CRC", {hex("01 20 00 39 C1")}, 0, {});
+    row("bad LRC", {":012000DE\r\n"}, 0, {});
+    row("another station, RTU", {hex("02 20 00 C9 C0")}, 0, {});
+    row("another station, ASCII", {":022000DE\r\n"}, 0, {});
+    row("broadcast is not acted on",
+        {frameRtu(hex("00 31 04 00 00 27 10")), frameRtu(hex("01 3B 00"))}, 0,
+        hex("01 3B 04 00 01 00 01 6E 8B"));
+    row("bad frame, then a good one", {hex("01 20 00 39 C1") + hs}, 0, hs);
+    row("garbage, then a good frame", {hex("FF FF") + hs}, 0, hs);
+    row("garbage with a long length byte, then a good frame", {hex("05 06 FF") + hs}, 0, hs);
+    row("bad ASCII frame, then a good RTU frame", {":012000DE\r\n" + hs}, 0, hs);
+    row("ASCII frame without LF, then a good RTU frame", {":012000DF\r" + hs}, 0, hs);
+    row("two frames in one block", {hs + asciiHs}, 0, hs + asciiHs);
+    row("split frame, short pause", split, 4000, hs);
+    row("split frame, silence longer than 3.5 characters", split, 4100, {});
+    row("stale partial frame, then a good frame", {hex("01 20"), hs}, 4100, hs);
+    row("split ASCII frame, half a second apart", {":0120", "00DF\r\n"}, 500000, asciiHs);
+    row("split ASCII frame, over a second apart", {":0120", "00DF\r\n"}, 1000100, {});
+    row("lower-case hex digits, upper-case reply", {":012000df\r\n"}, 0, asciiHs);
+    row("ASCII length byte disagrees with the data", {":0125030000006473\r\n"}, 0, ":01A50357\r\n");
+    row("byte by byte", {hex("01"), hex("20"), hex("00"), hex("39"), hex("C0")}, 1000, hs);
 }
 
 void TestSimController::framing()
@@ -618,7 +376,6 @@ void TestSimController::noiseNeverHidesGoodFrames()
         answered += controller.receive(line.sliced(cut));
         controller.advance(5000); // a pause between requests ends any leftover
     }
-    QCOMPARE(answered.size(), rounds * reply.size());
     QCOMPARE(answered, reply.repeated(rounds));
     QVERIFY(controller.droppedBytes() > 0);
 }
@@ -647,34 +404,31 @@ void TestSimController::addressChangesAfterReply()
 
 void TestSimController::baudRateChangesAfterReply_data()
 {
-    QTest::addColumn<QByteArray>("change");
     QTest::addColumn<quint8>("code");
     QTest::addColumn<qint64>("gapUs");
     QTest::addColumn<bool>("partialKept");
 
     // 3.5 characters of 11 bits: 4011 us at 9600, 2006 us at 19200, and
     // never less than 2 ms.
-    QTest::newRow("9600, 3 ms pause") << hex("01 24 01 06 C0 41") << quint8(6) << 3000ll << true;
-    QTest::newRow("19200, 3 ms pause") << hex("01 24 01 08 41 85") << quint8(8) << 3000ll << false;
-    QTest::newRow("19200, 2 ms pause") << hex("01 24 01 08 41 85") << quint8(8) << 2000ll << true;
-    QTest::newRow("2400, 16 ms pause") << hex("01 24 01 04 41 80") << quint8(4) << 16000ll << true;
-    QTest::newRow("2400, 16.1 ms pause")
-            << hex("01 24 01 04 41 80") << quint8(4) << 16100ll << false;
-    QTest::newRow("38400, 1.9 ms pause") << hex("01 24 01 09 80 45") << quint8(9) << 1900ll << true;
+    QTest::newRow("9600, 3 ms pause") << quint8(6) << 3000ll << true;
+    QTest::newRow("19200, 3 ms pause") << quint8(8) << 3000ll << false;
+    QTest::newRow("19200, 2 ms pause") << quint8(8) << 2000ll << true;
+    QTest::newRow("2400, 16 ms pause") << quint8(4) << 16000ll << true;
+    QTest::newRow("2400, 16.1 ms pause") << quint8(4) << 16100ll << false;
+    QTest::newRow("38400, 1.9 ms pause") << quint8(9) << 1900ll << true;
 }
 
 void TestSimController::baudRateChangesAfterReply()
 {
-    QFETCH(QByteArray, change);
     QFETCH(quint8, code);
     QFETCH(qint64, gapUs);
     QFETCH(bool, partialKept);
 
     SimController controller;
+    const QByteArray change = frameRtu(hex("01 24 01") + char(code));
     QCOMPARE(controller.receive(change), change);
     QCOMPARE(controller.baudCode(), code);
-    QCOMPARE(controller.receive(hex("01 23 00 39 30")),
-             frameRtu(QByteArray(hex("01 23 01")) + char(code)));
+    QCOMPARE(controller.receive(hex("01 23 00 39 30")), frameRtu(hex("01 23 01") + char(code)));
 
     controller.receive(hex("01 20"));
     controller.advance(gapUs);
@@ -714,30 +468,19 @@ void TestSimController::positionMove_data()
     QTest::addColumn<int>("probeMs");
     QTest::addColumn<qint32>("probePosition");
 
-    // Halfway up the first ramp, x = v0 t + a t^2 / 2.
-    const double t1 = 0.5;
-    const auto ramp = [](double t) {
-        return qint32(std::lround(v0 * t + acc * t * t / 2));
+    // At the probe the motor is still on its first ramp: x = v0 t + a t^2 / 2.
+    const auto row = [](const char *name, const char *request, qint32 target, int probeMs) {
+        const double d = std::abs(target), t = probeMs / 1000.0;
+        const auto probe = qint32(std::lround(v0 * t + acc * t * t / 2));
+        QTest::newRow(name) << hex(request) << target << trapezoidSeconds(d, v0, vmax, ve, acc, dec)
+                            << trapezoidPeak(d, v0, vmax, ve, acc, dec) << probeMs
+                            << (target < 0 ? -probe : probe);
     };
-    QTest::newRow("10000 pulses, window defaults")
-            << hex("01 31 04 00 00 27 10") << 10000
-            << trapezoidSeconds(10000, v0, vmax, ve, acc, dec)
-            << trapezoidPeak(10000, v0, vmax, ve, acc, dec) << 500 << ramp(t1);
-    QTest::newRow("-10000 pulses")
-            << hex("01 31 04 FF FF D8 F0") << -10000
-            << trapezoidSeconds(10000, v0, vmax, ve, acc, dec)
-            << trapezoidPeak(10000, v0, vmax, ve, acc, dec) << 500 << -ramp(t1);
-    QTest::newRow("1000 pulses never reach the maximum speed")
-            << hex("01 31 04 00 00 03 E8") << 1000 << trapezoidSeconds(1000, v0, vmax, ve, acc, dec)
-            << trapezoidPeak(1000, v0, vmax, ve, acc, dec) << 200 << ramp(0.2);
-    QTest::newRow("direction 1, 24-bit count 1000")
-            << hex("01 32 04 01 00 03 E8") << -1000
-            << trapezoidSeconds(1000, v0, vmax, ve, acc, dec)
-            << trapezoidPeak(1000, v0, vmax, ve, acc, dec) << 200 << -ramp(0.2);
-    QTest::newRow("direction 0, 24-bit count 50000")
-            << hex("01 32 04 00 00 C3 50") << 50000
-            << trapezoidSeconds(50000, v0, vmax, ve, acc, dec)
-            << trapezoidPeak(50000, v0, vmax, ve, acc, dec) << 500 << ramp(t1);
+    row("10000 pulses, window defaults", "01 31 04 00 00 27 10", 10000, 500);
+    row("-10000 pulses", "01 31 04 FF FF D8 F0", -10000, 500);
+    row("1000 pulses never reach the maximum speed", "01 31 04 00 00 03 E8", 1000, 200);
+    row("direction 1, 24-bit count 1000", "01 32 04 01 00 03 E8", -1000, 200);
+    row("direction 0, 24-bit count 50000", "01 32 04 00 00 C3 50", 50000, 500);
 }
 
 void TestSimController::positionMove()
@@ -764,11 +507,8 @@ void TestSimController::positionMove()
             QCOMPARE(query(controller, 0x37), probePosition);
     }
     // Stopped within the millisecond in which the trapezoid ends.
-    const auto predictedUs = qint64(std::ceil(seconds * 1e6));
-    QVERIFY2(elapsedUs >= predictedUs && elapsedUs < predictedUs + stepUs,
-             qPrintable(QStringLiteral("stopped after %1 us, predicted %2 us")
-                                .arg(elapsedUs)
-                                .arg(predictedUs)));
+    const QString off = stopTimeOff(elapsedUs, seconds, stepUs);
+    QVERIFY2(off.isEmpty(), qPrintable(off));
     QVERIFY2(fastest <= peak + 0.5 && fastest >= peak - acc * 1e-3 - 1,
              qPrintable(QStringLiteral("peak %1, predicted %2").arg(fastest).arg(peak)));
     QCOMPARE(query(controller, 0x37), target);
@@ -807,25 +547,25 @@ void TestSimController::moveWithOtherParameters_data()
     QTest::addColumn<qint32>("pulses");
     QTest::addColumn<double>("seconds");
 
-    const auto value = [](quint8 code, qint32 v) {
+    const auto row = [](const char *name, const QByteArrayList &parameters, qint32 pulses,
+                        double seconds) {
+        QTest::newRow(name) << parameters << pulses << seconds;
+    };
+    const auto set = [](quint8 code, qint32 v) {
         return makePayload(1, code, int32BigEndian(v));
     };
-    QTest::newRow("start and end speed 0")
-            << QByteArrayList{value(0x25, 0), value(0x29, 0)} << 10001
-            << trapezoidSeconds(10001, 0, vmax, 0, acc, dec);
+    row("start and end speed 0", {set(0x25, 0), set(0x29, 0)}, 10001,
+        trapezoidSeconds(10001, 0, vmax, 0, acc, dec));
     // The motor starts at the lower of start and maximum speed, and ends its
     // ramp at the lower of end and maximum speed.
-    QTest::newRow("start speed above the maximum speed")
-            << QByteArrayList{value(0x25, 20000)} << 10001
-            << trapezoidSeconds(10001, vmax, vmax, ve, acc, dec);
-    QTest::newRow("end speed above the maximum speed")
-            << QByteArrayList{value(0x29, 20000)} << 10000
-            << trapezoidSeconds(10000, v0, vmax, vmax, acc, dec);
-    QTest::newRow("slow acceleration, hard deceleration")
-            << QByteArrayList{value(0x2B, 1000), value(0x2D, 50000)} << 30000
-            << trapezoidSeconds(30000, v0, vmax, ve, 1000, 50000);
-    QTest::newRow("maximum speed 2500") << QByteArrayList{value(0x27, 2500)} << 10000
-                                        << trapezoidSeconds(10000, v0, 2500, ve, acc, dec);
+    row("start speed above the maximum speed", {set(0x25, 20000)}, 10001,
+        trapezoidSeconds(10001, vmax, vmax, ve, acc, dec));
+    row("end speed above the maximum speed", {set(0x29, 20000)}, 10000,
+        trapezoidSeconds(10000, v0, vmax, vmax, acc, dec));
+    row("slow acceleration, hard deceleration", {set(0x2B, 1000), set(0x2D, 50000)}, 30000,
+        trapezoidSeconds(30000, v0, vmax, ve, 1000, 50000));
+    row("maximum speed 2500", {set(0x27, 2500)}, 10000,
+        trapezoidSeconds(10000, v0, 2500, ve, acc, dec));
 }
 
 void TestSimController::moveWithOtherParameters()
@@ -838,12 +578,8 @@ void TestSimController::moveWithOtherParameters()
     for (const QByteArray &payload : std::as_const(parameters))
         QCOMPARE(send(controller, payload), frameRtu(payload));
     send(controller, makePayload(1, 0x31, int32BigEndian(pulses)));
-    const qint64 elapsedUs = runUntilStopped(controller, 1000);
-    const auto predictedUs = qint64(std::ceil(seconds * 1e6));
-    QVERIFY2(elapsedUs >= predictedUs && elapsedUs < predictedUs + 1000,
-             qPrintable(QStringLiteral("stopped after %1 us, predicted %2 us")
-                                .arg(elapsedUs)
-                                .arg(predictedUs)));
+    const QString off = stopTimeOff(runUntilStopped(controller, 1000), seconds, 1000);
+    QVERIFY2(off.isEmpty(), qPrintable(off));
     QCOMPARE(query(controller, 0x37), pulses);
 }
 
@@ -861,12 +597,8 @@ void TestSimController::speedChangeDuringMove()
     const double braking = (v1 * v1 - ve * ve) / (2 * dec);
     const double rest = (vmax - v1) / dec + (50000 - at1s - slowing - braking) / v1
             + (v1 - ve) / dec;
-    const qint64 elapsedUs = runUntilStopped(controller, 1000);
-    const auto predictedUs = qint64(std::ceil(rest * 1e6));
-    QVERIFY2(elapsedUs >= predictedUs && elapsedUs < predictedUs + 1000,
-             qPrintable(QStringLiteral("stopped after %1 us, predicted %2 us")
-                                .arg(elapsedUs)
-                                .arg(predictedUs)));
+    const QString off = stopTimeOff(runUntilStopped(controller, 1000), rest, 1000);
+    QVERIFY2(off.isEmpty(), qPrintable(off));
     QCOMPARE(query(controller, 0x37), 50000);
 }
 
@@ -903,12 +635,8 @@ void TestSimController::runStoppedByLimit()
     config.rightLimit = rightLimit;
     SimController controller(config);
     QCOMPARE(send(controller, run), frameRtu(run));
-    const qint64 elapsedUs = runUntilStopped(controller, 10000);
-    const auto predictedUs = qint64(std::ceil(seconds * 1e6));
-    QVERIFY2(elapsedUs >= predictedUs && elapsedUs < predictedUs + 10000,
-             qPrintable(QStringLiteral("stopped after %1 us, predicted %2 us")
-                                .arg(elapsedUs)
-                                .arg(predictedUs)));
+    const QString off = stopTimeOff(runUntilStopped(controller, 10000), seconds, 10000);
+    QVERIFY2(off.isEmpty(), qPrintable(off));
     QCOMPARE(query(controller, 0x37), stopsAt);
     QCOMPARE(send(controller, hex("01 3B 00")).toHex(' '), status.toHex(' '));
 
@@ -928,33 +656,27 @@ void TestSimController::speedChanges_data()
     QTest::addColumn<int>("afterMs");
     QTest::addColumn<qint32>("speed");
 
+    const auto row = [](const char *name, const QByteArrayList &commands, int afterMs, qint32 speed,
+                        bool running = true) {
+        QTest::newRow(name) << running << commands << afterMs << speed;
+    };
     const QByteArray to5000 = hex("01 35 04 00 00 13 88");
     const QByteArray faster = hex("01 45 00");
     const QByteArray slower = hex("01 46 00");
     const QByteArray factor2000 = hex("01 44 04 00 00 07 D0");
     // Ramps at 10000 pulses/s^2 in both directions.
-    QTest::newRow("new speed 5000, a quarter second on")
-            << true << QByteArrayList{to5000} << 250 << 7500;
-    QTest::newRow("new speed 5000, settled") << true << QByteArrayList{to5000} << 1000 << 5000;
-    QTest::newRow("new speed 15000, a quarter second on")
-            << true << QByteArrayList{hex("01 35 04 00 00 3A 98")} << 250 << 12500;
-    QTest::newRow("new speed 0 stops the run")
-            << true << QByteArrayList{hex("01 35 04 00 00 00 00")} << 1000 << 0;
-    QTest::newRow("faster by the default factor 500")
-            << true << QByteArrayList{faster} << 1000 << 10500;
-    QTest::newRow("slower by the default factor 500")
-            << true << QByteArrayList{slower} << 1000 << 9500;
-    QTest::newRow("factor 2000, faster twice")
-            << true << QByteArrayList{factor2000, faster, faster} << 1000 << 14000;
-    QTest::newRow("factor 2000, slower three times")
-            << true << QByteArrayList{factor2000, slower, slower, slower} << 1000 << 4000;
-    QTest::newRow("faster at standstill does not start the motor")
-            << false << QByteArrayList{faster} << 1000 << 0;
-    QTest::newRow("decelerating stop, 0.45 s on")
-            << true << QByteArrayList{hex("01 3D 00")} << 450 << 5500;
-    QTest::newRow("decelerating stop, done after 0.9 s")
-            << true << QByteArrayList{hex("01 3D 00")} << 901 << 0;
-    QTest::newRow("immediate stop") << true << QByteArrayList{hex("01 3C 00")} << 0 << 0;
+    row("new speed 5000, a quarter second on", {to5000}, 250, 7500);
+    row("new speed 5000, settled", {to5000}, 1000, 5000);
+    row("new speed 15000, a quarter second on", {hex("01 35 04 00 00 3A 98")}, 250, 12500);
+    row("new speed 0 stops the run", {hex("01 35 04 00 00 00 00")}, 1000, 0);
+    row("faster by the default factor 500", {faster}, 1000, 10500);
+    row("slower by the default factor 500", {slower}, 1000, 9500);
+    row("factor 2000, faster twice", {factor2000, faster, faster}, 1000, 14000);
+    row("factor 2000, slower three times", {factor2000, slower, slower, slower}, 1000, 4000);
+    row("faster at standstill does not start the motor", {faster}, 1000, 0, false);
+    row("decelerating stop, 0.45 s on", {hex("01 3D 00")}, 450, 5500);
+    row("decelerating stop, done after 0.9 s", {hex("01 3D 00")}, 901, 0);
+    row("immediate stop", {hex("01 3C 00")}, 0, 0);
 }
 
 void TestSimController::speedChanges()
@@ -1045,12 +767,8 @@ void TestSimController::homing()
     const qint64 relativeBefore = query(controller, 0x39);
 
     QCOMPARE(send(controller, home), home.left(2));
-    const qint64 elapsedUs = runUntilStopped(controller, 1000);
-    const auto predictedUs = qint64(std::ceil(seconds * 1e6));
-    QVERIFY2(elapsedUs >= predictedUs && elapsedUs < predictedUs + 1000,
-             qPrintable(QStringLiteral("stopped after %1 us, predicted %2 us")
-                                .arg(elapsedUs)
-                                .arg(predictedUs)));
+    const QString off = stopTimeOff(runUntilStopped(controller, 1000), seconds, 1000);
+    QVERIFY2(off.isEmpty(), qPrintable(off));
     QCOMPARE(query(controller, 0x37), 0);
     QCOMPARE(send(controller, hex("01 3B 00")).toHex(' '), "01 3b 04 00 01 00 01 6e 8b");
     // Homing zeroes only the absolute position.
@@ -1062,40 +780,31 @@ void TestSimController::homing()
 
 void TestSimController::ioTableStoreAndQuery_data()
 {
-    QTest::addColumn<QByteArray>("download");
-    QTest::addColumn<QByteArray>("downloadReply");
-    QTest::addColumn<QByteArray>("query");
+    QTest::addColumn<QByteArray>("download"); // payloads, sent as RTU frames
+    QTest::addColumn<quint8>("code");
     QTest::addColumn<QByteArray>("queryReply");
 
-    QTest::newRow("code 1: move 10000")
-            << hex("01 40 07 01 31 04 00 00 27 10 AE FA")
-            << hex("01 40 07 01 31 04 00 00 27 10 AE FA") << hex("01 41 01 01 91 9C")
-            << hex("01 41 07 01 31 04 00 00 27 10 A3 6A");
-    QTest::newRow("code 3: immediate stop")
-            << hex("01 40 03 03 3C 00 E1 41") << hex("01 40 03 03 3C 00 E1 41")
-            << hex("01 41 01 03 10 5D") << hex("01 41 03 03 3C 00 DC 81");
-    QTest::newRow("code 31: quantitative acceleration")
-            << hex("01 40 03 1F 45 00 03 17") << hex("01 40 03 1F 45 00 03 17")
-            << hex("01 41 01 1F 11 94") << hex("01 41 03 1F 45 00 3E D7");
-    QTest::newRow("code 31: no command bytes clears the entry")
-            << hex("01 40 01 1F 40 54") << hex("01 40 01 1F 40 54") << hex("01 41 01 1F 11 94")
-            << hex("01 41 01 1F 11 94");
-    QTest::newRow("code 1 stored, code 3 asked")
-            << hex("01 40 07 01 31 04 00 00 27 10 AE FA")
-            << hex("01 40 07 01 31 04 00 00 27 10 AE FA") << hex("01 41 01 03 10 5D")
-            << hex("01 41 01 03 10 5D");
+    const auto row = [](const char *name, const char *download, quint8 code, const char *reply) {
+        QTest::newRow(name) << hex(download) << code << hex(reply);
+    };
+    const char *move = "01 40 07 01 31 04 00 00 27 10";
+    row("code 1: move 10000", move, 1, "01 41 07 01 31 04 00 00 27 10");
+    row("code 3: immediate stop", "01 40 03 03 3C 00", 3, "01 41 03 03 3C 00");
+    row("code 31: quantitative acceleration", "01 40 03 1F 45 00", 31, "01 41 03 1F 45 00");
+    row("code 31: no command bytes clears the entry", "01 40 01 1F", 31, "01 41 01 1F");
+    row("code 1 stored, code 3 asked", move, 3, "01 41 01 03");
 }
 
 void TestSimController::ioTableStoreAndQuery()
 {
     QFETCH(QByteArray, download);
-    QFETCH(QByteArray, downloadReply);
-    QFETCH(QByteArray, query);
+    QFETCH(quint8, code);
     QFETCH(QByteArray, queryReply);
 
     SimController controller;
-    QCOMPARE(controller.receive(download).toHex(' '), downloadReply.toHex(' '));
-    QCOMPARE(controller.receive(query).toHex(' '), queryReply.toHex(' '));
+    QCOMPARE(send(controller, download).toHex(' '), frameRtu(download).toHex(' '));
+    const QByteArray reply = send(controller, hex("01 41 01") + char(code));
+    QCOMPARE(reply.toHex(' '), frameRtu(queryReply).toHex(' '));
     // Downloading runs nothing.
     QVERIFY(!controller.isMoving());
 }

@@ -85,6 +85,11 @@ struct WindowFixture
     TrafficView *view(const char *name) const { return control<TrafficView>(name); }
     MSComm *comm() const { return control<MSComm>("MSComm1"); }
     QTimer *timer(const char *name) const { return control<QTimer>(name); }
+    /// Shape1 to Shape9, the lamps.
+    ShapeIndicator *shape(int n) const
+    {
+        return control<ShapeIndicator>(qPrintable(QStringLiteral("Shape%1").arg(n)));
+    }
 
     void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
 
