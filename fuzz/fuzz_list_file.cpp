@@ -20,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < count; ++i) {
         const RunStep step = runLoopStep(
                 qint16(i), count, [&](int index) { return parsed.lines.at(index); }, 1000);
-        if (step.nextLine < 0 || (count > 0 && step.nextLine >= count))
+        // A jump target is checked before it is rounded, so it may round up to
+        // the line count; the next step then wraps to line 0. Never beyond.
+        if (step.nextLine < 0 || step.nextLine > count)
             std::abort();
         if (step.intervalMs < 0 || step.intervalMs > maxRunInterval)
             std::abort();
