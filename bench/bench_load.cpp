@@ -3,14 +3,9 @@
 // stay responsive (no event-loop stall over 50 ms), keep its memory bounded
 // and show every byte. Usage: bench_load [seconds, default 60]
 #include "bench_util.h"
-#include "frm_main.h"
-#include "link/mscomm.h"
-#include "pty_pair.h"
+#include "bench_window.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QPushButton>
-#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -26,31 +21,13 @@ int main(int argc, char *argv[])
     constexpr int chunksPerSecond = 64;
     const qint64 total = bytesPerSecond * seconds;
 
-    PtyPair pty;
-    FrmMain window;
-    window.portNames().setMapping(1, pty.path());
-    window.show();
-    window.findChild<QPushButton *>(QStringLiteral("Command32"))->click();
-    auto *comm = window.findChild<MSComm *>(QStringLiteral("MSComm1"));
-
-    qint64 shown = 0;
-    QObject::connect(&window, &FrmMain::blockShown, [&](qsizetype n) { shown += n; });
-
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastBeat = 0, longestStallMs = 0;
-    double peakResident = residentMiB();
-    const double residentAtStart = peakResident;
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(1);
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longestStallMs = qMax(longestStallMs, now - lastBeat);
-        lastBeat = now;
+    WindowOnPty bench;
+    const double residentAtStart = residentMiB();
+    double peakResident = residentAtStart;
+    Heartbeat heartbeat([&](qint64 now) {
         if (now % 1000 == 0)
             peakResident = qMax(peakResident, residentMiB());
-        if (shown >= total || now > (seconds + 30) * 1000)
+        if (bench.shown >= total || now > (seconds + 30) * 1000)
             app.quit();
     });
 
@@ -64,11 +41,10 @@ int main(int argc, char *argv[])
         for (qint64 sent = 0, n = 0; sent < total && !stop; sent += chunk.size(), ++n) {
             std::this_thread::sleep_until(
                     start + std::chrono::microseconds(n * 1000000 / chunksPerSecond));
-            pty.write(chunk);
+            bench.pty.write(chunk);
         }
     });
     const double cpuBefore = threadCpuSeconds();
-    lastBeat = clock.elapsed();
     heartbeat.start();
     app.exec();
     stop = true;
@@ -79,8 +55,8 @@ int main(int argc, char *argv[])
                 " event-loop stall %lld ms; resident memory %.1f MiB at start, peak %.1f MiB;"
                 " window thread %.3f CPU s per MiB (goal: all shown, stall at most 50 ms,"
                 " memory bounded)\n",
-                seconds, shown, total, qlonglong(comm->inBufferCount()), longestStallMs,
-                residentAtStart, peakResident, cpu / double(seconds));
+                seconds, bench.shown, total, qlonglong(bench.comm->inBufferCount()),
+                heartbeat.longestStallMs(), residentAtStart, peakResident, cpu / double(seconds));
     std::printf("reproduce: scripts/bench load\n");
-    return shown == total && longestStallMs <= 50 ? 0 : 1;
+    return bench.shown == total && heartbeat.longestStallMs() <= 50 ? 0 : 1;
 }

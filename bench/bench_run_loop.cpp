@@ -2,8 +2,7 @@
 // runs for 200 steps against a pseudo-terminal; a thread at the far end stamps
 // each frame's arrival. Reports the error of the gaps against the 50 ms asked.
 #include "bench_util.h"
-#include "frm_main.h"
-#include "pty_pair.h"
+#include "bench_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,11 +22,9 @@ int main(int argc, char *argv[])
 
     constexpr int steps = 200;
     constexpr double askedMs = 50;
-    PtyPair pty;
-    FrmMain window;
-    window.portNames().setMapping(1, pty.path());
-    window.show();
-    window.findChild<QPushButton *>(QStringLiteral("Command32"))->click();
+    WindowOnPty bench;
+    FrmMain &window = bench.window;
+    PtyPair &pty = bench.pty;
     window.findChild<QListWidget *>(QStringLiteral("List1"))
             ->addItems({QStringLiteral("01 20 00 39 C0 "), QStringLiteral("Delay:50"),
                         QStringLiteral("01 36 00 37 A0 "), QStringLiteral("Delay:50")});

@@ -2,8 +2,7 @@
 // to a pseudo-terminal included) plus one ShowReceived, with about 10000
 // characters in each view. Reports the median and the 90th percentile.
 #include "bench_util.h"
-#include "frm_main.h"
-#include "pty_pair.h"
+#include "bench_window.h"
 #include "traffic_view.h"
 
 #include <QApplication>
@@ -17,11 +16,9 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    PtyPair pty;
-    FrmMain window;
-    window.portNames().setMapping(1, pty.path());
-    window.show();
-    window.findChild<QPushButton *>(QStringLiteral("Command32"))->click();
+    WindowOnPty bench;
+    FrmMain &window = bench.window;
+    PtyPair &pty = bench.pty;
     auto *received = window.findChild<TrafficView *>(QStringLiteral("RichTextBox1"));
     auto *sent = window.findChild<TrafficView *>(QStringLiteral("RichTextBox2"));
 
