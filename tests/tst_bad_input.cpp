@@ -114,11 +114,7 @@ void TestBadInput::files()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("in.txt"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    QVERIFY(writeFile(path, content));
     WindowFixture f;
     QVERIFY(f.open());
     f.dialogs.fileNames << path;

@@ -390,11 +390,7 @@ void TestFrmMainList::overwriteQuestion()
     QFETCH(QByteArray, after);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("list.txt"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("old\r\n");
-    }
+    QVERIFY(writeFile(path, "old\r\n"));
     WindowFixture f;
     if (!emptyList)
         f.click("Command34");
@@ -434,12 +430,10 @@ void TestFrmMainList::openLongFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("long.txt"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        for (int i = 0; i < 33000; ++i)
-            file.write("Delay:" + QByteArray::number(i) + "\n");
-    }
+    QByteArray content;
+    for (int i = 0; i < 33000; ++i)
+        content += "Delay:" + QByteArray::number(i) + "\n";
+    QVERIFY(writeFile(path, content));
     WindowFixture f;
     f.window.LoadListFile(path);
     QCOMPARE(f.control<QListWidget>("List1")->count(), 32767);

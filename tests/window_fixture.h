@@ -12,6 +12,7 @@
 #include "traffic_view.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -57,6 +58,13 @@ private:
 
     DialogScript *m_script;
 };
+
+/// Writes \a content as the whole file at \a path.
+inline bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
 
 struct WindowFixture
 {
