@@ -8,7 +8,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray content(reinterpret_cast<const char *>(data), qsizetype(size));
-    const ListFileContent parsed = parseListFile(content, 64);
+    const Result<ListFileContent> read = parseListFile(content, 64);
+    if (!read)
+        return 0;
+    const ListFileContent &parsed = *read;
     if (parsed.lines.size() > 64)
         std::abort();
     for (const QString &line : parsed.lines) {

@@ -267,7 +267,8 @@ void TestCommands::addAsIo_data()
     row("immediate stop", "Command90", true, "3C 00 ", "013C00");
     row("quantitative acceleration", "Command97", false, "45 00 ", "014500");
     row("quantitative deceleration", "Command98", true, "46 00 ", "014600");
-    QTest::newRow("stop, ASCII") << "Command90" << 1 << true << "30 31 33 43 30 30 43 33 "
+    // The command part, not the characters of the ASCII frame.
+    QTest::newRow("stop, ASCII") << "Command90" << 1 << true << "3C 00 "
                                  << QByteArray(":013C00C3\r\n");
 }
 

@@ -30,6 +30,7 @@ private slots:
     void checkBoxes_data();
     void checkBoxes();
     void conversions();
+    void longTexts();
     void insertLines();
     void delayGuard_data();
     void delayGuard();
@@ -44,6 +45,7 @@ private slots:
     void overwriteQuestion_data();
     void overwriteQuestion();
     void openFailures();
+    void saveFailureIsShown();
     void openLongFile();
     void ioTable_data();
     void ioTable();
@@ -163,6 +165,21 @@ void TestFrmMainList::conversions()
     QCOMPARE(f.pty.read(8), rtu);
 }
 
+void TestFrmMainList::longTexts()
+{
+    // The boxes hold what they are given: 12000 characters are 36000 of hex, and
+    // the CRC appended to them goes out with them.
+    WindowFixture f;
+    QVERIFY(f.open());
+    f.box("Text5")->setText(QString(12000, u'A'));
+    f.click("Command5");
+    QCOMPARE(f.box("Text1")->text().size(), 36000);
+    f.click("Command8");
+    f.click("Command3");
+    f.click("Command1");
+    QCOMPARE(f.pty.read(12002), frameRtu(QByteArray(12000, 'A')));
+}
+
 void TestFrmMainList::insertLines()
 {
     WindowFixture f;
@@ -201,15 +218,20 @@ void TestFrmMainList::deleteAndClear()
 {
     WindowFixture f;
     auto *list = f.control<QListWidget>("List1");
-    list->addItems({"a", "b", "c"});
+    list->addItems({"a", "b", "c", "d"});
     auto *remove = f.control<QAction>("DelectList");
     remove->trigger(); // nothing selected: nothing removed
-    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->count(), 4);
+    list->setCurrentRow(0);
+    remove->trigger();
+    // Only the chosen line goes; nothing is selected after it, so a second
+    // "删除" removes nothing.
+    QCOMPARE(list->selectedItems().size(), 0);
+    remove->trigger();
+    QCOMPARE(f.listLines(), (QStringList{"b", "c", "d"}));
     list->item(2)->setSelected(true);
     remove->trigger();
-    QCOMPARE(f.listLines(), (QStringList{"a", "b"}));
-    f.control<QAction>("DelectAll")->trigger();
-    QCOMPARE(list->count(), 0);
+    QCOMPARE(f.listLines(), (QStringList{"b", "c"}));
     f.control<QAction>("DelectAll")->trigger();
     QCOMPARE(list->count(), 0);
 }
@@ -424,6 +446,19 @@ void TestFrmMainList::openFailures()
     f.dialogs.fileNames << empty;
     f.click("Command54");
     QCOMPARE(f.listLines(), QStringList());
+}
+
+void TestFrmMainList::saveFailureIsShown()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.txt"));
+    WindowFixture f;
+    f.control<QListWidget>("List1")->addItem(QStringLiteral("GoIdx:😀"));
+    f.dialogs.fileNames << path;
+    f.click("Command55");
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY(f.messages.first().contains(u"第 1 行"));
+    QVERIFY(!QFile::exists(path));
 }
 
 void TestFrmMainList::openLongFile()

@@ -326,6 +326,23 @@ void TestSimController::framing_data()
     row("lower-case hex digits, upper-case reply", {":012000df\r\n"}, 0, asciiHs);
     row("ASCII length byte disagrees with the data", {":0125030000006473\r\n"}, 0, ":01A50357\r\n");
     row("byte by byte", {hex("01"), hex("20"), hex("00"), hex("39"), hex("C0")}, 1000, hs);
+    // A standard master's requests are framed by their own layout and refused
+    // with "illegal function", in one piece or byte by byte.
+    const QByteArray illegal03 = frameRtu(hex("01 83 01"));
+    row("read holding registers", {hex("01 03 00 00 00 01 84 0A")}, 0, illegal03);
+    row("read holding registers, split", {hex("01 03 00"), hex("00 00 01 84 0A")}, 1000,
+        illegal03);
+    row("write single register", {frameRtu(hex("01 06 00 01 00 03"))}, 0, frameRtu(hex("01 86 01")));
+    row("write multiple registers",
+        {frameRtu(hex("01 10 00 01 00 02 04 00 0A 01 02")), hs}, 0, frameRtu(hex("01 90 01")) + hs);
+    row("read and write registers", {frameRtu(hex("01 17 00 00 00 01 00 00 00 01 02 00 07"))}, 0,
+        frameRtu(hex("01 97 01")));
+    row("read device identification", {frameRtu(hex("01 2B 0E 01 00"))}, 0,
+        frameRtu(hex("01 AB 01")));
+    row("read holding registers, ASCII", {":010300000001FB\r\n"}, 0, frameAscii(hex("01 83 01")));
+    row("read device identification, ASCII", {frameAscii(hex("01 2B 0E 01 00"))}, 0,
+        frameAscii(hex("01 AB 01")));
+    row("standard request to another station", {frameRtu(hex("02 03 00 00 00 01"))}, 0, {});
 }
 
 void TestSimController::framing()

@@ -140,11 +140,12 @@ void FrmMain::runCommand(const CommandSpec &command)
         showMessage(fieldErrorMessage(*error));
         return;
     }
-    const QByteArray frame = frameRequest(std::get<QByteArray>(payload),
-                                          commModeFromText(ui.Combo7->currentText()));
+    const QByteArray &request = std::get<QByteArray>(payload);
+    const QByteArray frame = frameRequest(request, commModeFromText(ui.Combo7->currentText()));
     if (toIoBox) {
-        // The command part: without the address and the two check bytes.
-        frame3.Text31->setText(FormatHexText(QByteArrayView(frame).sliced(1, frame.size() - 3)));
+        // The command part of the request (code, length, data), the same bytes in
+        // both modes: the controller stores and runs it whatever the line's framing.
+        frame3.Text31->setText(FormatHexText(QByteArrayView(request).sliced(1)));
     }
     if (toList)
         addListLine(FormatHexText(frame));
@@ -328,8 +329,7 @@ void FrmMain::SendFrame(const QByteArray &frame)
         ui.Label44->setText(QStringLiteral("0"));
     }
     QString lines = textLine(u"SndAsc:", frame) + hexLine(u"SndHex:", frame);
-    if (const auto description = describeSentFrame(frame,
-                                                   commModeFromText(ui.Combo7->currentText())))
+    if (const auto description = describeSentFrame(frame))
         lines += descriptionLine(*description);
     view->prependText(lines);
     ui.Label44->setText(QString::number(counterValue(ui.Label44->text()) + frame.size()));

@@ -99,6 +99,9 @@ void FrmMain::DelectList_Click()
     for (int i = 0; i < list->count(); ++i) {
         if (list->item(i)->isSelected()) {
             delete list->takeItem(i);
+            // Qt selects the line that moves up into the place; a second
+            // "删除" must not remove a line the user never chose.
+            list->selectionModel()->clear();
             return;
         }
     }
@@ -179,16 +182,16 @@ void FrmMain::LoadListFile(const QString &path)
 {
     if (path.isEmpty())
         return;
-    // Read whole before the list is touched: a file that cannot be read leaves
-    // the list as it was.
-    const ListFileContent content = readListFile(path, maxListLines);
-    if (!content.error.isEmpty()) {
-        showMessage(tr("无法读取文件 %1：%2").arg(path, content.error));
+    // Read before the list is touched: a file that cannot be read leaves the
+    // list as it was.
+    const Result<ListFileContent> content = readListFile(path, maxListLines);
+    if (!content) {
+        showMessage(tr("无法读取文件 %1：%2").arg(path, content.error()));
         return;
     }
     frame6.List1->clear();
-    frame6.List1->addItems(content.lines);
-    if (content.truncated) {
+    frame6.List1->addItems(content->lines);
+    if (content->truncated) {
         showMessage(tr("文件 %1 超过 %2 行，只读入了前 %2 行。").arg(path).arg(maxListLines));
     }
 }
@@ -216,9 +219,8 @@ void FrmMain::Command55_Click()
             showMessage(tr("无法删除文件 %1：%2").arg(path, file.errorString()));
         return;
     }
-    QString error;
-    if (!writeListFile(path, lines, &error))
-        showMessage(tr("无法保存文件 %1：%2。原文件保持不变。").arg(path, error));
+    if (const Status saved = writeListFile(path, lines); !saved)
+        showMessage(tr("无法保存文件 %1：%2。原文件保持不变。").arg(path, saved.error()));
 }
 
 // --- IO replacement table --------------------------------------------------

@@ -3,10 +3,10 @@
 #include "frm_main.h"
 
 #include "codec/checksum.h"
+#include "codec/gbk.h"
 #include "codec/hex_text.h"
 #include "device/frame.h"
 
-#include <QStringEncoder>
 
 void FrmMain::connectPanel()
 {
@@ -77,10 +77,14 @@ void FrmMain::Command37_Click()
         return;
     }
     // One byte per ASCII character, the two GBK bytes of a Chinese one.
-    QStringEncoder encoder("GBK");
-    const QByteArray bytes = encoder.encode(text);
-    honourListRequest(bytes);
-    SendFrame(bytes);
+    const GbkBytes gbk = toGbk(text);
+    if (!gbk.valid) {
+        AddToListRequest = false;
+        showMessage(gbkMissingMessage());
+        return;
+    }
+    honourListRequest(gbk.bytes);
+    SendFrame(gbk.bytes);
 }
 
 void FrmMain::Command8_Click()
@@ -121,10 +125,18 @@ void FrmMain::Command4_Click()
 
 void FrmMain::Command5_Click()
 {
+    if (!gbkAvailable()) {
+        showMessage(gbkMissingMessage());
+        return;
+    }
     ui.Text1->setText(StringToHexText(ui.Text5->text()));
 }
 
 void FrmMain::Command56_Click()
 {
+    if (!gbkAvailable()) {
+        showMessage(gbkMissingMessage());
+        return;
+    }
     ui.Text5->setText(HexTextToString(ui.Text1->text().remove(u' ')));
 }

@@ -1,7 +1,6 @@
 #include "hex_text.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include "gbk.h"
 
 namespace {
 
@@ -102,7 +101,7 @@ QByteArray ParseHexText(QStringView text)
 QString StringToHexText(const QString &text)
 {
     QString result;
-    QStringEncoder encoder("GBK", QStringEncoder::Flag::Stateless);
+    QStringEncoder encoder = gbkEncoder(QStringEncoder::Flag::Stateless);
     qsizetype i = 0;
     while (i < text.size()) {
         if (text.at(i).unicode() < 0x80) { // ASCII is its own code
@@ -134,7 +133,7 @@ QString HexTextToString(QString text)
 {
     padOddLength(text);
     QString result;
-    QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
+    QStringDecoder decoder = gbkDecoder(QStringDecoder::Flag::Stateless);
     const QStringView all(text);
     for (qsizetype pos = 0; pos < all.size(); pos += 2) {
         const quint32 code = readHexGroup(all.mid(pos, 2));

@@ -170,7 +170,8 @@ QByteArray SimController::receive(QByteArrayView bytes, QList<SimExchange> *exch
     QByteArray out;
     const QList<SimRequest> requests = m_reader.feed(bytes, m_clock, silenceMicroseconds());
     for (const SimRequest &request : requests) {
-        const QByteArray reply = encode(execute(request.payload), request.mode);
+        const QByteArray reply = encode(execute(request.payload, false, request.standard),
+                                        request.mode);
         if (exchanges)
             exchanges->append({request.frame, reply});
         out += reply;
@@ -249,7 +250,8 @@ std::optional<quint8> SimController::baudCodeForRate(qint32 rate)
     return std::nullopt;
 }
 
-SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoTable)
+SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoTable,
+                                           bool standard)
 {
     Q_ASSERT(payload.size() >= 3);
     const quint8 address = quint8(payload[0]);
@@ -261,6 +263,9 @@ SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoT
         if (address == 0 ? code != FC::QueryAddress : address != m_address)
             return {};
     }
+    // A standard master's request: answered, so that it need not wait for a time-out.
+    if (standard)
+        return exception(code, IllegalFunction);
 
     const std::optional<int> expected = dataLength(code);
     if (!expected)

@@ -128,7 +128,7 @@ private:
         QByteArray payload; // Short: address and code, sent without a check
     };
 
-    Reply execute(QByteArrayView payload, bool fromIoTable = false);
+    Reply execute(QByteArrayView payload, bool fromIoTable = false, bool standard = false);
     Reply runMotionCommand(quint8 code, QByteArrayView data, QByteArrayView payload);
     Reply shortReply(quint8 code) const;
     Reply exception(quint8 code, Exception reason) const;

@@ -20,6 +20,7 @@ struct Candidate
     qsizetype length = 1; // of the frame; of what to drop when invalid
     CommMode mode = CommMode::Rtu;
     QByteArray payload;
+    bool standard = false;
 };
 
 Candidate incomplete()
@@ -38,17 +39,65 @@ bool isHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
+/// The payload length (without the check) of a standard MODBUS request whose
+/// first bytes are \a bytes: 0 for a code that has no standard request, -1
+/// while the bytes that give the length have not all arrived.
+qsizetype standardPayloadLength(QByteArrayView bytes)
+{
+    const auto countAt = [&](qsizetype index, qsizetype fixed) -> qsizetype {
+        return bytes.size() > index ? fixed + quint8(bytes[index]) : -1;
+    };
+    switch (quint8(bytes[1])) {
+    case 0x01: // read coils, discrete inputs, holding or input registers;
+    case 0x02: // write a single coil or register: address or value, count or value
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+        return 6;
+    case 0x0F: // write multiple coils or registers: start, count, byte count, values
+    case 0x10:
+        return countAt(6, 7);
+    case 0x16: // mask write register: address, AND mask, OR mask
+        return 8;
+    case 0x17: // read and write registers: two starts and counts, byte count, values
+        return countAt(10, 11);
+    case 0x2B: // encapsulated interface, read device identification: MEI type, code, object
+        return 5;
+    default:
+        return 0;
+    }
+}
+
+bool crcMatches(QByteArrayView bytes, qsizetype payloadLength)
+{
+    const quint16 crc = CommSetting::crc16(bytes.first(payloadLength));
+    return quint8(bytes[payloadLength]) == (crc & 0xFFu)
+            && quint8(bytes[payloadLength + 1]) == crc >> 8;
+}
+
 Candidate examineRtu(QByteArrayView bytes)
 {
-    if (bytes.size() < 3)
+    if (bytes.size() < 2)
         return incomplete();
-    const qsizetype length = 3 + quint8(bytes[2]) + 2;
-    if (bytes.size() < length)
-        return incomplete();
-    const quint16 crc = CommSetting::crc16(bytes.first(length - 2));
-    if (quint8(bytes[length - 2]) != (crc & 0xFFu) || quint8(bytes[length - 1]) != crc >> 8)
-        return invalid();
-    return {Verdict::Complete, length, CommMode::Rtu, bytes.first(length - 2).toByteArray()};
+    // The controller's layout and, for a standard code, the standard one: the
+    // check tells which of them the frame is.
+    bool waiting = false;
+    const qsizetype standard = standardPayloadLength(bytes);
+    const qsizetype own = bytes.size() >= 3 ? 3 + quint8(bytes[2]) : -1;
+    for (const qsizetype length : {standard, own}) {
+        if (length == 0)
+            continue;
+        if (length < 0 || bytes.size() < length + 2) {
+            waiting = true;
+            continue;
+        }
+        if (crcMatches(bytes, length)) {
+            return {Verdict::Complete, length + 2, CommMode::Rtu,
+                    bytes.first(length).toByteArray(), length == standard && length != own};
+        }
+    }
+    return waiting ? incomplete() : invalid();
 }
 
 Candidate examineAscii(QByteArrayView bytes)
@@ -76,7 +125,9 @@ Candidate examineAscii(QByteArrayView bytes)
     spelled.chop(1);
     if (CommSetting::CalcLrc(spelled) != lrc)
         return invalid(length);
-    return {Verdict::Complete, length, CommMode::Ascii, spelled};
+    const bool standard = standardPayloadLength(spelled) == spelled.size()
+            && quint8(spelled[2]) != spelled.size() - 3;
+    return {Verdict::Complete, length, CommMode::Ascii, spelled, standard};
 }
 
 Candidate examine(QByteArrayView bytes)
@@ -117,7 +168,7 @@ QList<SimRequest> SimFrameReader::feed(QByteArrayView bytes, qint64 now, qint64 
         Candidate candidate = examine(m_buffer);
         if (candidate.verdict == Verdict::Complete) {
             requests.append({m_buffer.first(candidate.length), std::move(candidate.payload),
-                             candidate.mode});
+                             candidate.mode, candidate.standard});
             m_buffer.remove(0, candidate.length);
             continue;
         }

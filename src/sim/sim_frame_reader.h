@@ -8,7 +8,10 @@
 
 // Cuts the byte stream that reaches the controller into request frames. RTU
 // frames carry no delimiter: the length byte (index 2) gives the candidate
-// length, 3 + L + 2, and a good CRC accepts it. ASCII frames run from ":" to
+// length, 3 + L + 2, and a good CRC accepts it. A request of a standard MODBUS
+// master (read or write registers and coils, device identification) is framed
+// by its own layout, so that the controller can refuse it as an illegal
+// function instead of letting the master wait for a time-out. ASCII frames run from ":" to
 // CR LF and are accepted by a good LRC. Anything else is dropped a byte at a
 // time until a frame lines up again, so one bad frame never blocks the next
 // good one; a partial frame is also dropped when the line has been silent for
@@ -20,6 +23,7 @@ struct SimRequest
     QByteArray frame; // as it came off the line
     QByteArray payload; // address, code, length byte, data
     CommMode mode = CommMode::Rtu;
+    bool standard = false; // laid out as a standard MODBUS request, not as the controller's
 };
 
 class SimFrameReader

@@ -45,10 +45,13 @@ std::optional<QByteArray> asciiFrameBytes(QByteArrayView frame)
     return QByteArray::fromHex(digits.toByteArray());
 }
 
-std::optional<QString> describeSentFrame(QByteArrayView frame, CommMode mode)
+std::optional<QString> describeSentFrame(QByteArrayView frame)
 {
-    if (mode == CommMode::Ascii) {
-        if (const std::optional<QByteArray> spelled = asciiFrameBytes(frame))
+    // A whole ASCII frame (":", hex pairs, CR LF and nothing else) is described
+    // by the bytes it spells, whatever the mode selector says: the manual
+    // panel and the command list send such frames in RTU mode too.
+    if (frame.endsWith("\r\n") && !frame.chopped(2).contains('\r')) {
+        if (const std::optional<QByteArray> spelled = asciiFrameBytes(frame.chopped(2)))
             return spelled->size() >= 2 ? sendDescription(quint8(spelled->at(1))) : std::nullopt;
     }
     if (frame.size() < 2)

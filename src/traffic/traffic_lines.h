@@ -27,9 +27,9 @@ QString descriptionLine(const QString &description);
 std::optional<QByteArray> asciiFrameBytes(QByteArrayView frame);
 
 /// The send view's description of a frame: the function-code table's text for
-/// the code at index 1. In ASCII mode a frame that spells bytes is described by
-/// the code it spells.
-std::optional<QString> describeSentFrame(QByteArrayView frame, CommMode mode);
+/// the code at index 1. A whole ASCII frame (":", hex pairs, CR LF) is described
+/// by the code it spells, in either mode.
+std::optional<QString> describeSentFrame(QByteArrayView frame);
 
 /// The leading decimal number of a counter caption; 0 when there is none.
 qint64 counterValue(const QString &caption);
