@@ -1,0 +1,156 @@
+// The example frames on the help and product pages, against the program. Each is
+// marked <code class="frame" data-mode="rtu|ascii|short">: its check and length must
+// fit; with data-button it must be what that button sends (after data-boxes,
+// "Box=text;Box=text"); with data-request, the simulated controller's reply to the
+// last of its steps ("frames|frames|inputs BITS", the motor at rest between steps).
+
+#include "device/frame.h"
+#include "sequencer/io_table.h"
+#include "sim/sim_controller.h"
+#include "traffic/reply_decoder.h"
+#include "traffic/traffic_lines.h"
+#include "window_fixture.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+// Set before the application starts, so that nothing of the user's is read.
+const bool configIsolated = [] {
+    static QTemporaryDir config;
+    return qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+}();
+
+const QRegularExpression frameMarkup(
+        QStringLiteral(R"(<code class="frame"([^>]*)>([^<]*)</code>)"));
+
+// The pages and how many frames each has marked, so that a page losing its marks fails.
+constexpr std::pair<const char *, int> pages[] = {{"help_io.html", 11},
+                                                  {"help_protocol.html", 56},
+                                                  {"product1.html", 3},
+                                                  {"product2.html", 2}};
+
+QString pageText(const char *page)
+{
+    QFile file(QStringLiteral(":/") + QLatin1String(page));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString attribute(const QString &attributes, const char *name)
+{
+    return QRegularExpression(QStringLiteral("data-%1=\"([^\"]*)\"").arg(QLatin1String(name)))
+            .match(attributes)
+            .captured(1);
+}
+
+// ":012000DF" is an ASCII frame written as its characters, CR LF left out; anything
+// else is hex bytes.
+QByteArray frameBytes(const QString &text)
+{
+    const QString t = text.trimmed();
+    return t.startsWith(u':') ? t.toLatin1() + "\r\n" : QByteArray::fromHex(t.toLatin1());
+}
+
+} // namespace
+
+class TestHelpPages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyPageKeepsItsFrames();
+    void frames_data();
+    void frames();
+};
+
+void TestHelpPages::everyPageKeepsItsFrames()
+{
+    for (const auto &[page, count] : pages) {
+        const qsizetype marked = pageText(page).count(frameMarkup);
+        QVERIFY2(marked == count,
+                 qPrintable(QStringLiteral("%1: %2 frames marked, %3 expected")
+                                    .arg(QLatin1String(page))
+                                    .arg(marked)
+                                    .arg(count)));
+    }
+}
+
+void TestHelpPages::frames_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("boxes");
+    QTest::addColumn<QString>("request");
+    for (const auto &[page, count] : pages) {
+        auto marks = frameMarkup.globalMatch(pageText(page));
+        for (int n = 1; marks.hasNext(); ++n) {
+            const QRegularExpressionMatch mark = marks.next();
+            const QString attributes = mark.captured(1);
+            QTest::addRow("%s #%d %s", page, n, qPrintable(mark.captured(2).trimmed()))
+                    << attribute(attributes, "mode") << frameBytes(mark.captured(2))
+                    << attribute(attributes, "button") << attribute(attributes, "boxes")
+                    << attribute(attributes, "request");
+        }
+    }
+}
+
+void TestHelpPages::frames()
+{
+    QFETCH(QString, mode);
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, button);
+    QFETCH(QString, boxes);
+    QFETCH(QString, request);
+
+    // The check: a CRC, low byte first; an LRC and CR LF; none for a two-byte reply.
+    const bool ascii = mode == u"ascii";
+    QByteArray payload = frame;
+    if (ascii) {
+        const std::optional<QByteArray> spelled = asciiFrameBytes(frame);
+        QVERIFY(spelled && !spelled->isEmpty());
+        payload = spelled->chopped(1);
+    } else if (mode == u"rtu") {
+        payload.chop(2);
+    } else {
+        QCOMPARE(mode, QStringLiteral("short"));
+    }
+    if (mode != u"short")
+        QCOMPARE(frameRequest(payload, ascii ? CommMode::Ascii : CommMode::Rtu).toHex(' '),
+                 frame.toHex(' '));
+
+    // The length: a two-byte reply is one the window knows, an error reply carries one
+    // exception code, any other frame as many data bytes as its length byte says.
+    QVERIFY(payload.size() >= 2);
+    if (payload.size() == 2)
+        QVERIFY(decodeReceived(payload, CommMode::Rtu).description);
+    else if (quint8(payload[1]) & 0x80)
+        QCOMPARE(payload.size(), 3);
+    else
+        QCOMPARE(payload.size(), 3 + quint8(payload[2]));
+
+    if (!button.isEmpty()) {
+        WindowFixture f;
+        f.apply(boxes);
+        f.combo("Combo7")->setCurrentIndex(ascii ? 1 : 0); // Modbus ASC or Modbus RTU
+        QVERIFY(f.open());
+        f.click(qPrintable(button));
+        QCOMPARE(f.pty.read(frame.size()).toHex(' '), frame.toHex(' '));
+    }
+    if (!request.isEmpty()) {
+        SimController controller;
+        QByteArray reply;
+        for (const QString &step : request.split(u'|')) {
+            if (step.startsWith(u"inputs "))
+                controller.setInputs(ioCode(step.mid(7))); // as typed at stepperbench-sim
+            else
+                reply = controller.receive(frameBytes(step));
+            controller.advance(10'000'000);
+        }
+        QCOMPARE(reply.toHex(' '), frame.toHex(' '));
+    }
+}
+
+QTEST_MAIN(TestHelpPages)
+#include "tst_help_pages.moc"
