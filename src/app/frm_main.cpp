@@ -1,6 +1,7 @@
 #include "frm_main.h"
 
 #include "codec/hex_text.h"
+#include "device/command_set.h"
 #include "device/frame.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
@@ -66,6 +67,7 @@ FrmMain::FrmMain(QWidget *parent)
     connect(ui.Combo7, &QComboBox::currentTextChanged, this, &FrmMain::Combo7_Scroll);
     connect(ui.Combo7, &QComboBox::activated, this, &FrmMain::Combo7_Scroll);
 
+    resolveControls();
     connectCommands();
     connectPanel();
     connectList();
@@ -107,18 +109,53 @@ void FrmMain::Combo7_Scroll()
 
 // --- Command buttons ------------------------------------------------------
 
+void FrmMain::resolveControls()
+{
+    // Every control the command tables name, found once: a misspelt name stops
+    // the program here, in any build, instead of sending 0 from a box that
+    // reads as empty.
+    const auto resolve = [this](const char *name) {
+        if (!name || m_controls.contains(name))
+            return;
+        QWidget *control = findChild<QWidget *>(QLatin1String(name));
+        if (!control)
+            qFatal("FrmMain: the command tables name a control \"%s\" that the window lacks", name);
+        m_controls.insert(name, control);
+    };
+    resolve(addressBox);
+    for (const CommandSpec &command : commandCatalogue()) {
+        resolve(command.button);
+        resolve(command.valueBox);
+        resolve(command.directionBox);
+    }
+    for (const AddButton &add : addButtons())
+        resolve(add.button);
+    for (const CommandInfo &row : commandSet())
+        resolve(row.valueBox);
+    for (const char *shape : indicatorShapes())
+        resolve(shape);
+}
+
+template<typename T>
+T *FrmMain::resolved(const char *name) const
+{
+    auto *control = qobject_cast<T *>(m_controls.value(name));
+    if (!control)
+        qFatal("FrmMain: \"%s\" is not a control of the kind the command tables need", name);
+    return control;
+}
+
 void FrmMain::connectCommands()
 {
     for (const CommandSpec &command : commandCatalogue()) {
-        auto *button = findChild<QPushButton *>(QLatin1String(command.button));
-        Q_ASSERT_X(button, "connectCommands", command.button);
-        connect(button, &QPushButton::clicked, this, [this, &command] { runCommand(command); });
+        connect(resolved<QPushButton>(command.button), &QPushButton::clicked, this,
+                [this, &command] { runCommand(command); });
     }
     for (const AddButton &add : addButtons()) {
-        auto *button = findChild<QPushButton *>(QLatin1String(add.button));
         const CommandSpec *target = findCommand(add.target);
-        Q_ASSERT_X(button && target, "connectCommands", add.button);
-        connect(button, &QPushButton::clicked, this, [this, &add, target] {
+        if (!target)
+            qFatal("FrmMain: %s leads to %s, which is no command button", add.button, add.target);
+        connect(resolved<QPushButton>(add.button), &QPushButton::clicked, this, [this, &add, target] {
             addThenRun(add.toIoBox, [this, target] { runCommand(*target); });
         });
     }
@@ -134,13 +171,13 @@ void FrmMain::runCommand(const CommandSpec &command)
     const bool toList = command.requests != Requests::None
             && std::exchange(AddToListRequest, false);
 
-    const auto payload = buildPayload(command,
-                                      [this](const char *box) { return controlText(box); });
-    if (const auto *error = std::get_if<FieldError>(&payload)) {
-        showMessage(fieldErrorMessage(*error));
+    const Result<QByteArray, FieldError> payload =
+            buildPayload(command, [this](const char *box) { return controlText(box); });
+    if (!payload) {
+        showMessage(fieldErrorMessage(payload.error()));
         return;
     }
-    const QByteArray &request = std::get<QByteArray>(payload);
+    const QByteArray &request = *payload;
     const QByteArray frame = frameRequest(request, commModeFromText(ui.Combo7->currentText()));
     if (toIoBox) {
         // The command part of the request (code, length, data), the same bytes in
@@ -163,13 +200,12 @@ void FrmMain::addThenRun(bool toIoBox, const std::function<void()> &handler)
 
 QString FrmMain::controlText(const char *name) const
 {
-    const QWidget *control = findChild<QWidget *>(QLatin1String(name));
+    const QWidget *control = m_controls.value(name);
     if (const auto *box = qobject_cast<const QLineEdit *>(control))
         return box->text();
     if (const auto *selector = qobject_cast<const QComboBox *>(control))
         return selector->currentText();
-    Q_ASSERT_X(false, "controlText", name);
-    return QString();
+    qFatal("FrmMain: \"%s\" is no box or selector the command tables know", name);
 }
 
 // --- Serial port ----------------------------------------------------------
@@ -284,17 +320,14 @@ void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
 
     const ReceivedDisplay display = decodeReceived(bytes,
                                                    commModeFromText(ui.Combo7->currentText()));
-    if (display.valueBox) {
-        if (auto *box = findChild<QLineEdit *>(QLatin1String(display.valueBox)))
-            box->setText(display.valueText);
-    }
+    if (display.valueBox)
+        resolved<QLineEdit>(display.valueBox)->setText(display.valueText);
     if (display.statusCaption)
         frame2.Label15->setText(*display.statusCaption);
     for (const IndicatorState &indicator : display.indicators) {
-        if (auto *shape = findChild<ShapeIndicator *>(QLatin1String(indicator.shape))) {
-            shape->setFillColor(indicator.active ? QColor(Qt::red)
-                                                 : palette().color(QPalette::WindowText));
-        }
+        resolved<ShapeIndicator>(indicator.shape)
+                ->setFillColor(indicator.active ? QColor(Qt::red)
+                                                : palette().color(QPalette::WindowText));
     }
 
     // Newest first: text line, hex line, then the description line.

@@ -13,6 +13,7 @@
 #include "link/port_names.h"
 
 #include <QAction>
+#include <QHash>
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
@@ -110,6 +111,9 @@ protected:
 
 private:
     void FrmMain_Form_Load();
+    void resolveControls();
+    template<typename T>
+    T *resolved(const char *name) const;
     void connectCommands();
     void runCommand(const CommandSpec &command);
     void connectPanel();
@@ -146,5 +150,7 @@ private:
     int m_pollTimeSliceMs = 20;
     QTimer m_drainTimer; // carries on a receive poll that ran out of its time slice
     PortNames m_portNames;
+    // The controls the command tables name, by object name (string literals).
+    QHash<QByteArrayView, QWidget *> m_controls;
     std::unique_ptr<Dialogs> m_dialogs;
 };

@@ -69,6 +69,12 @@ int hexDigitValue(QChar c)
     return -1;
 }
 
+void appendHexByte(QByteArray &out, quint8 byte)
+{
+    out += hexDigits[byte >> 4];
+    out += hexDigits[byte & 0xF];
+}
+
 QString FormatHexText(QByteArrayView bytes)
 {
     QString text(bytes.size() * 3, Qt::Uninitialized);

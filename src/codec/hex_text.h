@@ -11,6 +11,13 @@
 
 /// The value of a hex digit (0-9, A-F, a-f), or -1 for any other character.
 int hexDigitValue(QChar c);
+inline bool isHexDigit(char c)
+{
+    return hexDigitValue(QLatin1Char(c)) >= 0;
+}
+
+/// Appends \a byte as two upper-case hex digit characters.
+void appendHexByte(QByteArray &out, quint8 byte);
 
 /// Each byte as two upper-case hex digits followed by one blank, the last byte
 /// included: {0x01, 0x20} gives "01 20 ". No bytes give the empty text.

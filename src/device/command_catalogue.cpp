@@ -1,7 +1,7 @@
 #include "command_catalogue.h"
 
 #include "device/frame.h"
-#include "device/function_codes.h"
+#include "device/command_set.h"
 
 #include <QCoreApplication>
 
@@ -14,49 +14,53 @@ constexpr auto Dec = NumberBase::Decimal;
 constexpr auto Hex = NumberBase::Hexadecimal;
 
 // clang-format off
-constexpr std::array<CommandSpec, 35> catalogue{{
-    // Station commands: send-only.
-    {"Command12", FC::Handshake,      Requests::None, DataLayout::None},
-    {"Command13", FC::QueryAddress,   Requests::None, DataLayout::None, nullptr, Dec, nullptr, true},
-    {"Command14", FC::ChangeAddress,  Requests::None, DataLayout::Byte, "Text7", Hex},
-    {"Command15", FC::QueryBaudRate,  Requests::None, DataLayout::None},
-    {"Command16", FC::ChangeBaudRate, Requests::None, DataLayout::BaudCode, nullptr, Dec, "Combo6"},
-    // Motion parameters, set and queried; motion queries and clears.
-    {"Command17", FC::SetStartSpeed,     Requests::List, DataLayout::Int32, "Text12"},
-    {"Command24", FC::SetMaxSpeed,       Requests::List, DataLayout::Int32, "Text13"},
-    {"Command25", FC::SetEndSpeed,       Requests::List, DataLayout::Int32, "Text14"},
-    {"Command26", FC::SetAcceleration,   Requests::List, DataLayout::Int32, "Text15"},
-    {"Command27", FC::SetDeceleration,   Requests::List, DataLayout::Int32, "Text16"},
-    {"Command64", FC::SetHomingSpeed,    Requests::List, DataLayout::Int32, "Text29"},
-    {"Command57", FC::QueryStartSpeed,   Requests::List, DataLayout::None},
-    {"Command58", FC::QueryMaxSpeed,     Requests::List, DataLayout::None},
-    {"Command59", FC::QueryEndSpeed,     Requests::List, DataLayout::None},
-    {"Command60", FC::QueryAcceleration, Requests::List, DataLayout::None},
-    {"Command61", FC::QueryDeceleration, Requests::List, DataLayout::None},
-    {"Command62", FC::QueryHomingSpeed,  Requests::List, DataLayout::None},
-    {"Command28", FC::QuerySpeed,            Requests::List, DataLayout::None},
-    {"Command30", FC::QueryAbsolutePosition, Requests::List, DataLayout::None},
-    {"Command31", FC::QueryRelativePosition, Requests::List, DataLayout::None},
-    {"Command29", FC::QueryMotionStatus,     Requests::List, DataLayout::None},
-    {"Command66", FC::ClearAbsolutePosition, Requests::List, DataLayout::None},
-    {"Command67", FC::ClearRelativePosition, Requests::List, DataLayout::None},
-    // Motion commands.
-    {"Command18", FC::MoveSigned32,    Requests::ListAndIo, DataLayout::Int32, "Text8"},
-    {"Command19", FC::MoveDirection24, Requests::ListAndIo, DataLayout::Direction24, "Text9", Dec, "Combo3"},
-    {"Command20", FC::RunSigned32,     Requests::ListAndIo, DataLayout::Int32, "Text10"},
-    {"Command21", FC::RunDirection24,  Requests::ListAndIo, DataLayout::Direction24, "Text11", Dec, "Combo4"},
-    {"Command65", FC::ChangeSpeed,     Requests::ListAndIo, DataLayout::Int32, "Text30"},
-    {"Command23", FC::ImmediateStop,   Requests::ListAndIo, DataLayout::None},
-    {"Command22", FC::DeceleratingStop, Requests::ListAndIo, DataLayout::None},
-    {"Command7",  FC::FindZeroPoint,   Requests::ListAndIo, DataLayout::Byte, "Combo5", Hex},
-    {"Command91", FC::SetSpeedFactor,  Requests::ListAndIo, DataLayout::Int32, "Text32"},
-    {"Command92", FC::QuantitativeAcceleration, Requests::ListAndIo, DataLayout::None},
-    {"Command93", FC::QuantitativeDeceleration, Requests::ListAndIo, DataLayout::None},
-    {"Command94", FC::QueryInputs,     Requests::None, DataLayout::None},
-    // The factory-settings button Command96 has no action.
-}};
+constexpr auto None = Requests::None;
+constexpr auto List = Requests::List;
+constexpr auto ListAndIo = Requests::ListAndIo;
 
-constexpr std::array<AddButton, 36> adds{{
+constexpr CommandSpec catalogue[] = {
+    // Station commands: send-only.
+    {"Command12", FC::Handshake},
+    {"Command13", FC::QueryAddress},
+    {"Command14", FC::ChangeAddress, None, "Text7", Hex},
+    {"Command15", FC::QueryBaudRate},
+    {"Command16", FC::ChangeBaudRate, None, "Combo6"},
+    // Motion parameters, set and queried; motion queries and clears.
+    {"Command17", FC::SetStartSpeed, List, "Text12"},
+    {"Command24", FC::SetMaxSpeed, List, "Text13"},
+    {"Command25", FC::SetEndSpeed, List, "Text14"},
+    {"Command26", FC::SetAcceleration, List, "Text15"},
+    {"Command27", FC::SetDeceleration, List, "Text16"},
+    {"Command64", FC::SetHomingSpeed, List, "Text29"},
+    {"Command57", FC::QueryStartSpeed, List},
+    {"Command58", FC::QueryMaxSpeed, List},
+    {"Command59", FC::QueryEndSpeed, List},
+    {"Command60", FC::QueryAcceleration, List},
+    {"Command61", FC::QueryDeceleration, List},
+    {"Command62", FC::QueryHomingSpeed, List},
+    {"Command28", FC::QuerySpeed, List},
+    {"Command30", FC::QueryAbsolutePosition, List},
+    {"Command31", FC::QueryRelativePosition, List},
+    {"Command29", FC::QueryMotionStatus, List},
+    {"Command66", FC::ClearAbsolutePosition, List},
+    {"Command67", FC::ClearRelativePosition, List},
+    // Motion commands.
+    {"Command18", FC::MoveSigned32, ListAndIo, "Text8"},
+    {"Command19", FC::MoveDirection24, ListAndIo, "Text9", Dec, "Combo3"},
+    {"Command20", FC::RunSigned32, ListAndIo, "Text10"},
+    {"Command21", FC::RunDirection24, ListAndIo, "Text11", Dec, "Combo4"},
+    {"Command65", FC::ChangeSpeed, ListAndIo, "Text30"},
+    {"Command23", FC::ImmediateStop, ListAndIo},
+    {"Command22", FC::DeceleratingStop, ListAndIo},
+    {"Command7", FC::FindZeroPoint, ListAndIo, "Combo5", Hex},
+    {"Command91", FC::SetSpeedFactor, ListAndIo, "Text32"},
+    {"Command92", FC::QuantitativeAcceleration, ListAndIo},
+    {"Command93", FC::QuantitativeDeceleration, ListAndIo},
+    {"Command94", FC::QueryInputs},
+    // The factory-settings button Command96 has no action.
+};
+
+constexpr AddButton adds[] = {
     // ">" beside a command: the frame also becomes a line of the command list.
     {"Command38", "Command18", false}, {"Command39", "Command19", false},
     {"Command40", "Command20", false}, {"Command41", "Command21", false},
@@ -77,7 +81,7 @@ constexpr std::array<AddButton, 36> adds{{
     {"Command86", "Command7", true},  {"Command87", "Command65", true},
     {"Command89", "Command22", true}, {"Command90", "Command23", true},
     {"Command97", "Command92", true}, {"Command98", "Command93", true},
-}};
+};
 
 // What the user knows each value box by, for messages.
 constexpr std::array<std::pair<const char *, const char *>, 17> boxCaptions{{
@@ -131,24 +135,7 @@ const CommandSpec *findCommand(const char *button)
     return nullptr;
 }
 
-quint8 baudRateCode(QStringView text)
-{
-    static constexpr std::array<std::pair<const char16_t *, quint8>, 6> codes{{
-            {u"2400", 0x04},
-            {u"4800", 0x05},
-            {u"9600", 0x06},
-            {u"14400", 0x07},
-            {u"19200", 0x08},
-            {u"38400", 0x09},
-    }};
-    for (const auto &[rate, code] : codes) {
-        if (text == QStringView(rate))
-            return code;
-    }
-    return 0x00;
-}
-
-std::variant<QByteArray, FieldError> buildPayload(const CommandSpec &command, const BoxText &text)
+Result<QByteArray, FieldError> buildPayload(const CommandSpec &command, const BoxText &text)
 {
     // Reads one box; an out-of-range value ends the build with its error.
     std::optional<FieldError> error;
@@ -162,30 +149,33 @@ std::variant<QByteArray, FieldError> buildPayload(const CommandSpec &command, co
         return value.value_or(0);
     };
 
-    const auto address = command.addressZero ? 0 : quint8(read(addressBox, Hex, ByteField));
+    const CommandInfo *row = findCode(command.code);
+    Q_ASSERT(row);
+    const auto address = row->toStationZero ? 0 : quint8(read(addressBox, Hex, ByteField));
     QByteArray data;
-    switch (command.layout) {
-    case DataLayout::None:
+    switch (row->request) {
+    case RequestData::None:
+    case RequestData::IoEntry: // the IO table has buttons of its own
         break;
-    case DataLayout::Byte:
+    case RequestData::Byte:
         data += char(read(command.valueBox, command.valueBase, ByteField));
         break;
-    case DataLayout::Int32:
+    case RequestData::Int32:
         data = int32BigEndian(qint32(read(command.valueBox, Dec, Int32Field)));
         break;
-    case DataLayout::Direction24: {
+    case RequestData::Direction24: {
         // The value box is read before the direction box.
         const auto value = qint32(read(command.valueBox, Dec, Int32Field));
         const auto direction = quint8(read(command.directionBox, Dec, ByteField));
         data = directionAnd24Bit(direction, value);
         break;
     }
-    case DataLayout::BaudCode:
-        data += char(baudRateCode(text(command.directionBox)));
+    case RequestData::BaudCode:
+        data += char(baudRateCode(text(command.valueBox)));
         break;
     }
     if (error)
-        return *error;
+        return Failure{*error};
     return makePayload(address, command.code, data);
 }
 

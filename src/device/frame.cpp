@@ -1,18 +1,9 @@
 #include "frame.h"
 
 #include "codec/checksum.h"
+#include "codec/hex_text.h"
 
-namespace {
-
-constexpr char hexDigits[] = "0123456789ABCDEF";
-
-void appendHexByte(QByteArray &out, quint8 byte)
-{
-    out += hexDigits[byte >> 4];
-    out += hexDigits[byte & 0xF];
-}
-
-} // namespace
+#include <QtEndian>
 
 CommMode commModeFromText(QStringView modeText)
 {
@@ -61,14 +52,14 @@ QByteArray makePayload(quint8 address, quint8 code, QByteArrayView data)
 
 QByteArray int32BigEndian(qint32 value)
 {
-    const auto u = quint32(value);
-    const char bytes[4] = {char(u >> 24), char(u >> 16), char(u >> 8), char(u)};
-    return QByteArray(bytes, 4);
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
 }
 
 QByteArray directionAnd24Bit(quint8 direction, qint32 value)
 {
-    const auto u = quint32(value);
-    const char bytes[4] = {char(direction), char(u >> 16), char(u >> 8), char(u)};
-    return QByteArray(bytes, 4);
+    QByteArray bytes = int32BigEndian(value);
+    bytes[0] = char(direction); // in place of the top 8 bits
+    return bytes;
 }

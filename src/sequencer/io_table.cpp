@@ -1,7 +1,7 @@
 #include "io_table.h"
 
 #include "device/frame.h"
-#include "device/function_codes.h"
+#include "device/command_set.h"
 
 quint8 ioCode(QStringView text)
 {

@@ -1,8 +1,10 @@
 #include "sim_controller.h"
 
 #include "codec/checksum.h"
-#include "device/function_codes.h"
+#include "device/command_set.h"
 #include "sim_logging.h"
+
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -16,21 +18,6 @@ constexpr quint8 firstStation = 1;
 constexpr quint8 lastStation = 247; // 248 to 255 are reserved on a MODBUS line
 constexpr quint8 factoryAddress = 1;
 constexpr quint8 factoryBaudCode = 0x06; // 9600
-
-struct BaudRate
-{
-    quint8 code;
-    qint32 rate;
-};
-
-constexpr std::array<BaudRate, 6> baudRates{{
-        {0x04, 2400},
-        {0x05, 4800},
-        {0x06, 9600},
-        {0x07, 14400},
-        {0x08, 19200},
-        {0x09, 38400},
-}};
 
 // The motion parameters: set by one code, queried by the next, with the least
 // value the controller accepts (it cannot ramp with no acceleration, nor run a
@@ -52,92 +39,26 @@ constexpr std::array<ParameterField, 6> parameterFields{{
         {FC::SetHomingSpeed, FC::QueryHomingSpeed, &SimParameters::homingSpeed, 1},
 }};
 
-constexpr int variableLength = -1;
-
-/// The number of data bytes a request with \a code carries, variableLength for
-/// the IO table download, nothing for a code the controller does not know.
-std::optional<int> dataLength(quint8 code)
-{
-    switch (code) {
-    case FC::ChangeAddress:
-    case FC::ChangeBaudRate:
-    case FC::FindZeroPoint:
-    case FC::IoTableQuery:
-        return 1;
-    case FC::SetStartSpeed:
-    case FC::SetMaxSpeed:
-    case FC::SetEndSpeed:
-    case FC::SetAcceleration:
-    case FC::SetDeceleration:
-    case FC::SetHomingSpeed:
-    case FC::MoveSigned32:
-    case FC::MoveDirection24:
-    case FC::RunSigned32:
-    case FC::RunDirection24:
-    case FC::ChangeSpeed:
-    case FC::SetSpeedFactor:
-        return 4;
-    case FC::IoTableDownload:
-        return variableLength;
-    case FC::Handshake:
-    case FC::QueryAddress:
-    case FC::QueryBaudRate:
-    case FC::QueryStartSpeed:
-    case FC::QueryMaxSpeed:
-    case FC::QueryEndSpeed:
-    case FC::QueryAcceleration:
-    case FC::QueryDeceleration:
-    case FC::QueryHomingSpeed:
-    case FC::QuerySpeed:
-    case FC::QueryAbsolutePosition:
-    case FC::ClearAbsolutePosition:
-    case FC::QueryRelativePosition:
-    case FC::ClearRelativePosition:
-    case FC::QueryMotionStatus:
-    case FC::ImmediateStop:
-    case FC::DeceleratingStop:
-    case FC::QueryInputs:
-    case FC::QuantitativeAcceleration:
-    case FC::QuantitativeDeceleration:
-    case FC::FactorySettings:
-        return 0;
-    default:
-        return std::nullopt;
-    }
-}
-
-/// Whether the IO table may hold a command with \a code: the motion commands
-/// the window's "↓" buttons put into the IO box, and the speed-change factor.
-bool storableInIoTable(quint8 code)
-{
-    switch (code) {
-    case FC::MoveSigned32:
-    case FC::MoveDirection24:
-    case FC::RunSigned32:
-    case FC::RunDirection24:
-    case FC::ChangeSpeed:
-    case FC::ImmediateStop:
-    case FC::DeceleratingStop:
-    case FC::FindZeroPoint:
-    case FC::SetSpeedFactor:
-    case FC::QuantitativeAcceleration:
-    case FC::QuantitativeDeceleration:
-        return true;
-    default:
-        return false;
-    }
-}
-
 qint32 int32At(QByteArrayView data)
 {
-    return qint32(quint32(quint8(data[0])) << 24 | quint32(quint8(data[1])) << 16
-                  | quint32(quint8(data[2])) << 8 | quint32(quint8(data[3])));
+    return qFromBigEndian<qint32>(data.data());
 }
 
 /// The 24-bit value after the direction byte.
 qint64 uint24At(QByteArrayView data)
 {
-    return qint64(quint8(data[1])) << 16 | qint64(quint8(data[2])) << 8 | quint8(data[3]);
+    return qFromBigEndian<quint32>(data.data()) & 0xFFFFFFu;
+}
+
+/// Whether \a command (code, length byte, data) is one the IO table can hold:
+/// a storable code with the data its code takes.
+bool storableCommand(QByteArrayView command)
+{
+    if (command.size() < 2)
+        return false;
+    const CommandInfo *row = findCode(quint8(command[0]));
+    return row && row->ioStorable && quint8(command[1]) == command.size() - 2
+            && requestDataLength(row->request) == command.size() - 2;
 }
 
 /// +1 for the direction byte 0, -1 for 1, nothing for any other byte.
@@ -151,6 +72,15 @@ std::optional<int> directionOf(quint8 byte)
 QByteArray oneByte(quint8 byte)
 {
     return QByteArray(1, char(byte));
+}
+
+qint32 rateOf(quint8 code)
+{
+    for (const BaudRate &baud : baudRates()) {
+        if (baud.code == code)
+            return baud.rate;
+    }
+    return 0;
 }
 
 } // namespace
@@ -234,16 +164,12 @@ qint64 SimController::silenceMicroseconds() const
 
 qint32 SimController::baudRateForCode(quint8 code)
 {
-    for (const BaudRate &baud : baudRates) {
-        if (baud.code == code)
-            return baud.rate;
-    }
-    return 0;
+    return rateOf(code);
 }
 
 std::optional<quint8> SimController::baudCodeForRate(qint32 rate)
 {
-    for (const BaudRate &baud : baudRates) {
+    for (const BaudRate &baud : baudRates()) {
         if (baud.rate == rate)
             return baud.code;
     }
@@ -264,154 +190,158 @@ SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoT
             return {};
     }
     // A standard master's request: answered, so that it need not wait for a time-out.
-    if (standard)
+    const CommandInfo *row = findCode(code);
+    if (standard || !row || row->reply == ReplyForm::None)
         return exception(code, IllegalFunction);
-
-    const std::optional<int> expected = dataLength(code);
-    if (!expected)
-        return exception(code, IllegalFunction);
-    if (quint8(payload[2]) != data.size()
-        || (*expected != variableLength && data.size() != *expected))
+    const int expected = requestDataLength(row->request);
+    if (quint8(payload[2]) != data.size() || (expected >= 0 && data.size() != expected))
         return exception(code, IllegalDataValue);
 
-    const Reply echo{Reply::Framed, payload.toByteArray()};
-    const auto value = [&](QByteArray bytes) {
-        return Reply{Reply::Framed, makePayload(m_address, code, bytes)};
-    };
+    // The reply carries the address the request reached, even where the
+    // command changes it.
+    const quint8 replyAddress = m_address;
+    const Result<QByteArray, Exception> outcome = act(code, data);
+    if (!outcome)
+        return exception(code, outcome.error());
+    switch (row->reply) {
+    case ReplyForm::Echo:
+        return Reply{Reply::Framed, payload.toByteArray()};
+    case ReplyForm::Data:
+        return Reply{Reply::Framed, makePayload(replyAddress, code, *outcome)};
+    case ReplyForm::Short: {
+        const char bytes[2] = {char(replyAddress), char(code)};
+        return Reply{Reply::Short, QByteArray(bytes, 2)};
+    }
+    case ReplyForm::None:
+        break;
+    }
+    return {};
+}
 
+Result<QByteArray, SimController::Exception> SimController::act(quint8 code, QByteArrayView data)
+{
     for (const ParameterField &field : parameterFields) {
         if (code == field.setCode) {
             const qint32 v = int32At(data);
             if (v < field.minimum)
-                return exception(code, IllegalDataValue);
+                return Failure{IllegalDataValue};
             m_parameters.*field.member = v;
-            return echo;
+            return QByteArray();
         }
         if (code == field.queryCode)
-            return value(int32BigEndian(m_parameters.*field.member));
+            return int32BigEndian(m_parameters.*field.member);
     }
 
     switch (code) {
     case FC::Handshake:
-        return echo;
     case FC::QueryAddress:
-        return value({});
+        return QByteArray();
     case FC::ChangeAddress: {
         const quint8 newAddress = quint8(data[0]);
         if (newAddress < firstStation || newAddress > lastStation)
-            return exception(code, IllegalDataValue);
-        m_address = newAddress; // the echo already carries the old address
-        return echo;
+            return Failure{IllegalDataValue};
+        m_address = newAddress;
+        return QByteArray();
     }
     case FC::QueryBaudRate:
-        return value(oneByte(m_baudCode));
+        return oneByte(m_baudCode);
     case FC::ChangeBaudRate:
-        if (baudRateForCode(quint8(data[0])) == 0)
-            return exception(code, IllegalDataValue);
+        if (rateOf(quint8(data[0])) == 0)
+            return Failure{IllegalDataValue};
         m_baudCode = quint8(data[0]);
-        return echo;
+        return QByteArray();
     case FC::MoveSigned32:
     case FC::MoveDirection24:
     case FC::RunSigned32:
     case FC::RunDirection24:
     case FC::FindZeroPoint:
-        return runMotionCommand(code, data, payload);
-    case FC::ChangeSpeed: {
+        return runMotionCommand(code, data);
+    case FC::ChangeSpeed:
+    case FC::SetSpeedFactor: {
         const qint32 v = int32At(data);
         if (v < 0)
-            return exception(code, IllegalDataValue);
-        m_axis.setTargetSpeed(v);
-        return echo;
+            return Failure{IllegalDataValue};
+        if (code == FC::ChangeSpeed)
+            m_axis.setTargetSpeed(v);
+        else
+            m_parameters.speedFactor = v;
+        return QByteArray();
     }
     case FC::QuerySpeed:
-        return value(int32BigEndian(speed()));
+        return int32BigEndian(speed());
     case FC::QueryAbsolutePosition:
-        return value(int32BigEndian(absolutePosition()));
+        return int32BigEndian(absolutePosition());
     case FC::ClearAbsolutePosition:
         m_axis.clearAbsolutePosition();
-        return echo;
+        return QByteArray();
     case FC::QueryRelativePosition:
-        return value(int32BigEndian(relativePosition()));
+        return int32BigEndian(relativePosition());
     case FC::ClearRelativePosition:
         m_axis.clearRelativePosition();
-        return echo;
+        return QByteArray();
     case FC::QueryMotionStatus: {
         // Switches read 1 when not active, 0 when active.
         const char status[4] = {char(isMoving() ? 1 : 0), char(leftLimitActive() ? 0 : 1),
                                 char(zeroPointActive() ? 0 : 1), char(rightLimitActive() ? 0 : 1)};
-        return value(QByteArray(status, 4));
+        return QByteArray(status, 4);
     }
     case FC::ImmediateStop:
         m_axis.stopImmediately();
-        return shortReply(code);
+        return QByteArray();
     case FC::DeceleratingStop:
         m_axis.stopDecelerating();
-        return shortReply(code);
+        return QByteArray();
     case FC::IoTableDownload: {
         if (data.isEmpty())
-            return exception(code, IllegalDataValue);
+            return Failure{IllegalDataValue};
         const int ioCode = quint8(data[0]);
         const QByteArrayView command = data.sliced(1);
         if (ioCode < 1 || ioCode > ioCodeCount)
-            return exception(code, IllegalDataValue);
+            return Failure{IllegalDataValue};
         // An entry without command bytes clears it; a command must be whole:
         // code, length byte and the data its code takes.
-        if (!command.isEmpty()) {
-            if (command.size() < 2 || !storableInIoTable(quint8(command[0]))
-                || quint8(command[1]) != command.size() - 2
-                || dataLength(quint8(command[0])) != command.size() - 2) {
-                return exception(code, IllegalDataValue);
-            }
-        }
+        if (!command.isEmpty() && !storableCommand(command))
+            return Failure{IllegalDataValue};
         m_ioTable[ioCode] = command.toByteArray();
-        return echo;
+        return QByteArray();
     }
     case FC::IoTableQuery: {
         const int ioCode = quint8(data[0]);
         if (ioCode < 1 || ioCode > ioCodeCount)
-            return exception(code, IllegalDataValue);
-        return value(oneByte(quint8(ioCode)) + m_ioTable[ioCode]);
+            return Failure{IllegalDataValue};
+        return oneByte(quint8(ioCode)) + m_ioTable[ioCode];
     }
     case FC::QueryInputs: {
         QByteArray inputs(5, Qt::Uninitialized);
         for (int i = 0; i < 5; ++i)
             inputs[i] = char((m_inputs >> i) & 1 ? 0 : 1);
-        return value(inputs);
-    }
-    case FC::SetSpeedFactor: {
-        const qint32 v = int32At(data);
-        if (v < 0)
-            return exception(code, IllegalDataValue);
-        m_parameters.speedFactor = v;
-        return shortReply(code);
+        return inputs;
     }
     case FC::QuantitativeAcceleration:
         m_axis.setTargetSpeed(m_axis.targetSpeed() + m_parameters.speedFactor);
-        return shortReply(code);
+        return QByteArray();
     case FC::QuantitativeDeceleration:
         m_axis.setTargetSpeed(std::max(0.0, m_axis.targetSpeed() - m_parameters.speedFactor));
-        return shortReply(code);
-    case FC::FactorySettings: {
-        const Reply reply = shortReply(code); // from the old address
+        return QByteArray();
+    case FC::FactorySettings:
         restoreFactorySettings();
-        return reply;
-    }
+        return QByteArray();
     default:
         Q_UNREACHABLE();
-        return exception(code, IllegalFunction);
+        return Failure{IllegalFunction};
     }
 }
 
-SimController::Reply SimController::runMotionCommand(quint8 code, QByteArrayView data,
-                                                     QByteArrayView payload)
+Result<QByteArray, SimController::Exception> SimController::runMotionCommand(quint8 code,
+                                                                            QByteArrayView data)
 {
     if (m_axis.isMoving())
-        return exception(code, DeviceBusy);
+        return Failure{DeviceBusy};
     std::optional<int> direction = 1;
     if (code != FC::MoveSigned32 && code != FC::RunSigned32) {
         direction = directionOf(quint8(data[0]));
         if (!direction)
-            return exception(code, IllegalDataValue);
+            return Failure{IllegalDataValue};
     }
     switch (code) {
     case FC::MoveSigned32:
@@ -430,15 +360,9 @@ SimController::Reply SimController::runMotionCommand(quint8 code, QByteArrayView
         break;
     case FC::FindZeroPoint:
         m_axis.home(*direction, m_parameters.homingSpeed, profile());
-        return shortReply(code);
+        break;
     }
-    return Reply{Reply::Framed, payload.toByteArray()};
-}
-
-SimController::Reply SimController::shortReply(quint8 code) const
-{
-    const char bytes[2] = {char(m_address), char(code)};
-    return Reply{Reply::Short, QByteArray(bytes, 2)};
+    return QByteArray();
 }
 
 SimController::Reply SimController::exception(quint8 code, Exception reason) const

@@ -3,6 +3,7 @@
 #include "device/frame.h"
 #include "sim_axis.h"
 #include "sim_frame_reader.h"
+#include "util/result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -129,8 +130,9 @@ private:
     };
 
     Reply execute(QByteArrayView payload, bool fromIoTable = false, bool standard = false);
-    Reply runMotionCommand(quint8 code, QByteArrayView data, QByteArrayView payload);
-    Reply shortReply(quint8 code) const;
+    /// Carries out a request: the data of its reply, or the exception refusing it.
+    Result<QByteArray, Exception> act(quint8 code, QByteArrayView data);
+    Result<QByteArray, Exception> runMotionCommand(quint8 code, QByteArrayView data);
     Reply exception(quint8 code, Exception reason) const;
     QByteArray encode(const Reply &reply, CommMode mode) const;
     SimProfile profile() const;

@@ -1,6 +1,7 @@
 #include "sim_frame_reader.h"
 
 #include "codec/checksum.h"
+#include "codec/hex_text.h"
 #include "sim_logging.h"
 
 #include <optional>
@@ -32,11 +33,6 @@ Candidate incomplete()
 Candidate invalid(qsizetype length = 1)
 {
     return Candidate{Verdict::Invalid, length, CommMode::Rtu, {}};
-}
-
-bool isHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
 /// The payload length (without the check) of a standard MODBUS request whose

@@ -2,88 +2,27 @@
 
 #include "traffic_lines.h"
 
-#include <QCoreApplication>
+#include "device/command_set.h"
 
-#include <array>
+#include <QCoreApplication>
+#include <QtEndian>
 
 namespace {
 
-enum class Value {
-    None,
-    Address, // byte 0 in hex, inline in the line
-    BaudCode, // byte 3 in hex, inline in the line
-    Unsigned32,
-    Signed32,
-    MotionStatus,
-    Inputs,
-};
+// Shape1 to Shape4: moving, left limit, zero point, right limit; Shape5 to
+// Shape9: IN1 to IN5.
+constexpr const char *shapes[] = {"Shape1", "Shape2", "Shape3", "Shape4", "Shape5",
+                                  "Shape6", "Shape7", "Shape8", "Shape9"};
+constexpr int firstInputShape = 4;
 
-struct Reply
+/// The row whose reply a block of this size can be: a two-byte reply, or a
+/// longer one.
+const CommandInfo *findReply(quint8 code, bool longReply)
 {
-    quint8 code;
-    bool longReply; // chosen when the block has more than two bytes
-    const char *line;
-    Value value;
-    const char *box;
-};
-
-// clang-format off
-constexpr std::array<Reply, 36> replies{{
-    {0x20, true, QT_TRANSLATE_NOOP("Replies", "请求握手命令:"), Value::None, nullptr},
-    {0x21, true, QT_TRANSLATE_NOOP("Replies", "查询设备地址:当前地址为"), Value::Address, nullptr},
-    {0x22, true, QT_TRANSLATE_NOOP("Replies", "更改设备地址:"), Value::None, nullptr},
-    {0x23, true, QT_TRANSLATE_NOOP("Replies", "查询当前波特率:当前波特率设置为"), Value::BaudCode, nullptr},
-    {0x24, true, QT_TRANSLATE_NOOP("Replies", "改变当前波特率:"), Value::None, nullptr},
-    {0x25, true, QT_TRANSLATE_NOOP("Replies", "设置运动初速度:"), Value::None, nullptr},
-    {0x26, true, QT_TRANSLATE_NOOP("Replies", "查询运动初速度:"), Value::Unsigned32, "Text27"},
-    {0x27, true, QT_TRANSLATE_NOOP("Replies", "设置运动最大速度:"), Value::None, nullptr},
-    {0x28, true, QT_TRANSLATE_NOOP("Replies", "查询运动最大速度:"), Value::Unsigned32, "Text26"},
-    {0x29, true, QT_TRANSLATE_NOOP("Replies", "设置运动末速度:"), Value::None, nullptr},
-    {0x2A, true, QT_TRANSLATE_NOOP("Replies", "查询运动末速度:"), Value::Unsigned32, "Text25"},
-    {0x2B, true, QT_TRANSLATE_NOOP("Replies", "设置运动加速度:"), Value::None, nullptr},
-    {0x2C, true, QT_TRANSLATE_NOOP("Replies", "查询运动加速度:"), Value::Unsigned32, "Text24"},
-    {0x2D, true, QT_TRANSLATE_NOOP("Replies", "设置运动减速度:"), Value::None, nullptr},
-    {0x2E, true, QT_TRANSLATE_NOOP("Replies", "查询运动减速度:"), Value::Unsigned32, "Text6"},
-    {0x2F, true, QT_TRANSLATE_NOOP("Replies", "设置归零运动速度:"), Value::None, nullptr},
-    {0x30, true, QT_TRANSLATE_NOOP("Replies", "查询归零运动速度:"), Value::Unsigned32, "Text28"},
-    {0x31, true, QT_TRANSLATE_NOOP("Replies", "设置32位运动脉冲数并开始运动:"), Value::None, nullptr},
-    {0x32, true, QT_TRANSLATE_NOOP("Replies", "设置24位运动脉冲数并开始运动:"), Value::None, nullptr},
-    {0x33, true, QT_TRANSLATE_NOOP("Replies", "设置32位运动速度，并恒速运动:"), Value::None, nullptr},
-    {0x34, true, QT_TRANSLATE_NOOP("Replies", "设置24位运动速度，并恒速运动:"), Value::None, nullptr},
-    {0x35, true, QT_TRANSLATE_NOOP("Replies", "恒速运动过程中改变速度:"), Value::None, nullptr},
-    {0x36, true, QT_TRANSLATE_NOOP("Replies", "查询运动速度:"), Value::Unsigned32, "Text17"},
-    {0x37, true, QT_TRANSLATE_NOOP("Replies", "查询运动绝对位置:"), Value::Signed32, "Text18"},
-    {0x38, true, QT_TRANSLATE_NOOP("Replies", "绝对位置清零:"), Value::None, nullptr},
-    {0x39, true, QT_TRANSLATE_NOOP("Replies", "查询运动相对位置:"), Value::Signed32, "Text19"},
-    {0x3A, true, QT_TRANSLATE_NOOP("Replies", "相对位置清零:"), Value::None, nullptr},
-    {0x3B, true, QT_TRANSLATE_NOOP("Replies", "查询运动状态:"), Value::MotionStatus, nullptr},
-    {0x42, true, QT_TRANSLATE_NOOP("Replies", "查询 IN 1-5 状态:"), Value::Inputs, nullptr},
-    {0x3C, false, QT_TRANSLATE_NOOP("Replies", "急停命令:"), Value::None, nullptr},
-    {0x3D, false, QT_TRANSLATE_NOOP("Replies", "减速停止命令:"), Value::None, nullptr},
-    {0x3E, false, QT_TRANSLATE_NOOP("Replies", "查找原点命令:"), Value::None, nullptr},
-    {0x44, false, QT_TRANSLATE_NOOP("Replies", "设置变速因子命令:"), Value::None, nullptr},
-    {0x45, false, QT_TRANSLATE_NOOP("Replies", "定量加速命令:"), Value::None, nullptr},
-    {0x46, false, QT_TRANSLATE_NOOP("Replies", "定量减速命令:"), Value::None, nullptr},
-    {0x47, false, QT_TRANSLATE_NOOP("Replies", "出厂设置命令:"), Value::None, nullptr},
-}};
-// clang-format on
-
-constexpr std::array<const char *, 4> statusShapes{"Shape1", "Shape2", "Shape3", "Shape4"};
-constexpr std::array<const char *, 5> inputShapes{"Shape5", "Shape6", "Shape7", "Shape8", "Shape9"};
-
-const Reply *findReply(quint8 code, bool longReply)
-{
-    for (const Reply &reply : replies) {
-        if (reply.code == code && reply.longReply == longReply)
-            return &reply;
-    }
-    return nullptr;
-}
-
-quint32 bigEndian32(QByteArrayView b)
-{
-    return quint32(quint8(b[3])) << 24 | quint32(quint8(b[4])) << 16 | quint32(quint8(b[5])) << 8
-            | quint32(quint8(b[6]));
+    const CommandInfo *row = findCode(code);
+    if (!row || !replyLine(*row) || (row->reply == ReplyForm::Short) == longReply)
+        return nullptr;
+    return row;
 }
 
 QString hexDigits(quint8 byte)
@@ -92,6 +31,11 @@ QString hexDigits(quint8 byte)
 }
 
 } // namespace
+
+std::span<const char *const> indicatorShapes()
+{
+    return shapes;
+}
 
 QString valueText(qint64 value)
 {
@@ -115,16 +59,16 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
     ReceivedDisplay display;
     if (block.size() < 2)
         return display;
-    const Reply *reply = findReply(quint8(block[1]), replyLength > 2);
+    const CommandInfo *reply = findReply(quint8(block[1]), replyLength > 2);
     if (!reply)
         return display;
 
-    const QString line = QCoreApplication::translate("Replies", reply->line);
+    const QString line = QCoreApplication::translate("CommandSet", replyLine(*reply));
     switch (reply->value) {
-    case Value::Address:
+    case ReplyValue::Address:
         display.description = line + hexDigits(quint8(block[0]));
         return display;
-    case Value::BaudCode:
+    case ReplyValue::BaudCode:
         if (block.size() > 3)
             display.description = line + hexDigits(quint8(block[3]));
         return display;
@@ -136,26 +80,26 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
         return display;
 
     switch (reply->value) {
-    case Value::Unsigned32:
-        display.valueBox = reply->box;
-        display.valueText = valueText(bigEndian32(block));
+    case ReplyValue::Unsigned32:
+        display.valueBox = reply->valueBox;
+        display.valueText = valueText(qFromBigEndian<quint32>(block.data() + 3));
         break;
-    case Value::Signed32:
-        display.valueBox = reply->box;
-        display.valueText = valueText(qint32(bigEndian32(block)));
+    case ReplyValue::Signed32:
+        display.valueBox = reply->valueBox;
+        display.valueText = valueText(qFromBigEndian<qint32>(block.data() + 3));
         break;
-    case Value::MotionStatus: {
+    case ReplyValue::MotionStatus: {
         const bool moving = block[3] != 0;
         display.statusCaption = moving ? QCoreApplication::translate("Replies", "运动中")
                                        : QCoreApplication::translate("Replies", "停止");
-        display.indicators.append({statusShapes[0], moving});
+        display.indicators.append({shapes[0], moving});
         for (int i = 1; i < 4; ++i)
-            display.indicators.append({statusShapes[i], block[3 + i] != 1});
+            display.indicators.append({shapes[i], block[3 + i] != 1});
         break;
     }
-    case Value::Inputs:
+    case ReplyValue::Inputs:
         for (int i = 0; i < 5; ++i)
-            display.indicators.append({inputShapes[i], block[3 + i] != 1});
+            display.indicators.append({shapes[firstInputShape + i], block[3 + i] != 1});
         break;
     default:
         break;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 
 // What the receive view and the window show for one received block: the
 // description line, a value for a read-back box, or the indicator lamps. Pure:
@@ -34,6 +35,9 @@ struct ReceivedDisplay
 /// those bytes, the last of which is the LRC, so that the spelled reply fills
 /// the same boxes as its RTU form.
 ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode);
+
+/// Object names of the lamps the decoder paints, Shape1 to Shape9.
+std::span<const char *const> indicatorShapes();
 
 /// A read-back value as a box shows it: a blank before zero and positive
 /// values, a minus sign before negative ones (" 1000", "-2").

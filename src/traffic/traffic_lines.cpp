@@ -1,7 +1,7 @@
 #include "traffic_lines.h"
 
 #include "codec/hex_text.h"
-#include "device/function_codes.h"
+#include "device/command_set.h"
 #include "device/leading_number.h"
 
 #include <algorithm>
@@ -37,9 +37,6 @@ std::optional<QByteArray> asciiFrameBytes(QByteArrayView frame)
         digits = digits.first(cr);
     if (digits.isEmpty() || digits.size() % 2 != 0)
         return std::nullopt;
-    const auto isHexDigit = [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    };
     if (!std::all_of(digits.begin(), digits.end(), isHexDigit))
         return std::nullopt;
     return QByteArray::fromHex(digits.toByteArray());

@@ -1,8 +1,8 @@
-#include "device/function_codes.h"
+#include "device/command_set.h"
 
 #include <QTest>
 
-class TestFunctionCodes : public QObject
+class TestCommandSet : public QObject
 {
     Q_OBJECT
 
@@ -12,7 +12,7 @@ private slots:
     void describedCodes();
 };
 
-void TestFunctionCodes::lookup_data()
+void TestCommandSet::lookup_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("description"); // null: no description
@@ -35,7 +35,7 @@ void TestFunctionCodes::lookup_data()
     QTest::newRow("zero") << 0x00 << QString();
 }
 
-void TestFunctionCodes::lookup()
+void TestCommandSet::lookup()
 {
     QFETCH(int, code);
     QFETCH(QString, description);
@@ -45,7 +45,7 @@ void TestFunctionCodes::lookup()
         QCOMPARE(*found, description);
 }
 
-void TestFunctionCodes::describedCodes()
+void TestCommandSet::describedCodes()
 {
     // Thirty-seven codes carry a description, each ending in an ASCII colon and
     // without a line end of its own.
@@ -62,5 +62,5 @@ void TestFunctionCodes::describedCodes()
     QCOMPARE(described, 37);
 }
 
-QTEST_GUILESS_MAIN(TestFunctionCodes)
-#include "tst_function_codes.moc"
+QTEST_GUILESS_MAIN(TestCommandSet)
+#include "tst_command_set.moc"

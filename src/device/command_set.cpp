@@ -1,0 +1,183 @@
+#include "command_set.h"
+
+#include <QCoreApplication>
+
+#include <array>
+
+namespace {
+
+namespace FC = FunctionCode;
+using D = RequestData;
+using R = ReplyForm;
+using V = ReplyValue;
+
+#define TEXT(text) QT_TRANSLATE_NOOP("CommandSet", text)
+
+// clang-format off
+constexpr CommandInfo table[] = {
+    {.code = FC::Handshake, .command = "handshake",
+     .sendText = TEXT("请求握手命令:"), .reply = R::Echo},
+    {.code = FC::QueryAddress, .command = "query station address", .toStationZero = true,
+     .sendText = TEXT("查询设备地址:"), .reply = R::Data,
+     .replyText = TEXT("查询设备地址:当前地址为"), .value = V::Address},
+    {.code = FC::ChangeAddress, .command = "change station address", .request = D::Byte,
+     .sendText = TEXT("更改设备地址:"), .reply = R::Echo},
+    {.code = FC::QueryBaudRate, .command = "query baud rate",
+     .sendText = TEXT("查询当前波特率:"), .reply = R::Data, .replyData = 1,
+     .replyText = TEXT("查询当前波特率:当前波特率设置为"), .value = V::BaudCode},
+    {.code = FC::ChangeBaudRate, .command = "change baud rate", .request = D::BaudCode,
+     .sendText = TEXT("改变当前波特率:"), .reply = R::Echo},
+    {.code = FC::SetStartSpeed, .command = "set start speed", .request = D::Int32,
+     .sendText = TEXT("设置运动初速度:"), .reply = R::Echo},
+    {.code = FC::QueryStartSpeed, .command = "query start speed",
+     .sendText = TEXT("查询运动初速度:"), .reply = R::Data, .replyData = 4,
+     .value = V::Unsigned32, .valueBox = "Text27"},
+    {.code = FC::SetMaxSpeed, .command = "set maximum speed", .request = D::Int32,
+     .sendText = TEXT("设置运动最大速度:"), .reply = R::Echo},
+    {.code = FC::QueryMaxSpeed, .command = "query maximum speed",
+     .sendText = TEXT("查询运动最大速度:"), .reply = R::Data, .replyData = 4,
+     .value = V::Unsigned32, .valueBox = "Text26"},
+    {.code = FC::SetEndSpeed, .command = "set end speed", .request = D::Int32,
+     .sendText = TEXT("设置运动末速度:"), .reply = R::Echo},
+    {.code = FC::QueryEndSpeed, .command = "query end speed",
+     .sendText = TEXT("查询运动末速度:"), .reply = R::Data, .replyData = 4,
+     .value = V::Unsigned32, .valueBox = "Text25"},
+    {.code = FC::SetAcceleration, .command = "set acceleration", .request = D::Int32,
+     .sendText = TEXT("设置运动加速度:"), .reply = R::Echo},
+    {.code = FC::QueryAcceleration, .command = "query acceleration",
+     .sendText = TEXT("查询运动加速度:"), .reply = R::Data, .replyData = 4,
+     .value = V::Unsigned32, .valueBox = "Text24"},
+    {.code = FC::SetDeceleration, .command = "set deceleration", .request = D::Int32,
+     .sendText = TEXT("设置运动减速度:"), .reply = R::Echo},
+    {.code = FC::QueryDeceleration, .command = "query deceleration",
+     .sendText = TEXT("查询运动减速度:"), .reply = R::Data, .replyData = 4,
+     .value = V::Unsigned32, .valueBox = "Text6"},
+    {.code = FC::SetHomingSpeed, .command = "set homing speed", .request = D::Int32,
+     .sendText = TEXT("设置归零运动速度:"), .reply = R::Echo},
+    {.code = FC::QueryHomingSpeed, .command = "query homing speed",
+     .sendText = TEXT("查询归零运动速度:"), .reply = R::Data, .replyData = 4,
+     .value = V::Unsigned32, .valueBox = "Text28"},
+    {.code = FC::MoveSigned32, .command = "position move, signed 32-bit count",
+     .request = D::Int32, .sendText = TEXT("设置32位运动脉冲数并开始运动:"), .reply = R::Echo,
+     .ioStorable = true},
+    {.code = FC::MoveDirection24, .command = "position move, direction + 24-bit",
+     .request = D::Direction24, .sendText = TEXT("设置24位运动脉冲数并开始运动:"),
+     .reply = R::Echo, .ioStorable = true},
+    {.code = FC::RunSigned32, .command = "constant speed, signed 32-bit",
+     .request = D::Int32, .sendText = TEXT("设置32位运动速度，并恒速运动:"), .reply = R::Echo,
+     .ioStorable = true},
+    {.code = FC::RunDirection24, .command = "constant speed, direction + 24-bit",
+     .request = D::Direction24, .sendText = TEXT("设置24位运动速度，并恒速运动:"),
+     .reply = R::Echo, .ioStorable = true},
+    {.code = FC::ChangeSpeed, .command = "change speed while running", .request = D::Int32,
+     .sendText = TEXT("恒速运动过程中改变速度:"), .reply = R::Echo, .ioStorable = true},
+    {.code = FC::QuerySpeed, .command = "query motion speed",
+     .sendText = TEXT("查询运动速度:"), .reply = R::Data, .replyData = 4,
+     .value = V::Unsigned32, .valueBox = "Text17"},
+    {.code = FC::QueryAbsolutePosition, .command = "query absolute position",
+     .sendText = TEXT("查询运动绝对位置:"), .reply = R::Data, .replyData = 4,
+     .value = V::Signed32, .valueBox = "Text18"},
+    {.code = FC::ClearAbsolutePosition, .command = "clear absolute position",
+     .sendText = TEXT("绝对位置清零:"), .reply = R::Echo},
+    {.code = FC::QueryRelativePosition, .command = "query relative position",
+     .sendText = TEXT("查询运动相对位置:"), .reply = R::Data, .replyData = 4,
+     .value = V::Signed32, .valueBox = "Text19"},
+    {.code = FC::ClearRelativePosition, .command = "clear relative position",
+     .sendText = TEXT("相对位置清零:"), .reply = R::Echo},
+    {.code = FC::QueryMotionStatus, .command = "query motion status",
+     .sendText = TEXT("查询运动状态:"), .reply = R::Data, .replyData = 4,
+     .value = V::MotionStatus},
+    {.code = FC::ImmediateStop, .command = "immediate stop",
+     .sendText = TEXT("急停命令:"), .reply = R::Short, .ioStorable = true},
+    {.code = FC::DeceleratingStop, .command = "decelerating stop",
+     .sendText = TEXT("减速停止命令:"), .reply = R::Short, .ioStorable = true},
+    {.code = FC::FindZeroPoint, .command = "find zero point (homing)", .request = D::Byte,
+     .sendText = TEXT("查找原点命令:"), .reply = R::Short, .ioStorable = true},
+    {.code = FC::IoTableDownload, .command = "IO replacement table download",
+     .request = D::IoEntry, .reply = R::Echo},
+    {.code = FC::IoTableQuery, .command = "IO replacement table query", .request = D::Byte,
+     .reply = R::Data, .replyData = -1},
+    {.code = FC::QueryInputs, .command = "query IN states",
+     .sendText = TEXT("查询IN状态命令:"), .reply = R::Data, .replyData = 5,
+     .replyText = TEXT("查询 IN 1-5 状态:"), .value = V::Inputs},
+    {.code = FC::QueryInputState, .command = "query input state",
+     .sendText = TEXT("查询输入状态:")},
+    {.code = FC::SetSpeedFactor, .command = "set speed-change factor", .request = D::Int32,
+     .sendText = TEXT("设置运动变速因子:"), .reply = R::Short,
+     .replyText = TEXT("设置变速因子命令:"), .ioStorable = true},
+    {.code = FC::QuantitativeAcceleration, .command = "quantitative acceleration",
+     .sendText = TEXT("定量加速命令:"), .reply = R::Short, .ioStorable = true},
+    {.code = FC::QuantitativeDeceleration, .command = "quantitative deceleration",
+     .sendText = TEXT("定量减速命令:"), .reply = R::Short, .ioStorable = true},
+    {.code = FC::FactorySettings, .command = "factory settings",
+     .sendText = TEXT("出厂设置命令:"), .reply = R::Short},
+};
+
+constexpr BaudRate rates[] = {
+    {0x04, 2400}, {0x05, 4800}, {0x06, 9600}, {0x07, 14400}, {0x08, 19200}, {0x09, 38400},
+};
+// clang-format on
+
+#undef TEXT
+
+} // namespace
+
+std::span<const CommandInfo> commandSet()
+{
+    return table;
+}
+
+const CommandInfo *findCode(quint8 code)
+{
+    for (const CommandInfo &row : table) {
+        if (row.code == code)
+            return &row;
+    }
+    return nullptr;
+}
+
+int requestDataLength(RequestData data)
+{
+    switch (data) {
+    case RequestData::None:
+        return 0;
+    case RequestData::Byte:
+    case RequestData::BaudCode:
+        return 1;
+    case RequestData::Int32:
+    case RequestData::Direction24:
+        return 4;
+    case RequestData::IoEntry:
+        return -1;
+    }
+    return 0;
+}
+
+std::optional<QString> sendDescription(quint8 code)
+{
+    const CommandInfo *row = findCode(code);
+    if (!row || !row->sendText)
+        return std::nullopt;
+    return QCoreApplication::translate("CommandSet", row->sendText);
+}
+
+const char *replyLine(const CommandInfo &row)
+{
+    if (row.reply == ReplyForm::None)
+        return nullptr;
+    return row.replyText ? row.replyText : row.sendText;
+}
+
+std::span<const BaudRate> baudRates()
+{
+    return rates;
+}
+
+quint8 baudRateCode(QStringView text)
+{
+    for (const BaudRate &baud : rates) {
+        if (text == QString::number(baud.rate))
+            return baud.code;
+    }
+    return 0x00;
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+
+#include <optional>
+#include <span>
+
+// The controller's command set in one table, one row per function code: how a
+// request is laid out, how the send view names it, how the controller answers,
+// how the receive view names the answer and where its value goes. The window's
+// buttons, the send describer, the reply decoder and the simulated controller
+// all read it, so a change to the protocol touches one row.
+
+namespace FunctionCode {
+enum : quint8 {
+    Handshake = 0x20,
+    QueryAddress = 0x21,
+    ChangeAddress = 0x22,
+    QueryBaudRate = 0x23,
+    ChangeBaudRate = 0x24,
+    SetStartSpeed = 0x25,
+    QueryStartSpeed = 0x26,
+    SetMaxSpeed = 0x27,
+    QueryMaxSpeed = 0x28,
+    SetEndSpeed = 0x29,
+    QueryEndSpeed = 0x2A,
+    SetAcceleration = 0x2B,
+    QueryAcceleration = 0x2C,
+    SetDeceleration = 0x2D,
+    QueryDeceleration = 0x2E,
+    SetHomingSpeed = 0x2F,
+    QueryHomingSpeed = 0x30,
+    MoveSigned32 = 0x31,
+    MoveDirection24 = 0x32,
+    RunSigned32 = 0x33,
+    RunDirection24 = 0x34,
+    ChangeSpeed = 0x35,
+    QuerySpeed = 0x36,
+    QueryAbsolutePosition = 0x37,
+    ClearAbsolutePosition = 0x38,
+    QueryRelativePosition = 0x39,
+    ClearRelativePosition = 0x3A,
+    QueryMotionStatus = 0x3B,
+    ImmediateStop = 0x3C,
+    DeceleratingStop = 0x3D,
+    FindZeroPoint = 0x3E,
+    IoTableDownload = 0x40,
+    IoTableQuery = 0x41,
+    QueryInputs = 0x42,
+    QueryInputState = 0x43,
+    SetSpeedFactor = 0x44,
+    QuantitativeAcceleration = 0x45,
+    QuantitativeDeceleration = 0x46,
+    FactorySettings = 0x47,
+};
+} // namespace FunctionCode
+
+/// The data after a request's length byte.
+enum class RequestData {
+    None,
+    Byte, // one byte: a new address, a direction, an IO code
+    BaudCode, // one byte: the code of a baud rate
+    Int32, // signed 32-bit, big-endian two's complement
+    Direction24, // a direction byte (0 positive, 1 negative), then 24 bits big-endian
+    IoEntry, // an IO code, then the command bytes to store: any length
+};
+
+/// How the controller answers a request.
+enum class ReplyForm {
+    None, // no answer the tool knows of
+    Echo, // the request's own payload, framed
+    Data, // address, code, length byte and the data asked for, framed
+    Short, // address and code alone; in RTU without a check
+};
+
+/// What a reply tells the window.
+enum class ReplyValue {
+    None,
+    Address, // byte 0, in hex, inline in the receive line
+    BaudCode, // byte 3, in hex, inline in the receive line
+    Unsigned32, // bytes 3 to 6 into the value box
+    Signed32, // bytes 3 to 6, two's complement, into the value box
+    MotionStatus, // bytes 3 to 6: moving, left limit, zero point, right limit
+    Inputs, // bytes 3 to 7: IN1 to IN5
+};
+
+/// One function code of the command set. Texts are UTF-8 and untranslated.
+struct CommandInfo
+{
+    quint8 code;
+    const char *command; // what it does, in English
+    RequestData request = RequestData::None;
+    bool toStationZero = false; // sent to address 0 and answered by any station
+    const char *sendText = nullptr; // the send view's line; none where null
+    ReplyForm reply = ReplyForm::None;
+    int replyData = 0; // data bytes of a Data reply; -1: as many as the entry holds
+    const char *replyText = nullptr; // the receive view's line where it is not sendText
+    ReplyValue value = ReplyValue::None;
+    const char *valueBox = nullptr; // object name of the read-back box
+    bool ioStorable = false; // may be stored in the controller's IO table
+};
+
+/// Every function code the program sends, names or answers, in code order.
+std::span<const CommandInfo> commandSet();
+
+/// The row of \a code, or null for a code outside the command set.
+const CommandInfo *findCode(quint8 code);
+
+/// The data bytes a request of layout \a data carries; -1 for any number.
+int requestDataLength(RequestData data);
+
+/// The send-side description of \a code ("请求握手命令:" for 0x20), translated;
+/// nothing for 0x3F, 0x40, 0x41 and every code outside 0x20..0x47.
+std::optional<QString> sendDescription(quint8 code);
+
+/// The receive view's line of \a row (untranslated), null where it has none.
+const char *replyLine(const CommandInfo &row);
+
+/// The baud rates the controller can be switched to, with their codes.
+struct BaudRate
+{
+    quint8 code;
+    qint32 rate;
+};
+std::span<const BaudRate> baudRates();
+
+/// The code of the baud-rate selector's text: "2400" to "38400" give 0x04 to
+/// 0x09, any other text (a blank too) 0x00.
+quint8 baudRateCode(QStringView text);
