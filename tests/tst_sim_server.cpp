@@ -1,16 +1,22 @@
 // The simulated controller on a real serial line: the test opens the terminal
 // side of the server's pseudo-terminal the way the tool opens a port, or plays
-// the far end of a device the server serves.
+// the far end of a device the server serves. stepperbench-sim, the program
+// around it, is started as a user starts it, with its link in a folder of its own.
 #include "device/frame.h"
 #include "pty_pair.h"
 #include "sim/sim_server.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 
 #include <sys/resource.h>
 
@@ -80,6 +86,31 @@ double threadCpuSeconds()
             + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+/// stepperbench-sim as a child process, stopped like a user stops it when the test is done.
+struct SimProcess : QProcess
+{
+    ~SimProcess() override
+    {
+        terminate();
+        waitForFinished(5000);
+    }
+};
+
+/// Starts stepperbench-sim with \a arguments; returns the path it prints first.
+QString startSim(QProcess &sim, const QStringList &arguments)
+{
+    sim.start(QStringLiteral(STEPPERBENCH_SIM), arguments);
+    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) { }
+    return QString::fromLocal8Bit(sim.readLine()).trimmed();
+}
+
+/// Sends \a signal to \a sim; whether it then ended by itself.
+bool endsOnSignal(QProcess &sim, int signal)
+{
+    ::kill(pid_t(sim.processId()), signal);
+    return sim.waitForFinished(5000) && sim.exitStatus() == QProcess::NormalExit;
+}
+
 } // namespace
 
 class TestSimServer : public QObject
@@ -87,6 +118,7 @@ class TestSimServer : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void answersOverPseudoTerminal_data();
     void answersOverPseudoTerminal();
     void badFrameThenGoodFrame_data();
@@ -95,6 +127,14 @@ private slots:
     void idleServerDoesNotSpin_data();
     void idleServerDoesNotSpin();
     void servesDeviceAndSwitchesBaudRateAfterReply();
+
+    void linkGoesOnEveryStopSignal_data();
+    void linkGoesOnEveryStopSignal();
+    void existingLink_data();
+    void existingLink();
+
+private:
+    QTemporaryDir m_config;
 };
 
 void TestSimServer::answersOverPseudoTerminal_data()
@@ -261,6 +301,78 @@ void TestSimServer::servesDeviceAndSwitchesBaudRateAfterReply()
     QCOMPARE(exchange(pty, frameRtu(hex("01 47 00")), 2).toHex(' '), "01 47");
     QVERIFY(switched.wait(2000));
     QCOMPARE(lineSpeed(), speed_t(B9600));
+}
+
+void TestSimServer::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+}
+
+void TestSimServer::linkGoesOnEveryStopSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("pathTakenOver"); // the link leads elsewhere by then
+
+    QTest::newRow("SIGINT") << SIGINT << false;
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("SIGHUP") << SIGHUP << false;
+    QTest::newRow("SIGQUIT") << SIGQUIT << false;
+    QTest::newRow("SIGTERM, link taken over") << SIGTERM << true;
+}
+
+void TestSimServer::linkGoesOnEveryStopSignal()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, pathTakenOver);
+
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttySIM"));
+    SimProcess sim;
+    const QString path = startSim(sim, {QStringLiteral("--quiet"), QStringLiteral("--link"), link});
+    QVERIFY(path.startsWith(QStringLiteral("/dev/")));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+    PtyPair other;
+    if (pathTakenOver)
+        QVERIFY(QFile::remove(link) && QFile::link(other.path(), link));
+
+    QVERIFY(endsOnSignal(sim, signal));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), pathTakenOver ? other.path() : QString());
+}
+
+void TestSimServer::existingLink_data()
+{
+    QTest::addColumn<QString>("leadsTo");
+    QTest::addColumn<bool>("refused");
+
+    QTest::newRow("another simulator's terminal") << QStringLiteral("sim") << true;
+    QTest::newRow("a terminal no simulator serves") << QStringLiteral("pty") << false;
+    QTest::newRow("a terminal that is gone") << QStringLiteral("/dev/pts/999999") << false;
+}
+
+void TestSimServer::existingLink()
+{
+    QFETCH(QString, leadsTo);
+    QFETCH(bool, refused);
+
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttySIM"));
+    const QStringList linkArguments{QStringLiteral("--quiet"), QStringLiteral("--link"), link};
+    SimProcess first;
+    PtyPair pty;
+    if (leadsTo == u"sim")
+        QVERIFY(!startSim(first, linkArguments).isEmpty());
+    else
+        QVERIFY(QFile::link(leadsTo == u"pty" ? pty.path() : leadsTo, link));
+    const QString target = QFileInfo(link).symLinkTarget();
+
+    SimProcess second;
+    const QString path = startSim(second, linkArguments);
+    if (refused) {
+        QCOMPARE(second.state(), QProcess::NotRunning);
+        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(second.readAllStandardError().contains("which another simulator serves"));
+    }
+    QCOMPARE(QFileInfo(link).symLinkTarget(), refused ? target : path);
 }
 
 QTEST_GUILESS_MAIN(TestSimServer)

@@ -28,9 +28,12 @@ void onStopSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-/// Ctrl-C and SIGTERM quit the event loop, so that the program ends its own way.
+/// Ctrl-C, SIGTERM, SIGHUP (its terminal closed) and SIGQUIT quit the event
+/// loop, so that the program ends its own way and takes its link with it.
+/// SIGPIPE is ignored: a log reader that went away costs the log, not the link.
 bool catchStopSignals(QCoreApplication *app)
 {
+    std::signal(SIGPIPE, SIG_IGN);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return false;
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
@@ -44,8 +47,20 @@ bool catchStopSignals(QCoreApplication *app)
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0
-            && ::sigaction(SIGTERM, &action, nullptr) == 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        if (::sigaction(signal, &action, nullptr) != 0)
+            return false;
+    }
+    return true;
+}
+
+/// Removes \a link if it still leads to \a target: another simulator may
+/// have made the path its own since (after someone removed this one's link).
+void removeOwnLink(const QString &link, const QString &target)
+{
+    const QFileInfo info(link);
+    if (info.isSymLink() && info.symLinkTarget() == target)
+        QFile::remove(link);
 }
 
 void printLine(FILE *stream, const QString &line)
@@ -161,7 +176,8 @@ int main(int argc, char *argv[])
             QStringLiteral("link"),
             QCoreApplication::translate("main",
                                         "Also make PATH a symbolic link to the "
-                                        "pseudo-terminal (removed on exit)."),
+                                        "pseudo-terminal (removed on exit). A link to "
+                                        "another simulator's terminal is refused."),
             QStringLiteral("PATH"));
     const QCommandLineOption deviceOption(
             QStringLiteral("device"),
@@ -254,6 +270,24 @@ int main(int argc, char *argv[])
                      .arg(parser.value(inputsOption)));
     config.activeInputs = *inputs;
 
+    // Another simulator's link, or anything that is no link, is refused before
+    // anything is opened. A link to what nothing serves is stale and replaced.
+    const QString link = parser.value(linkOption);
+    const QFileInfo existing(link);
+    if (!link.isEmpty() && existing.isSymLink() && SimServer::isServed(link))
+        fail(QCoreApplication::translate("main",
+                                         "--link: %1 leads to %2, which another simulator "
+                                         "serves; not taking it over (stop that one or "
+                                         "choose another path)")
+                     .arg(link, existing.symLinkTarget()),
+             1);
+    if (!link.isEmpty() && !existing.isSymLink() && existing.exists())
+        fail(QCoreApplication::translate("main",
+                                         "--link: %1 exists and is not a symbolic "
+                                         "link; not replacing it")
+                     .arg(link),
+             1);
+
     SimServer server(config);
     QString error;
     const bool opened = parser.isSet(deviceOption)
@@ -261,25 +295,21 @@ int main(int argc, char *argv[])
             : server.openPseudoTerminal(&error);
     if (!opened)
         fail(error, 1);
-    printLine(stdout, server.devicePath());
+    // Caught before the link is made and the path printed: a script may stop
+    // the simulator as soon as it has read the path.
+    if (!catchStopSignals(&app))
+        printLine(stderr, QStringLiteral("stepperbench-sim: Ctrl-C will not stop cleanly"));
 
-    const QString link = parser.value(linkOption);
+    // The link is there before the path is printed, so a script that waits for
+    // the first line may use either.
     if (!link.isEmpty()) {
-        const QFileInfo existing(link);
         if (existing.isSymLink())
             QFile::remove(link);
-        else if (existing.exists())
-            fail(QCoreApplication::translate("main",
-                                             "--link: %1 exists and is not a symbolic "
-                                             "link; not replacing it")
-                         .arg(link),
-                 1);
         if (!QFile::link(server.devicePath(), link))
             fail(QCoreApplication::translate("main", "--link: cannot make %1").arg(link), 1);
     }
+    printLine(stdout, server.devicePath());
 
-    if (!catchStopSignals(&app))
-        printLine(stderr, QStringLiteral("stepperbench-sim: Ctrl-C will not stop cleanly"));
     if (!parser.isSet(quietOption)) {
         QObject::connect(&server, &SimServer::exchanged, &app, &logExchange);
         QObject::connect(&server, &SimServer::lineBaudRateChanged, &app, [](qint32 rate) {
@@ -305,7 +335,7 @@ int main(int argc, char *argv[])
 
     app.exec();
     if (!link.isEmpty())
-        QFile::remove(link);
+        removeOwnLink(link, server.devicePath());
     server.close();
     return status;
 }
