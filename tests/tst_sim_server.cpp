@@ -132,6 +132,7 @@ private slots:
     void linkGoesOnEveryStopSignal();
     void existingLink_data();
     void existingLink();
+    void inputsOptionIsIn5First();
 
 private:
     QTemporaryDir m_config;
@@ -373,6 +374,17 @@ void TestSimServer::existingLink()
         QVERIFY(second.readAllStandardError().contains("which another simulator serves"));
     }
     QCOMPARE(QFileInfo(link).symLinkTarget(), refused ? target : path);
+}
+
+void TestSimServer::inputsOptionIsIn5First()
+{
+    SimProcess sim;
+    QSerialPort port;
+    QVERIFY(openLikeTheTool(port,
+                            startSim(sim, {QStringLiteral("--inputs"), QStringLiteral("00011")})));
+    // IN1 and IN2 active (0), IN3 to IN5 not (1), IN1 first.
+    QCOMPARE(exchange(port, frameRtu(hex("01 42 00")), 10).toHex(' '),
+             frameRtu(hex("01 42 05 00 00 01 01 01")).toHex(' '));
 }
 
 QTEST_GUILESS_MAIN(TestSimServer)
