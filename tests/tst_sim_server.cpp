@@ -132,6 +132,8 @@ private slots:
     void linkGoesOnEveryStopSignal();
     void existingLink_data();
     void existingLink();
+    void servesWhileNobodyReadsItsOutput_data();
+    void servesWhileNobodyReadsItsOutput();
     void inputsOptionIsIn5First();
 
 private:
@@ -374,6 +376,56 @@ void TestSimServer::existingLink()
         QVERIFY(second.readAllStandardError().contains("which another simulator serves"));
     }
     QCOMPARE(QFileInfo(link).symLinkTarget(), refused ? target : path);
+}
+
+void TestSimServer::servesWhileNobodyReadsItsOutput_data()
+{
+    QTest::addColumn<bool>("readerGone");
+    QTest::addColumn<QByteArray>("stderrSays");
+
+    QTest::newRow("reader stops reading") << false << QByteArray("log lines were dropped");
+    QTest::newRow("reader gone") << true << QByteArray("standard output");
+}
+
+void TestSimServer::servesWhileNobodyReadsItsOutput()
+{
+    QFETCH(bool, readerGone);
+    QFETCH(QByteArray, stderrSays);
+
+    // Standard output into a pipe of our own, as "stepperbench-sim | less" has.
+    int out[2];
+    QVERIFY(::pipe2(out, O_CLOEXEC) == 0);
+    SimProcess sim;
+    sim.setChildProcessModifier([&out] { ::dup2(out[1], STDOUT_FILENO); });
+    sim.start(QStringLiteral(STEPPERBENCH_SIM), {});
+    ::close(out[1]);
+    QByteArray path;
+    for (char c = 0; ::read(out[0], &c, 1) == 1 && c != '\n';)
+        path += c;
+    if (readerGone)
+        ::close(out[0]);
+
+    // Far more traffic than the pipe holds.
+    QSerialPort port;
+    QVERIFY(openLikeTheTool(port, QString::fromLocal8Bit(path)));
+    const QByteArray status = hex("01 3B 04 00 01 00 01 6E 8B");
+    for (int i = 0; i < 2000; ++i)
+        QCOMPARE(exchange(port, hex("01 3B 00 33 30"), status.size()), status);
+
+    if (!readerGone) {
+        // Read again: what was dropped is counted in the output.
+        ::fcntl(out[0], F_SETFL, O_NONBLOCK);
+        QByteArray rest;
+        QVERIFY(QTest::qWaitFor([&] {
+            char buffer[65536];
+            for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+                rest.append(buffer, n);
+            return rest.contains(" log lines dropped\n");
+        }));
+        ::close(out[0]);
+    }
+    QVERIFY(endsOnSignal(sim, SIGTERM));
+    QVERIFY(sim.readAllStandardError().contains(stderrSays));
 }
 
 void TestSimServer::inputsOptionIsIn5First()

@@ -1,6 +1,7 @@
 // stepperbench-sim: the simulated controller on a pseudo-terminal (or a real
 // serial device), for learning the tool, rehearsing command lists and testing
 // without hardware.
+#include "sim_logging.h"
 #include "sim_server.h"
 
 #include <QCommandLineParser>
@@ -63,6 +64,22 @@ void removeOwnLink(const QString &link, const QString &target)
         QFile::remove(link);
 }
 
+// Where traffic and diagnostics go once the simulator serves; until then (and
+// after) plain blocking writes, which cannot hold anything up.
+SimLogOutput *traffic = nullptr;
+SimLogOutput *diagnostics = nullptr;
+QtMessageHandler defaultMessageHandler = nullptr;
+
+/// Diagnostics (lcSim) take the same way; a fatal one goes out the default way,
+/// waiting if it must, as the program ends on it anyway.
+void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (diagnostics && type != QtFatalMsg)
+        diagnostics->writeLine(qFormatLogMessage(type, context, message));
+    else
+        defaultMessageHandler(type, context, message);
+}
+
 void printLine(FILE *stream, const QString &line)
 {
     std::fputs(qPrintable(line + u'\n'), stream);
@@ -103,6 +120,24 @@ qint32 parseInt32(const QString &text, const QString &option)
     return value;
 }
 
+/// Writes \a line to standard output, through the log stream while there is one.
+void printTraffic(const QString &line)
+{
+    if (traffic)
+        traffic->writeLine(line);
+    else
+        printLine(stdout, line);
+}
+
+/// Writes \a line to standard error, through the log stream while there is one.
+void printError(const QString &line)
+{
+    if (diagnostics)
+        diagnostics->writeLine(line);
+    else
+        printLine(stderr, line);
+}
+
 /// A frame as the log shows it: hex bytes, and for an ASCII frame its text too.
 QString frameText(const QByteArray &frame)
 {
@@ -115,9 +150,8 @@ QString frameText(const QByteArray &frame)
 void logExchange(const QByteArray &request, const QByteArray &reply)
 {
     const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
-    printLine(stdout, QStringLiteral("%1 rx %2").arg(time, frameText(request)));
-    printLine(
-            stdout,
+    printTraffic(QStringLiteral("%1 rx %2").arg(time, frameText(request)));
+    printTraffic(
             QStringLiteral("%1 tx %2")
                     .arg(time, reply.isEmpty() ? QStringLiteral("(no reply)") : frameText(reply)));
 }
@@ -142,16 +176,14 @@ void readCommands(SimServer *server, QSocketNotifier *notifier)
                 : std::nullopt;
         if (inputs) {
             server->setInputs(*inputs);
-            printLine(stdout,
-                      QStringLiteral("%1 inputs %2")
-                              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-                                   words[1]));
+            printTraffic(QStringLiteral("%1 inputs %2")
+                                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                                      words[1]));
         } else {
-            printLine(stderr,
-                      QCoreApplication::translate("main",
-                                                  "stepperbench-sim: unknown command \"%1\"; "
-                                                  "try: inputs 00011 (IN5 ... IN1)")
-                              .arg(line.simplified()));
+            printError(QCoreApplication::translate("main",
+                                                   "stepperbench-sim: unknown command \"%1\"; "
+                                                   "try: inputs 00011 (IN5 ... IN1)")
+                               .arg(line.simplified()));
         }
     }
 }
@@ -310,18 +342,24 @@ int main(int argc, char *argv[])
     }
     printLine(stdout, server.devicePath());
 
+    // From here on a reader that stops reading must not stop the serving.
+    SimLogOutput trafficOutput(STDOUT_FILENO);
+    SimLogOutput diagnosticsOutput(STDERR_FILENO);
+    traffic = &trafficOutput;
+    diagnostics = &diagnosticsOutput;
+    defaultMessageHandler = qInstallMessageHandler(handleMessage);
+
     if (!parser.isSet(quietOption)) {
         QObject::connect(&server, &SimServer::exchanged, &app, &logExchange);
         QObject::connect(&server, &SimServer::lineBaudRateChanged, &app, [](qint32 rate) {
-            printLine(stdout,
-                      QStringLiteral("%1 line now at %2 baud")
-                              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
-                              .arg(rate));
+            printTraffic(QStringLiteral("%1 line now at %2 baud")
+                                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
+                                 .arg(rate));
         });
     }
     int status = 0;
     QObject::connect(&server, &SimServer::deviceLost, &app, [&status](const QString &reason) {
-        printLine(stderr, QStringLiteral("stepperbench-sim: ") + reason);
+        printError(QStringLiteral("stepperbench-sim: ") + reason);
         status = 1;
         QCoreApplication::quit();
     });
@@ -337,5 +375,11 @@ int main(int argc, char *argv[])
     if (!link.isEmpty())
         removeOwnLink(link, server.devicePath());
     server.close();
+    if (trafficOutput.droppedLines() > 0)
+        printError(QStringLiteral("stepperbench-sim: %1 log lines were dropped in all: standard "
+                                  "output was not read in time")
+                           .arg(trafficOutput.droppedLines()));
+    qInstallMessageHandler(defaultMessageHandler);
+    traffic = diagnostics = nullptr;
     return status;
 }
