@@ -1,16 +1,22 @@
 // The simulated controller on a real serial line: the test opens the terminal
 // side of the server's pseudo-terminal the way the tool opens a port, or plays
-// the far end of a device the server serves.
+// the far end of a device the server serves. stepperbench-sim, the program
+// around it, is started as a user starts it, with its link in a folder of its own.
 #include "device/frame.h"
 #include "pty_pair.h"
 #include "sim/sim_server.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 
 #include <sys/resource.h>
 
@@ -80,6 +86,31 @@ double threadCpuSeconds()
             + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+/// stepperbench-sim as a child process, stopped like a user stops it when the test is done.
+struct SimProcess : QProcess
+{
+    ~SimProcess() override
+    {
+        terminate();
+        waitForFinished(5000);
+    }
+};
+
+/// Starts stepperbench-sim with \a arguments; returns the path it prints first.
+QString startSim(QProcess &sim, const QStringList &arguments)
+{
+    sim.start(QStringLiteral(STEPPERBENCH_SIM), arguments);
+    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) { }
+    return QString::fromLocal8Bit(sim.readLine()).trimmed();
+}
+
+/// Sends \a signal to \a sim; whether it then ended by itself.
+bool endsOnSignal(QProcess &sim, int signal)
+{
+    ::kill(pid_t(sim.processId()), signal);
+    return sim.waitForFinished(5000) && sim.exitStatus() == QProcess::NormalExit;
+}
+
 } // namespace
 
 class TestSimServer : public QObject
@@ -87,6 +118,7 @@ class TestSimServer : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void answersOverPseudoTerminal_data();
     void answersOverPseudoTerminal();
     void badFrameThenGoodFrame_data();
@@ -95,6 +127,17 @@ private slots:
     void idleServerDoesNotSpin_data();
     void idleServerDoesNotSpin();
     void servesDeviceAndSwitchesBaudRateAfterReply();
+
+    void linkGoesOnEveryStopSignal_data();
+    void linkGoesOnEveryStopSignal();
+    void existingLink_data();
+    void existingLink();
+    void servesWhileNobodyReadsItsOutput_data();
+    void servesWhileNobodyReadsItsOutput();
+    void inputsOptionIsIn5First();
+
+private:
+    QTemporaryDir m_config;
 };
 
 void TestSimServer::answersOverPseudoTerminal_data()
@@ -261,6 +304,139 @@ void TestSimServer::servesDeviceAndSwitchesBaudRateAfterReply()
     QCOMPARE(exchange(pty, frameRtu(hex("01 47 00")), 2).toHex(' '), "01 47");
     QVERIFY(switched.wait(2000));
     QCOMPARE(lineSpeed(), speed_t(B9600));
+}
+
+void TestSimServer::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+}
+
+void TestSimServer::linkGoesOnEveryStopSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("pathTakenOver"); // the link leads elsewhere by then
+
+    QTest::newRow("SIGINT") << SIGINT << false;
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("SIGHUP") << SIGHUP << false;
+    QTest::newRow("SIGQUIT") << SIGQUIT << false;
+    QTest::newRow("SIGTERM, link taken over") << SIGTERM << true;
+}
+
+void TestSimServer::linkGoesOnEveryStopSignal()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, pathTakenOver);
+
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttySIM"));
+    SimProcess sim;
+    const QString path = startSim(sim, {QStringLiteral("--quiet"), QStringLiteral("--link"), link});
+    QVERIFY(path.startsWith(QStringLiteral("/dev/")));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+    PtyPair other;
+    if (pathTakenOver)
+        QVERIFY(QFile::remove(link) && QFile::link(other.path(), link));
+
+    QVERIFY(endsOnSignal(sim, signal));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), pathTakenOver ? other.path() : QString());
+}
+
+void TestSimServer::existingLink_data()
+{
+    QTest::addColumn<QString>("leadsTo");
+    QTest::addColumn<bool>("refused");
+
+    QTest::newRow("another simulator's terminal") << QStringLiteral("sim") << true;
+    QTest::newRow("a terminal no simulator serves") << QStringLiteral("pty") << false;
+    QTest::newRow("a terminal that is gone") << QStringLiteral("/dev/pts/999999") << false;
+}
+
+void TestSimServer::existingLink()
+{
+    QFETCH(QString, leadsTo);
+    QFETCH(bool, refused);
+
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttySIM"));
+    const QStringList linkArguments{QStringLiteral("--quiet"), QStringLiteral("--link"), link};
+    SimProcess first;
+    PtyPair pty;
+    if (leadsTo == u"sim")
+        QVERIFY(!startSim(first, linkArguments).isEmpty());
+    else
+        QVERIFY(QFile::link(leadsTo == u"pty" ? pty.path() : leadsTo, link));
+    const QString target = QFileInfo(link).symLinkTarget();
+
+    SimProcess second;
+    const QString path = startSim(second, linkArguments);
+    if (refused) {
+        QCOMPARE(second.state(), QProcess::NotRunning);
+        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(second.readAllStandardError().contains("which another simulator serves"));
+    }
+    QCOMPARE(QFileInfo(link).symLinkTarget(), refused ? target : path);
+}
+
+void TestSimServer::servesWhileNobodyReadsItsOutput_data()
+{
+    QTest::addColumn<bool>("readerGone");
+    QTest::addColumn<QByteArray>("stderrSays");
+
+    QTest::newRow("reader stops reading") << false << QByteArray("log lines were dropped");
+    QTest::newRow("reader gone") << true << QByteArray("standard output");
+}
+
+void TestSimServer::servesWhileNobodyReadsItsOutput()
+{
+    QFETCH(bool, readerGone);
+    QFETCH(QByteArray, stderrSays);
+
+    // Standard output into a pipe of our own, as "stepperbench-sim | less" has.
+    int out[2];
+    QVERIFY(::pipe2(out, O_CLOEXEC) == 0);
+    SimProcess sim;
+    sim.setChildProcessModifier([&out] { ::dup2(out[1], STDOUT_FILENO); });
+    sim.start(QStringLiteral(STEPPERBENCH_SIM), {});
+    ::close(out[1]);
+    QByteArray path;
+    for (char c = 0; ::read(out[0], &c, 1) == 1 && c != '\n';)
+        path += c;
+    if (readerGone)
+        ::close(out[0]);
+
+    // Far more traffic than the pipe holds.
+    QSerialPort port;
+    QVERIFY(openLikeTheTool(port, QString::fromLocal8Bit(path)));
+    const QByteArray status = hex("01 3B 04 00 01 00 01 6E 8B");
+    for (int i = 0; i < 2000; ++i)
+        QCOMPARE(exchange(port, hex("01 3B 00 33 30"), status.size()), status);
+
+    if (!readerGone) {
+        // Read again: what was dropped is counted in the output.
+        ::fcntl(out[0], F_SETFL, O_NONBLOCK);
+        QByteArray rest;
+        QVERIFY(QTest::qWaitFor([&] {
+            char buffer[65536];
+            for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+                rest.append(buffer, n);
+            return rest.contains(" log lines dropped\n");
+        }));
+        ::close(out[0]);
+    }
+    QVERIFY(endsOnSignal(sim, SIGTERM));
+    QVERIFY(sim.readAllStandardError().contains(stderrSays));
+}
+
+void TestSimServer::inputsOptionIsIn5First()
+{
+    SimProcess sim;
+    QSerialPort port;
+    QVERIFY(openLikeTheTool(port,
+                            startSim(sim, {QStringLiteral("--inputs"), QStringLiteral("00011")})));
+    // IN1 and IN2 active (0), IN3 to IN5 not (1), IN1 first.
+    QCOMPARE(exchange(port, frameRtu(hex("01 42 00")), 10).toHex(' '),
+             frameRtu(hex("01 42 05 00 00 01 01 01")).toHex(' '));
 }
 
 QTEST_GUILESS_MAIN(TestSimServer)

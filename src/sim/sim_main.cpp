@@ -1,6 +1,7 @@
 // stepperbench-sim: the simulated controller on a pseudo-terminal (or a real
 // serial device), for learning the tool, rehearsing command lists and testing
 // without hardware.
+#include "sim_logging.h"
 #include "sim_server.h"
 
 #include <QCommandLineParser>
@@ -28,9 +29,12 @@ void onStopSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-/// Ctrl-C and SIGTERM quit the event loop, so that the program ends its own way.
+/// Ctrl-C, SIGTERM, SIGHUP (its terminal closed) and SIGQUIT quit the event
+/// loop, so that the program ends its own way and takes its link with it.
+/// SIGPIPE is ignored: a log reader that went away costs the log, not the link.
 bool catchStopSignals(QCoreApplication *app)
 {
+    std::signal(SIGPIPE, SIG_IGN);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return false;
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
@@ -44,8 +48,36 @@ bool catchStopSignals(QCoreApplication *app)
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0
-            && ::sigaction(SIGTERM, &action, nullptr) == 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        if (::sigaction(signal, &action, nullptr) != 0)
+            return false;
+    }
+    return true;
+}
+
+/// Removes \a link if it still leads to \a target: another simulator may
+/// have made the path its own since (after someone removed this one's link).
+void removeOwnLink(const QString &link, const QString &target)
+{
+    const QFileInfo info(link);
+    if (info.isSymLink() && info.symLinkTarget() == target)
+        QFile::remove(link);
+}
+
+// Where traffic and diagnostics go once the simulator serves; until then (and
+// after) plain blocking writes, which cannot hold anything up.
+SimLogOutput *traffic = nullptr;
+SimLogOutput *diagnostics = nullptr;
+QtMessageHandler defaultMessageHandler = nullptr;
+
+/// Diagnostics (lcSim) take the same way; a fatal one goes out the default way,
+/// waiting if it must, as the program ends on it anyway.
+void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (diagnostics && type != QtFatalMsg)
+        diagnostics->writeLine(qFormatLogMessage(type, context, message));
+    else
+        defaultMessageHandler(type, context, message);
 }
 
 void printLine(FILE *stream, const QString &line)
@@ -88,6 +120,24 @@ qint32 parseInt32(const QString &text, const QString &option)
     return value;
 }
 
+/// Writes \a line to standard output, through the log stream while there is one.
+void printTraffic(const QString &line)
+{
+    if (traffic)
+        traffic->writeLine(line);
+    else
+        printLine(stdout, line);
+}
+
+/// Writes \a line to standard error, through the log stream while there is one.
+void printError(const QString &line)
+{
+    if (diagnostics)
+        diagnostics->writeLine(line);
+    else
+        printLine(stderr, line);
+}
+
 /// A frame as the log shows it: hex bytes, and for an ASCII frame its text too.
 QString frameText(const QByteArray &frame)
 {
@@ -100,9 +150,8 @@ QString frameText(const QByteArray &frame)
 void logExchange(const QByteArray &request, const QByteArray &reply)
 {
     const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
-    printLine(stdout, QStringLiteral("%1 rx %2").arg(time, frameText(request)));
-    printLine(
-            stdout,
+    printTraffic(QStringLiteral("%1 rx %2").arg(time, frameText(request)));
+    printTraffic(
             QStringLiteral("%1 tx %2")
                     .arg(time, reply.isEmpty() ? QStringLiteral("(no reply)") : frameText(reply)));
 }
@@ -127,16 +176,14 @@ void readCommands(SimServer *server, QSocketNotifier *notifier)
                 : std::nullopt;
         if (inputs) {
             server->setInputs(*inputs);
-            printLine(stdout,
-                      QStringLiteral("%1 inputs %2")
-                              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-                                   words[1]));
+            printTraffic(QStringLiteral("%1 inputs %2")
+                                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                                      words[1]));
         } else {
-            printLine(stderr,
-                      QCoreApplication::translate("main",
-                                                  "stepperbench-sim: unknown command \"%1\"; "
-                                                  "try: inputs 00011 (IN5 ... IN1)")
-                              .arg(line.simplified()));
+            printError(QCoreApplication::translate("main",
+                                                   "stepperbench-sim: unknown command \"%1\"; "
+                                                   "try: inputs 00011 (IN5 ... IN1)")
+                               .arg(line.simplified()));
         }
     }
 }
@@ -161,7 +208,8 @@ int main(int argc, char *argv[])
             QStringLiteral("link"),
             QCoreApplication::translate("main",
                                         "Also make PATH a symbolic link to the "
-                                        "pseudo-terminal (removed on exit)."),
+                                        "pseudo-terminal (removed on exit). A link to "
+                                        "another simulator's terminal is refused."),
             QStringLiteral("PATH"));
     const QCommandLineOption deviceOption(
             QStringLiteral("device"),
@@ -254,6 +302,24 @@ int main(int argc, char *argv[])
                      .arg(parser.value(inputsOption)));
     config.activeInputs = *inputs;
 
+    // Another simulator's link, or anything that is no link, is refused before
+    // anything is opened. A link to what nothing serves is stale and replaced.
+    const QString link = parser.value(linkOption);
+    const QFileInfo existing(link);
+    if (!link.isEmpty() && existing.isSymLink() && SimServer::isServed(link))
+        fail(QCoreApplication::translate("main",
+                                         "--link: %1 leads to %2, which another simulator "
+                                         "serves; not taking it over (stop that one or "
+                                         "choose another path)")
+                     .arg(link, existing.symLinkTarget()),
+             1);
+    if (!link.isEmpty() && !existing.isSymLink() && existing.exists())
+        fail(QCoreApplication::translate("main",
+                                         "--link: %1 exists and is not a symbolic "
+                                         "link; not replacing it")
+                     .arg(link),
+             1);
+
     SimServer server(config);
     QString error;
     const bool opened = parser.isSet(deviceOption)
@@ -261,37 +327,39 @@ int main(int argc, char *argv[])
             : server.openPseudoTerminal(&error);
     if (!opened)
         fail(error, 1);
-    printLine(stdout, server.devicePath());
+    // Caught before the link is made and the path printed: a script may stop
+    // the simulator as soon as it has read the path.
+    if (!catchStopSignals(&app))
+        printLine(stderr, QStringLiteral("stepperbench-sim: Ctrl-C will not stop cleanly"));
 
-    const QString link = parser.value(linkOption);
+    // The link is there before the path is printed, so a script that waits for
+    // the first line may use either.
     if (!link.isEmpty()) {
-        const QFileInfo existing(link);
         if (existing.isSymLink())
             QFile::remove(link);
-        else if (existing.exists())
-            fail(QCoreApplication::translate("main",
-                                             "--link: %1 exists and is not a symbolic "
-                                             "link; not replacing it")
-                         .arg(link),
-                 1);
         if (!QFile::link(server.devicePath(), link))
             fail(QCoreApplication::translate("main", "--link: cannot make %1").arg(link), 1);
     }
+    printLine(stdout, server.devicePath());
 
-    if (!catchStopSignals(&app))
-        printLine(stderr, QStringLiteral("stepperbench-sim: Ctrl-C will not stop cleanly"));
+    // From here on a reader that stops reading must not stop the serving.
+    SimLogOutput trafficOutput(STDOUT_FILENO);
+    SimLogOutput diagnosticsOutput(STDERR_FILENO);
+    traffic = &trafficOutput;
+    diagnostics = &diagnosticsOutput;
+    defaultMessageHandler = qInstallMessageHandler(handleMessage);
+
     if (!parser.isSet(quietOption)) {
         QObject::connect(&server, &SimServer::exchanged, &app, &logExchange);
         QObject::connect(&server, &SimServer::lineBaudRateChanged, &app, [](qint32 rate) {
-            printLine(stdout,
-                      QStringLiteral("%1 line now at %2 baud")
-                              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
-                              .arg(rate));
+            printTraffic(QStringLiteral("%1 line now at %2 baud")
+                                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
+                                 .arg(rate));
         });
     }
     int status = 0;
     QObject::connect(&server, &SimServer::deviceLost, &app, [&status](const QString &reason) {
-        printLine(stderr, QStringLiteral("stepperbench-sim: ") + reason);
+        printError(QStringLiteral("stepperbench-sim: ") + reason);
         status = 1;
         QCoreApplication::quit();
     });
@@ -305,7 +373,13 @@ int main(int argc, char *argv[])
 
     app.exec();
     if (!link.isEmpty())
-        QFile::remove(link);
+        removeOwnLink(link, server.devicePath());
     server.close();
+    if (trafficOutput.droppedLines() > 0)
+        printError(QStringLiteral("stepperbench-sim: %1 log lines were dropped in all: standard "
+                                  "output was not read in time")
+                           .arg(trafficOutput.droppedLines()));
+    qInstallMessageHandler(defaultMessageHandler);
+    traffic = diagnostics = nullptr;
     return status;
 }

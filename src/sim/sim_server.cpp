@@ -2,6 +2,7 @@
 
 #include "sim_logging.h"
 
+#include <QFile>
 #include <QSerialPort>
 #include <QSocketNotifier>
 
@@ -10,6 +11,8 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -62,6 +65,7 @@ bool SimServer::openPseudoTerminal(QString *error)
             *error = tr("Cannot open a pseudo-terminal: %1").arg(errnoText());
         return false;
     }
+    ::flock(terminal, LOCK_EX | LOCK_NB); // a new terminal: nobody else holds it
     ::fcntl(control, F_SETFL, ::fcntl(control, F_GETFL) | O_NONBLOCK);
     ::fcntl(control, F_SETFD, FD_CLOEXEC);
     ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
@@ -91,6 +95,13 @@ bool SimServer::openDevice(const QString &path, QString *error)
     if (!serial->open(QIODevice::ReadWrite)) {
         if (error)
             *error = tr("Cannot open %1: %2").arg(path, serial->errorString());
+        delete serial;
+        return false;
+    }
+    // The port is opened exclusively, but not for root: the lock still tells.
+    if (::flock(int(serial->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        if (error)
+            *error = tr("Cannot open %1: another simulator serves it").arg(path);
         delete serial;
         return false;
     }
@@ -137,6 +148,23 @@ void SimServer::close()
         m_serial->deleteLater();
         m_serial = nullptr;
     }
+}
+
+bool SimServer::isServed(const QString &path)
+{
+    // A stale link may lead anywhere: only a character device can be served,
+    // and opening anything else (a FIFO) could wait or have effects.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status
+    { };
+    if (::stat(name.constData(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY; // TIOCEXCL: held exclusively
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return locked;
 }
 
 bool SimServer::isOpen() const

@@ -22,6 +22,12 @@ class QSocketNotifier;
 // On a pseudo-terminal the server keeps the terminal side open itself, so the
 // tool may open and close its side as often as it likes: the controlling side
 // never sees a hang-up and the server never spins waiting for a reader.
+//
+// The server holds an exclusive flock() on what it serves, so that another
+// simulator can tell a link to a live terminal from a stale one (isServed()).
+// A lock, not the terminal's existence: terminal numbers are given out again,
+// so a link left by a killed simulator may lead to someone's shell, and the
+// kernel drops the lock with the process however it ends (even SIGKILL).
 class SimServer : public QObject
 {
     Q_OBJECT
@@ -39,6 +45,13 @@ public:
     /// Stops serving; closing a closed server is harmless.
     void close();
     bool isOpen() const;
+
+    /// Whether a simulator serves \a path now (following links): a terminal or
+    /// serial device that a server holds locked, or that a program (a server on
+    /// a device, the tool on a terminal) holds open exclusively. A path that is
+    /// gone, no device, or a device nobody serves, such as a terminal whose
+    /// number the system gave out again, is not served.
+    static bool isServed(const QString &path);
 
     /// The path the tool opens: the terminal side of the pseudo-terminal, or
     /// the device being served.
