@@ -99,7 +99,7 @@ void TestFrmMain::openAndClose()
     WindowFixture f;
     f.combo("Combo2")->setEditText(QStringLiteral("19200"));
     QVERIFY(f.open());
-    QCOMPARE(f.comm()->settings(), QStringLiteral("19200,n,8,1"));
+    QCOMPARE(f.comm()->settings().baudRate, 19200);
     QCOMPARE(f.comm()->devicePath(), f.pty.path());
     QVERIFY(!f.combo("Combo1")->isEnabled());
     QVERIFY(!f.combo("Combo2")->isEnabled());

@@ -49,6 +49,9 @@ void TestLeadingNumber::int32Field_data()
     QTest::newRow("&H largest") << "&H7FFFFFFF" << OptionalValue(2147483647);
     QTest::newRow("lone sign") << "-" << OptionalValue(0);
     QTest::newRow("lone point") << "." << OptionalValue(0);
+    QTest::newRow("two signs") << "+-5" << OptionalValue(0);
+    QTest::newRow("words are no numbers") << "inf" << OptionalValue(0);
+    QTest::newRow("nan neither") << "-nan" << OptionalValue(0);
     QTest::newRow("zero with a huge exponent") << "0e99999999" << OptionalValue(0);
     QTest::newRow("tiny") << "1e-400" << OptionalValue(0);
     QTest::newRow("one past the largest") << "2147483648" << refused;

@@ -221,11 +221,11 @@ void FrmMain::Command32_Click()
         return;
     }
     qint16 port = qint16(*number);
-    QString error;
-    if (!CommSetting::OpenPort(*MSComm1, m_portNames, port, settings, &error)) {
+    if (const Status opened = CommSetting::OpenPort(*MSComm1, m_portNames, port, settings);
+        !opened) {
         // A failed opening must not look like an open port.
         enterClosedState();
-        showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), error));
+        showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), opened.error()));
         return;
     }
     frame4.Combo1->setEnabled(false);
@@ -346,13 +346,12 @@ void FrmMain::SendFrame(const QByteArray &frame)
     if (!MSComm1->portOpen())
         return;
     Timer1->stop();
-    QString error;
-    const bool written = MSComm1->output(frame, &error);
+    const Status written = MSComm1->output(frame);
     Timer1->start();
     if (!written) {
         // Shown once; a device that went away is reported by onDeviceLost.
-        if (!error.isEmpty())
-            showMessage(tr("串口 %1 写入失败：%2").arg(portDescription(), error));
+        if (!written.error().isEmpty())
+            showMessage(tr("串口 %1 写入失败：%2").arg(portDescription(), written.error()));
         return;
     }
 

@@ -29,8 +29,9 @@ void FrmMain::connectList()
     connect(frame6.Command55, &QPushButton::clicked, this, &FrmMain::Command55_Click);
     connect(frame6.Check1, &QCheckBox::toggled, this, &FrmMain::Check1_Click);
     connect(Timer2, &QTimer::timeout, this, &FrmMain::Timer2_Timer);
-    // A change made by the program (or a paste) is checked at once; typing is
-    // checked when the box is left, so that "1000" can be typed digit by digit.
+    // A change made by the program is checked at once; typing or pasting into
+    // the box is checked when the box is left or Enter is pressed, so that
+    // "1000" can be typed digit by digit.
     connect(frame6.Text20, &QLineEdit::textChanged, this, [this] {
         if (!frame6.Text20->hasFocus())
             Text20_Change();

@@ -2,22 +2,18 @@
 
 #include "codec/hex_text.h"
 
-#include <QLocale>
 #include <QString>
 
-#include <algorithm>
+#include <charconv>
+#include <cctype>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
 bool isIgnored(QChar c)
 {
     return c == u' ' || c == u'\t' || c == u'\n';
-}
-
-bool isDecimalDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
 }
 
 // Hex digits from the start of the text up to the first other character. A
@@ -36,67 +32,35 @@ double readHexDigits(QStringView text)
 }
 
 // The longest leading decimal number: [sign] digits [. digits] [e|E [sign] digits].
-// The matched part is rewritten in a canonical form and converted by the C
-// locale, so that the user's locale never changes how a box reads.
+// std::from_chars reads that form, in no locale, so that the user's locale never
+// changes how a box reads; a leading "+" and the words inf and nan are ours to
+// refuse. A number too large for a double reads as an infinity of its sign, one
+// too small as 0, so that the field check refuses the one and takes the other.
 double readDecimal(QStringView text)
 {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    QString canonical;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        canonical += text[i++];
-
-    QString mantissa;
-    bool anyDigit = false;
-    while (i < n && isDecimalDigit(text[i])) {
-        mantissa += text[i++];
-        anyDigit = true;
-    }
-    if (i < n && text[i] == u'.') {
-        ++i;
-        QString fraction;
-        while (i < n && isDecimalDigit(text[i])) {
-            fraction += text[i++];
-            anyDigit = true;
-        }
-        if (!fraction.isEmpty())
-            mantissa += u'.' + fraction;
-    }
-    // No digit, or only zeros: 0 whatever exponent follows.
-    if (!anyDigit || !std::any_of(mantissa.cbegin(), mantissa.cend(), [](QChar c) {
-            return c >= u'1' && c <= u'9';
-        }))
+    // A character beyond Latin-1 becomes "?", which ends a number like any letter.
+    const QByteArray latin = text.toLatin1();
+    const char *first = latin.constData();
+    const char *const last = first + latin.size();
+    const char *mantissa = first;
+    if (mantissa != last && (*mantissa == '+' || *mantissa == '-'))
+        ++mantissa;
+    if (mantissa == last || !(std::isdigit(quint8(*mantissa)) || *mantissa == '.'))
         return 0;
-    if (mantissa.startsWith(u'.'))
-        mantissa.prepend(u'0');
-    canonical += mantissa;
-
-    // An exponent counts only when digits follow it: "1e" and "1e+" read 1.
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        qsizetype j = i + 1;
-        const bool negative = j < n && text[j] == u'-';
-        if (j < n && (text[j] == u'+' || text[j] == u'-'))
-            ++j;
-        while (j < n && text[j] == u'0') // leading zeros say nothing
-            ++j;
-        const qsizetype first = j;
-        while (j < n && isDecimalDigit(text[j]))
-            ++j;
-        const QStringView digits = text.mid(first, j - first);
-        if (digits.size() > 6) // far beyond any double: 0 or an infinity
-            return negative ? 0.0 : (canonical.startsWith(u'-') ? -HUGE_VAL : HUGE_VAL);
-        if (j > i + 1 && isDecimalDigit(text[j - 1])) {
-            canonical += u'e';
-            if (negative)
-                canonical += u'-';
-            canonical += digits.isEmpty() ? QStringView(u"0") : digits;
-        }
+    if (*first == '+')
+        first = mantissa;
+    double value = 0;
+    const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+    if (error == std::errc::invalid_argument)
+        return 0;
+    if (error == std::errc::result_out_of_range) {
+        const std::string_view matched(first, size_t(end - first));
+        const size_t e = matched.find_first_of("eE");
+        if (e != std::string_view::npos && e + 1 < matched.size() && matched[e + 1] == '-')
+            return 0;
+        return *first == '-' ? -HUGE_VAL : HUGE_VAL;
     }
-
-    // On failure Qt gives an infinity for an overflow and 0 for an underflow,
-    // which is what the field check needs.
-    bool ok = false;
-    return QLocale::c().toDouble(canonical, &ok);
+    return value;
 }
 
 } // namespace

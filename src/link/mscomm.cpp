@@ -28,64 +28,45 @@ MSComm::MSComm(QObject *parent)
 
 MSComm::~MSComm() = default;
 
-std::optional<MSComm::Settings> MSComm::parseSettings(const QString &settings, QString *error)
+Result<MSComm::Settings> MSComm::parseSettings(const QString &settings)
 {
     static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,10}),n,8,1$"));
     const QRegularExpressionMatch match = pattern.match(settings);
     bool ok = false;
     const qint64 baud = match.hasMatch() ? match.captured(1).toLongLong(&ok) : 0;
     if (!ok || baud <= 0 || baud > std::numeric_limits<qint32>::max()) {
-        if (error) {
-            *error = tr("invalid settings \"%1\": the baud rate must be a positive whole "
-                        "number followed by \",n,8,1\"")
-                             .arg(settings);
-        }
-        return std::nullopt;
+        return Failure{tr("invalid settings \"%1\": the baud rate must be a positive whole "
+                          "number followed by \",n,8,1\"")
+                               .arg(settings)};
     }
     return Settings{qint32(baud)};
 }
 
-bool MSComm::setSettings(const QString &settings, QString *error)
-{
-    if (!parseSettings(settings, error))
-        return false;
-    m_settings = settings;
-    return true;
-}
-
-bool MSComm::open(QString *error)
+Status MSComm::open()
 {
     close();
-    const std::optional<Settings> settings = parseSettings(m_settings, error);
-    if (!settings)
-        return false;
-    if (m_devicePath.isEmpty()) {
-        if (error)
-            *error = tr("no device is assigned to this port");
-        return false;
-    }
+    if (m_devicePath.isEmpty())
+        return Failure{tr("no device is assigned to this port")};
     m_port->setPortName(m_devicePath);
-    if (!m_port->open(QIODevice::ReadWrite)) {
-        if (error)
-            *error = m_port->errorString();
-        return false;
-    }
-    const bool configured = m_port->setBaudRate(settings->baudRate)
+    if (!m_port->open(QIODevice::ReadWrite))
+        return Failure{m_port->errorString()};
+    const bool configured = m_port->setBaudRate(m_settings.baudRate)
             && m_port->setDataBits(QSerialPort::Data8) && m_port->setParity(QSerialPort::NoParity)
             && m_port->setStopBits(QSerialPort::OneStop)
             && m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
-        if (error)
-            *error = tr("the device refused the line settings \"%1\": %2")
-                             .arg(m_settings, m_port->errorString());
+        const QString reason = tr("the device refused %1 baud, no parity, 8 data bits, 1 stop "
+                                  "bit: %2")
+                                       .arg(m_settings.baudRate)
+                                       .arg(m_port->errorString());
         m_port->close();
-        return false;
+        return Failure{reason};
     }
     // Every opening starts with nothing waiting in either direction.
     clearInBuffer();
     clearOutBuffer();
-    qCDebug(lcLink) << "opened" << m_devicePath << m_settings;
-    return true;
+    qCDebug(lcLink) << "opened" << m_devicePath << m_settings.baudRate;
+    return Done{};
 }
 
 void MSComm::close()
@@ -141,37 +122,28 @@ QByteArray MSComm::input()
     return block;
 }
 
-bool MSComm::output(const QByteArray &frame, QString *error)
+Status MSComm::output(const QByteArray &frame)
 {
-    if (!portOpen()) {
-        if (error)
-            *error = tr("the port is not open");
-        return false;
-    }
+    if (!portOpen())
+        return Failure{tr("the port is not open")};
     const qint64 accepted = m_port->write(frame);
     if (accepted == frame.size() && m_port->bytesToWrite() > 0)
         m_port->flush();
     if (accepted == frame.size() && m_port->bytesToWrite() > 0)
         m_port->waitForBytesWritten(writeTimeoutMs);
-    if (!portOpen()) {
-        // The device went away during the write; deviceLost reports it.
-        if (error)
-            error->clear();
-        return false;
-    }
+    if (!portOpen())
+        return Failure{QString()}; // the device went away during the write
     const qint64 left = accepted < 0 ? frame.size() : m_port->bytesToWrite();
     if (accepted == frame.size() && left == 0)
-        return true;
-    if (error) {
-        *error = tr("only %1 of %2 bytes were written: %3")
-                         .arg(frame.size() - left)
-                         .arg(frame.size())
-                         .arg(m_port->errorString());
-    }
+        return Done{};
+    const QString reason = tr("only %1 of %2 bytes were written: %3")
+                                   .arg(frame.size() - left)
+                                   .arg(frame.size())
+                                   .arg(m_port->errorString());
     // A half-written frame is of no use to the controller, and the rest must not
     // go out glued to the next one.
     clearOutBuffer();
-    return false;
+    return Failure{reason};
 }
 
 void MSComm::onReadyRead()

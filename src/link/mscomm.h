@@ -5,10 +5,10 @@
 #include <QSerialPort>
 #include <QString>
 
-#include <optional>
+#include "util/result.h"
 
 // The serial link, with the operations the window's routines use: open and
-// close, line settings from a settings string ("9600,n,8,1"), the receive
+// close with typed line settings (read from the window's "9600,n,8,1"), the receive
 // buffer with its count, the last port event, one read of the waiting bytes and
 // one write of a whole frame.
 //
@@ -26,30 +26,30 @@ public:
         ComEvReceive = 2, // bytes arrived since the last poll
     };
 
-    /// Line settings read from a settings string.
+    /// Line settings: the baud rate, with no parity, 8 data bits and 1 stop bit.
     struct Settings
     {
-        qint32 baudRate = 0;
+        qint32 baudRate = 9600;
     };
 
     explicit MSComm(QObject *parent = nullptr);
     ~MSComm() override;
 
     /// Reads "BAUD,n,8,1" with BAUD a positive whole number; anything else gives
-    /// nothing and the reason.
-    static std::optional<Settings> parseSettings(const QString &settings, QString *error = nullptr);
+    /// the reason.
+    static Result<Settings> parseSettings(const QString &settings);
 
     // Configuration, applied at the next opening.
-    bool setSettings(const QString &settings, QString *error = nullptr);
-    QString settings() const { return m_settings; }
+    void setSettings(Settings settings) { m_settings = settings; }
+    Settings settings() const { return m_settings; }
     void setDevicePath(const QString &path) { m_devicePath = path; }
     QString devicePath() const { return m_devicePath; }
     void setInputLen(int length) { m_inputLen = length; }
     int inputLen() const { return m_inputLen; }
 
     /// Opens the device with the current settings. On failure the port stays
-    /// closed and \a error says why.
-    bool open(QString *error = nullptr);
+    /// closed and the result says why.
+    Status open();
     /// Closes the port; closing a closed port is harmless.
     void close();
     bool portOpen() const;
@@ -67,9 +67,10 @@ public:
     /// Reads and removes the waiting bytes, at most InputLen of them.
     QByteArray input();
 
-    /// Writes the whole frame. Gives false, once, when the write fails or is cut
-    /// short; the error says how many bytes went out.
-    bool output(const QByteArray &frame, QString *error = nullptr);
+    /// Writes the whole frame. Fails, once, when the write fails or is cut short,
+    /// saying how many bytes went out; with an empty reason when the device went
+    /// away meanwhile (deviceLost reports that).
+    Status output(const QByteArray &frame);
 
 signals:
     /// The device went away while open (adapter pulled, far end closed). The
@@ -83,7 +84,7 @@ private:
 
     QSerialPort *m_port;
     QByteArray m_received;
-    QString m_settings = QStringLiteral("9600,n,8,1");
+    Settings m_settings;
     QString m_devicePath;
     int m_inputLen = 512;
     bool m_receivedSincePoll = false;

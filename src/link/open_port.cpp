@@ -5,7 +5,7 @@
 
 namespace CommSetting {
 
-bool OpenPort(MSComm &comm, const PortNames &names, qint16 &port, QString &settings, QString *error)
+Status OpenPort(MSComm &comm, const PortNames &names, qint16 &port, QString &settings)
 {
     if (comm.portOpen())
         comm.close();
@@ -13,13 +13,15 @@ bool OpenPort(MSComm &comm, const PortNames &names, qint16 &port, QString &setti
         port = 1;
     if (settings.isEmpty())
         settings = QStringLiteral("9600,n,8,1");
-    if (!comm.setSettings(settings, error))
-        return false;
+    const Result<MSComm::Settings> lineSettings = MSComm::parseSettings(settings);
+    if (!lineSettings)
+        return Failure{lineSettings.error()};
+    comm.setSettings(*lineSettings);
     comm.setDevicePath(names.devicePath(port));
     comm.setInputLen(512);
     comm.clearInBuffer();
     comm.clearOutBuffer();
-    return comm.open(error);
+    return comm.open();
 }
 
 } // namespace CommSetting
