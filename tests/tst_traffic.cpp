@@ -98,8 +98,10 @@ void TestTraffic::received_data()
     // Read raw: byte 1 is the character "0" (0x30), bytes 3 to 6 are characters.
     row("ASCII block read raw in RTU mode", ":012000DF\r\n", rtu, "查询归零运动速度:", "Text28",
         " 842018864");
-    row("ASCII mode, odd digit count: raw", ":0120D\r\n", ascii, "查询归零运动速度:", "Text28",
-        " 842023949");
+    // A piece of an ASCII reply is named by its raw byte 1 but gives no value.
+    row("ASCII mode, odd digit count: no value", ":0120D\r\n", ascii, "查询归零运动速度:");
+    row("ASCII mode, a reply's second piece: no value", "3704FFFFFFFEC9\r\n", ascii,
+        "查询运动绝对位置:");
     row("ASCII mode, binary block: raw", QByteArray::fromHex("01200039C0"), ascii, "请求握手命令:");
     row("empty", QByteArray(), rtu, nullptr);
 }

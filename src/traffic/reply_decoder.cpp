@@ -48,11 +48,15 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
     // The count that chooses between long and two-byte replies: the bytes of an
     // RTU block; the bytes an ASCII frame spells, without its LRC.
     qsizetype replyLength = block.size();
+    // In ASCII mode a block that spells no bytes is a piece of a reply or noise:
+    // it may be named by its raw byte 1, but its characters are no value.
+    bool valueAllowed = mode == CommMode::Rtu;
     if (mode == CommMode::Ascii) {
         if (std::optional<QByteArray> bytes = asciiFrameBytes(block)) {
             spelled = std::move(*bytes);
             block = spelled;
             replyLength = spelled.size() - 1;
+            valueAllowed = true;
         }
     }
 
@@ -76,7 +80,7 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
         display.description = line;
         break;
     }
-    if (block.size() < 8)
+    if (block.size() < 8 || !valueAllowed)
         return display;
 
     switch (reply->value) {
