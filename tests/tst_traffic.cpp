@@ -38,10 +38,10 @@ private slots:
         row("sent binary frame", Sent, QByteArray::fromHex("013C00"), "急停命令:");
         // A reply shows the same in RTU and, spelled with its LRC, in ASCII mode.
         // Two-byte replies have no check in RTU.
-        auto reply = [&](const char *name, const char *payload, const char *shown) {
+        auto reply = [&](const QByteArray &name, const char *payload, const char *shown) {
             const QByteArray bytes = QByteArray::fromHex(payload);
-            row(name + QByteArray(" RTU"), Rtu, bytes.size() == 2 ? bytes : frameRtu(bytes), shown);
-            row(name + QByteArray(" ASCII"), Ascii, frameAscii(bytes), shown);
+            row(name + " RTU", Rtu, bytes.size() == 2 ? bytes : frameRtu(bytes), shown);
+            row(name + " ASCII", Ascii, frameAscii(bytes), shown);
         };
         reply("station address", "0A2100", "查询设备地址:当前地址为A|||");
         reply("baud rate code", "01230108", "查询当前波特率:当前波特率设置为8|||");
