@@ -3,128 +3,85 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(CommMode)
-
-namespace {
-
-QString indicatorsText(const ReceivedDisplay &display)
-{
-    QStringList parts;
-    for (const IndicatorState &i : display.indicators)
-        parts << QStringLiteral("%1:%2").arg(QLatin1String(i.shape), i.active ? u"red" : u"text");
-    return parts.join(u' ');
-}
-
-} // namespace
+// A frame the program sent, or a block it received in either mode.
+enum class Seen { Sent, Rtu, Ascii };
+Q_DECLARE_METATYPE(Seen)
 
 class TestTraffic : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void textLines();
-    void sentDescription_data();
-    void sentDescription();
-    void received_data();
-    void received();
+    void viewLines()
+    {
+        const QByteArray bytes = QByteArray::fromHex("3A30317E7F0020FF");
+        QCOMPARE(textLine(u"RecAsc:", bytes), QStringLiteral("RecAsc::01~.. .\n"));
+        QCOMPARE(hexLine(u"RecHex:", bytes), QStringLiteral("RecHex:3A 30 31 7E 7F 00 20 FF \n"));
+        QCOMPARE(descriptionLine(QStringLiteral("急停命令:")), QStringLiteral("急停命令:\n\r"));
+    }
+
+    void described_data()
+    {
+        QTest::addColumn<Seen>("seen");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown"); // received: description|box value|Label15|lamps
+        using enum Seen;
+        auto row = [](const QByteArray &name, Seen seen, const QByteArray &bytes,
+                      const char *shown) {
+            QTest::newRow(name.constData()) << seen << bytes << QString::fromUtf8(shown);
+        };
+        // A whole ASCII frame sent is described by the code it spells, in either
+        // mode; anything else by its byte 1 ("0", 30h, in a piece of an ASCII frame).
+        row("sent ASCII frame", Sent, ":013600C9\r\n", "查询运动速度:");
+        row("sent without CR LF", Sent, ":013600C9", "查询归零运动速度:");
+        row("sent, spelling no bytes", Sent, ":0X20\r\n", "查询归零运动速度:");
+        row("sent binary frame", Sent, QByteArray::fromHex("013C00"), "急停命令:");
+        // A reply shows the same in RTU and, spelled with its LRC, in ASCII mode.
+        // Two-byte replies have no check in RTU.
+        auto reply = [&](const QByteArray &name, const char *payload, const char *shown) {
+            const QByteArray bytes = QByteArray::fromHex(payload);
+            row(name + " RTU", Rtu, bytes.size() == 2 ? bytes : frameRtu(bytes), shown);
+            row(name + " ASCII", Ascii, frameAscii(bytes), shown);
+        };
+        reply("station address", "0A2100", "查询设备地址:当前地址为A|||");
+        reply("baud rate code", "01230108", "查询当前波特率:当前波特率设置为8|||");
+        reply("start speed", "012604000003E8", "查询运动初速度:|Text27 1000||");
+        reply("absolute position", "013704FFFFFFFE", "查询运动绝对位置:|Text18-2||");
+        reply("moving, left limit", "013B0401000101", "查询运动状态:||运动中|Shape1:1100");
+        reply("stopped, right limit", "013B0400010100", "查询运动状态:||停止|Shape1:0001");
+        reply("inputs", "0142050100010100", "查询 IN 1-5 状态:|||Shape5:01001");
+        reply("two-byte reply", "0144", "设置变速因子命令:|||");
+        row("raw in RTU mode", Rtu, ":012000DF\r\n", "查询归零运动速度:|Text28 842018864||");
+        // In ASCII mode a block spelling no bytes is named by its byte 1, with no value.
+        row("ASCII, odd digit count", Ascii, ":0120D\r\n", "查询归零运动速度:|||");
+        row("ASCII, second piece", Ascii, "3704FFFFFFFEC9\r\n", "查询运动绝对位置:|||");
+        row("ASCII, binary", Ascii, QByteArray::fromHex("01200039C0"), "请求握手命令:|||");
+        row("7 bytes: no value", Rtu, QByteArray::fromHex("012604000003E8"), "查询运动初速度:|||");
+        row("two-byte code in a long block", Rtu, QByteArray::fromHex("013C00"), "|||");
+        row("empty", Rtu, QByteArray(), "|||");
+    }
+    void described()
+    {
+        QFETCH(Seen, seen);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        if (seen == Seen::Sent) {
+            QCOMPARE(describeSentFrame(bytes).value_or(QString()), shown);
+            return;
+        }
+        const auto mode = seen == Seen::Rtu ? CommMode::Rtu : CommMode::Ascii;
+        const ReceivedDisplay got = decodeReceived(bytes, mode);
+        QString lamps = got.indicators.isEmpty()
+                ? QString()
+                : QString::fromLatin1(got.indicators[0].shape) + u':';
+        for (const IndicatorState &lamp : got.indicators)
+            lamps += QLatin1Char(lamp.active ? '1' : '0');
+        const QStringList parts{got.description.value_or(QString()),
+                                QLatin1String(got.valueBox) + got.valueText,
+                                got.statusCaption.value_or(QString()), lamps};
+        QCOMPARE(parts.join(u'|'), shown);
+    }
 };
-
-void TestTraffic::textLines()
-{
-    // The hex and description lines meet the window's views in tst_frm_main;
-    // here the edges of the printable range, and one character per byte.
-    QCOMPARE(textLine(u"RecAsc:", QByteArray::fromHex("3A30317E7F0020")),
-             QStringLiteral("RecAsc::01~.. \n"));
-    QByteArray all(256, Qt::Uninitialized);
-    for (int i = 0; i < 256; ++i)
-        all[i] = char(i);
-    QCOMPARE(textLine(u"", all).size(), 257);
-}
-
-void TestTraffic::sentDescription_data()
-{
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QString>("description");
-
-    // A whole ASCII frame is described by the code it spells, in either mode.
-    QTest::newRow("ASCII frame") << QByteArray(":013600C9\r\n") << QStringLiteral("查询运动速度:");
-    QTest::newRow("ASCII frame without CR LF: raw byte 1")
-            << QByteArray(":013600C9") << QStringLiteral("查询归零运动速度:");
-    QTest::newRow("not spelling bytes: raw byte 1")
-            << QByteArray(":0X20\r\n") << QStringLiteral("查询归零运动速度:");
-    QTest::newRow("binary frame") << QByteArray::fromHex("013C00") << QStringLiteral("急停命令:");
-    QTest::newRow("one byte") << QByteArray("\x20") << QString();
-}
-
-void TestTraffic::sentDescription()
-{
-    QFETCH(QByteArray, frame);
-    QFETCH(QString, description);
-    QCOMPARE(describeSentFrame(frame).value_or(QString()), description);
-}
-
-void TestTraffic::received_data()
-{
-    QTest::addColumn<QByteArray>("block");
-    QTest::addColumn<CommMode>("mode");
-    QTest::addColumn<QString>("description"); // null: none
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("indicators");
-
-    const auto rtu = CommMode::Rtu;
-    const auto ascii = CommMode::Ascii;
-    auto row = [](const char *name, const QByteArray &block, CommMode mode, const char *line,
-                  const char *box = "", const char *value = "", const char *status = "",
-                  const char *indicators = "") {
-        QTest::newRow(name) << block << mode << (line ? QString::fromUtf8(line) : QString())
-                            << QString::fromUtf8(box) << QString::fromUtf8(value)
-                            << QString::fromUtf8(status) << QString::fromUtf8(indicators);
-    };
-
-    // Every RTU reply goes through the real window in tst_frm_main; here ASCII
-    // mode, raw reading and the empty block. ASCII mode decodes the bytes the
-    // characters spell, the last being the LRC.
-    row("ASCII start speed", ":0126040000 03E8 AA\r\n", ascii, "查询运动初速度:", "Text27",
-        " 1000");
-    row("ASCII absolute position", ":013704FFFFFFFEC7\r\n", ascii, "查询运动绝对位置:", "Text18",
-        "-2");
-    row("ASCII inputs", ":0142050100010100B6\r\n", ascii, "查询 IN 1-5 状态:", "", "", "",
-        "Shape5:text Shape6:red Shape7:text Shape8:text Shape9:red");
-    row("ASCII stop is a two-byte reply", ":013CC3\r\n", ascii, "急停命令:");
-    row("ASCII handshake", ":012000DF\r\n", ascii, "请求握手命令:");
-    row("ASCII fragment without CR LF", ":012604000003", ascii, "查询运动初速度:");
-    // Read raw: byte 1 is the character "0" (0x30), bytes 3 to 6 are characters.
-    row("ASCII block read raw in RTU mode", ":012000DF\r\n", rtu, "查询归零运动速度:", "Text28",
-        " 842018864");
-    // A piece of an ASCII reply is named by its raw byte 1 but gives no value.
-    row("ASCII mode, odd digit count: no value", ":0120D\r\n", ascii, "查询归零运动速度:");
-    row("ASCII mode, a reply's second piece: no value", "3704FFFFFFFEC9\r\n", ascii,
-        "查询运动绝对位置:");
-    row("ASCII mode, binary block: raw", QByteArray::fromHex("01200039C0"), ascii, "请求握手命令:");
-    row("empty", QByteArray(), rtu, nullptr);
-}
-
-void TestTraffic::received()
-{
-    QFETCH(QByteArray, block);
-    QFETCH(CommMode, mode);
-    QFETCH(QString, description);
-    QFETCH(QString, box);
-    QFETCH(QString, value);
-    QFETCH(QString, status);
-    QFETCH(QString, indicators);
-
-    if (block.startsWith(':'))
-        block.replace(' ', QByteArray()); // the ASCII rows use blanks for reading
-    const ReceivedDisplay display = decodeReceived(block, mode);
-    QCOMPARE(display.description.value_or(QString()), description);
-    QCOMPARE(QString::fromLatin1(display.valueBox ? display.valueBox : ""), box);
-    QCOMPARE(display.valueText, value);
-    QCOMPARE(display.statusCaption.value_or(QString()), status);
-    QCOMPARE(indicatorsText(display), indicators);
-}
 
 QTEST_GUILESS_MAIN(TestTraffic)
 #include "tst_traffic.moc"
