@@ -1,24 +1,18 @@
-// The simulated controller on a real serial line: the test opens the terminal
-// side of the server's pseudo-terminal the way the tool opens a port, or plays
-// the far end of a device the server serves. stepperbench-sim, the program
-// around it, is started as a user starts it, with its link in a folder of its own.
+// The simulated controller on a serial line, opened as the tool opens a port or played from the
+// far end of a device it serves; and stepperbench-sim, started as a user starts it.
 #include "device/frame.h"
 #include "pty_pair.h"
 #include "sim/sim_server.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
-
-#include <sys/resource.h>
+#include <ctime>
 
 namespace {
 
@@ -27,88 +21,16 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
-/// Opens \a path the way the tool opens a port: 9600 baud, 8N1, nothing waiting.
-bool openLikeTheTool(QSerialPort &port, const QString &path)
-{
-    port.setPortName(path);
-    port.setBaudRate(9600);
-    port.setDataBits(QSerialPort::Data8);
-    port.setParity(QSerialPort::NoParity);
-    port.setStopBits(QSerialPort::OneStop);
-    port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!port.open(QIODevice::ReadWrite))
-        return false;
-    port.clear(QSerialPort::Input);
-    return true;
-}
-
-/// Reads from \a port until \a expected bytes are there or two seconds passed,
-/// running the event loop (and with it the server) while waiting.
-QByteArray readFrom(QSerialPort &port, qsizetype expected)
-{
-    QByteArray bytes = port.readAll();
-    QDeadlineTimer deadline(2000);
-    while (bytes.size() < expected && !deadline.hasExpired()) {
-        QSignalSpy arrived(&port, &QSerialPort::readyRead);
-        if (port.bytesAvailable() == 0)
-            arrived.wait(int(qMax<qint64>(1, deadline.remainingTime())));
-        bytes += port.readAll();
-    }
-    return bytes;
-}
-
-/// Writes \a request and returns the next \a expected bytes that come back.
-QByteArray exchange(QSerialPort &port, const QByteArray &request, qsizetype expected)
+/// Writes \a request and reads, running the event loop, until \a reply or for two seconds.
+QByteArray exchange(QSerialPort &port, const QByteArray &request, const QByteArray &reply)
 {
     port.write(request);
-    return readFrom(port, expected);
-}
-
-/// The far end of a pseudo-terminal: writes \a request, then reads until
-/// \a expected bytes came back, letting the server run in between.
-QByteArray exchange(PtyPair &pty, const QByteArray &request, qsizetype expected)
-{
-    pty.write(request);
     QByteArray bytes;
-    QDeadlineTimer deadline(2000);
-    while (bytes.size() < expected && !deadline.hasExpired()) {
-        QCoreApplication::processEvents();
-        bytes += pty.read(expected - bytes.size(), 5);
+    for (QDeadlineTimer deadline(2000);
+         !(bytes += port.readAll()).endsWith(reply) && !deadline.hasExpired();) {
+        QSignalSpy(&port, &QSerialPort::readyRead).wait(int(deadline.remainingTime()) + 1);
     }
     return bytes;
-}
-
-double threadCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-/// stepperbench-sim as a child process, stopped like a user stops it when the test is done.
-struct SimProcess : QProcess
-{
-    ~SimProcess() override
-    {
-        terminate();
-        waitForFinished(5000);
-    }
-};
-
-/// Starts stepperbench-sim with \a arguments; returns the path it prints first.
-QString startSim(QProcess &sim, const QStringList &arguments)
-{
-    sim.start(QStringLiteral(STEPPERBENCH_SIM), arguments);
-    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) { }
-    return QString::fromLocal8Bit(sim.readLine()).trimmed();
-}
-
-/// Sends \a signal to \a sim; whether it then ended by itself.
-bool endsOnSignal(QProcess &sim, int signal)
-{
-    ::kill(pid_t(sim.processId()), signal);
-    return sim.waitForFinished(5000) && sim.exitStatus() == QProcess::NormalExit;
 }
 
 } // namespace
@@ -118,326 +40,161 @@ class TestSimServer : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void answersOverPseudoTerminal_data();
-    void answersOverPseudoTerminal();
-    void badFrameThenGoodFrame_data();
-    void badFrameThenGoodFrame();
-    void toolClosesAndReopensThePort();
-    void idleServerDoesNotSpin_data();
-    void idleServerDoesNotSpin();
-    void servesDeviceAndSwitchesBaudRateAfterReply();
+    void servesPseudoTerminal()
+    {
+        SimServer server(SimConfig{});
+        QVERIFY(server.openPseudoTerminal());
+        QSignalSpy exchanged(&server, &SimServer::exchanged);
+        const QByteArray answers = hex("01 20 00 39 C0") + ":012000DF\r\n";
+        const QByteArray status = hex("01 3B 04 00 01 00 01 6E 8B");
+        for (int round = 0; round < 3; ++round) {
+            // Opened as the tool does it (9600 baud, 8N1 by default). A bad frame and another
+            // station's go unanswered; the last round's reply may still be on its way in.
+            QSerialPort port(server.devicePath());
+            QVERIFY(port.open(QIODevice::ReadWrite) && port.clear(QSerialPort::Input));
+            exchanged.clear();
+            const QByteArray got = exchange(port, hex("01 20 00 39 C1 02 20 00 C9 C0") + answers,
+                                            answers);
+            QVERIFY2(got == answers || (round > 0 && got == status + answers), got.toHex(' '));
+            QCOMPARE(exchanged.value(0), QVariantList({hex("02 20 00 C9 C0"), QByteArray()}));
+            // The port closes with a request unanswered; the server answers into the void.
+            port.write(hex("01 3B 00 33 30"));
+            QVERIFY(port.waitForBytesWritten(1000) || port.bytesToWrite() == 0);
+            port.close();
+            QVERIFY(exchanged.wait(2000));
+            QCOMPARE(exchanged.last(), QVariantList({hex("01 3B 00 33 30"), status}));
+        }
+        // Once the tool closed its side the server idles (a notifier firing on a hang-up spins).
+        const std::clock_t start = std::clock();
+        QTest::qWait(250);
+        QVERIFY(std::clock() - start < CLOCKS_PER_SEC / 20);
+    }
 
-    void linkGoesOnEveryStopSignal_data();
-    void linkGoesOnEveryStopSignal();
-    void existingLink_data();
-    void existingLink();
-    void servesWhileNobodyReadsItsOutput_data();
-    void servesWhileNobodyReadsItsOutput();
-    void inputsOptionIsIn5First();
+    void servesDeviceAndSwitchesBaudRateAfterReply()
+    {
+        PtyPair pty;
+        SimServer server(SimConfig{});
+        QVERIFY(server.openDevice(pty.path()));
+        QSignalSpy switched(&server, &SimServer::lineBaudRateChanged);
+        qint64 now = 0;
+        server.setClock([&now] { return now; });
+        // At a time on the server's clock, a request, its reply and the line's rate after it: a
+        // new rate holds from the end of its reply on, which still goes out at the old rate.
+        // clang-format off
+        for (const auto &[at, request, reply, rate, speed] : std::initializer_list<std::tuple<
+                 qint64, const char *, const char *, int, speed_t>>{
+                 {0, "01 20 00", "01 20 00", 9600, B9600},
+                 {0, "01 24 01 08", "01 24 01 08", 19200, B19200},
+                 {0, "01 23 00", "01 23 01 08", 19200, B19200},
+                 {0, "01 31 04 00 00 27 10", "01 31 04 00 00 27 10", 19200, B19200},
+                 {250000, "01 37 00", "01 37 04 00 00 01 52", 19200, B19200}, // 0.25 s on
+                 {500000, "01 37 00", "01 37 04 00 00 05 14", 19200, B19200},
+                 {500000, "01 47 00", "01 47", 9600, B9600}}) {
+            // clang-format on
+            now = at;
+            const QByteArray expected = hex(reply).size() > 2 ? frameRtu(hex(reply)) : hex(reply);
+            pty.write(frameRtu(hex(request)));
+            QByteArray bytes;
+            for (QDeadlineTimer deadline(2000); bytes != expected && !deadline.hasExpired();) {
+                QCoreApplication::processEvents();
+                bytes += pty.read(1, 5);
+            }
+            QCOMPARE(bytes.toHex(' '), expected.toHex(' '));
+            if (rate != (switched.isEmpty() ? 9600 : switched.last()[0].toInt()))
+                QVERIFY(switched.wait(2000) && switched.last()[0].toInt() == rate);
+            termios settings{};
+            const int fd = ::open(qPrintable(pty.path()), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            QVERIFY(tcgetattr(fd, &settings) == 0 && ::close(fd) == 0);
+            QCOMPARE(cfgetospeed(&settings), speed);
+        }
+    }
 
-private:
-    QTemporaryDir m_config;
+    void program_data()
+    {
+        QTest::addColumn<QString>("before"); // where the link leads before the start, if anywhere
+        QTest::addColumn<int>("signal"); // that stops the program; 0: it refuses to start
+        QTest::addColumn<bool>("takenOver"); // the link leads elsewhere by then
+        QTest::addColumn<int>("reader"); // of standard output: 0 reads, 1 stops reading, 2 gone
+
+        QTest::newRow("SIGINT") << QString() << SIGINT << false << 0;
+        QTest::newRow("SIGTERM") << QString() << SIGTERM << false << 0;
+        QTest::newRow("SIGHUP") << QString() << SIGHUP << false << 0;
+        QTest::newRow("SIGQUIT") << QString() << SIGQUIT << false << 0;
+        QTest::newRow("link taken over") << QString() << SIGTERM << true << 0;
+        QTest::newRow("link to another simulator") << "sim" << 0 << false << 0;
+        QTest::newRow("stale link to a terminal") << "pty" << SIGTERM << false << 0;
+        QTest::newRow("stale link to nothing") << "/dev/pts/999999" << SIGTERM << false << 0;
+        QTest::newRow("reader stops reading") << QString() << SIGTERM << false << 1;
+        QTest::newRow("reader gone") << QString() << SIGTERM << false << 2;
+    }
+
+    void program()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, signal);
+        QFETCH(bool, takenOver);
+        QFETCH(int, reader);
+
+        QTemporaryDir dir;
+        const QString link = dir.filePath("ttySIM");
+        QProcess first, sim; // killed at the end, if still running
+        PtyPair pty;
+        if (before == "sim") {
+            first.start(STEPPERBENCH_SIM, {"--quiet", "--link", link});
+            QVERIFY(first.waitForReadyRead(5000));
+        } else if (!before.isEmpty()) {
+            QVERIFY(QFile::link(before == "pty" ? pty.path() : before, link));
+        }
+        const QString target = QFileInfo(link).symLinkTarget();
+
+        // Standard output into a pipe of our own, as "stepperbench-sim | less" has.
+        int out[2];
+        QVERIFY(::pipe2(out, O_CLOEXEC) == 0);
+        sim.setChildProcessModifier([&out] { ::dup2(out[1], STDOUT_FILENO); });
+        sim.start(STEPPERBENCH_SIM, {"--link", link, "--inputs", "00011"});
+        ::close(out[1]);
+        QByteArray path;
+        for (char c = 0; ::read(out[0], &c, 1) == 1 && c != '\n';)
+            path += c;
+        QCOMPARE(QFileInfo(link).symLinkTarget(), signal ? QString(path) : target);
+        if (signal == 0) {
+            QVERIFY(sim.waitForFinished(5000) && sim.exitCode() == 1);
+            QVERIFY(sim.readAllStandardError().contains("which another simulator serves"));
+            first.close();
+            return;
+        }
+        if (reader == 2)
+            ::close(std::exchange(out[0], -1));
+
+        // IN1 and IN2 active (0), IN1 first; more traffic than a pipe holds if nobody reads.
+        QSerialPort port(path);
+        QVERIFY(port.open(QIODevice::ReadWrite) && port.clear(QSerialPort::Input));
+        const QByteArray inputs = frameRtu(hex("01 42 05 00 00 01 01 01"));
+        for (int i = 0; i < (reader ? 2000 : 1); ++i)
+            QCOMPARE(exchange(port, frameRtu(hex("01 42 00")), inputs), inputs);
+        if (reader == 1) {
+            // Read again: what was dropped is counted in the output.
+            ::fcntl(out[0], F_SETFL, O_NONBLOCK);
+            QByteArray rest;
+            QVERIFY(QTest::qWaitFor([&] {
+                char buffer[65536];
+                for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+                    rest.append(buffer, n);
+                return rest.contains(" log lines dropped\n");
+            }));
+        }
+        if (takenOver)
+            QVERIFY(QFile::remove(link) && QFile::link(pty.path(), link));
+        ::kill(pid_t(sim.processId()), signal);
+        QVERIFY(sim.waitForFinished(5000) && sim.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(QFileInfo(link).symLinkTarget(), takenOver ? pty.path() : QString());
+        const QByteArray errors = sim.readAllStandardError();
+        QVERIFY2(errors.contains(reader == 2 ? "standard output" : "log lines were dropped")
+                         == (reader != 0),
+                 errors);
+        ::close(out[0]);
+    }
 };
-
-void TestSimServer::answersOverPseudoTerminal_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArray>("reply");
-
-    QTest::newRow("RTU handshake") << hex("01 20 00 39 C0") << hex("01 20 00 39 C0");
-    QTest::newRow("ASCII handshake") << QByteArray(":012000DF\r\n") << QByteArray(":012000DF\r\n");
-    QTest::newRow("address query to station 0") << hex("00 21 00 69 90") << hex("01 21 00 38 50");
-    QTest::newRow("status") << hex("01 3B 00 33 30") << hex("01 3B 04 00 01 00 01 6E 8B");
-    QTest::newRow("immediate stop, two-byte reply") << hex("01 3C 00 31 00") << hex("01 3C");
-}
-
-void TestSimServer::answersOverPseudoTerminal()
-{
-    QFETCH(QByteArray, request);
-    QFETCH(QByteArray, reply);
-
-    SimServer server(SimConfig{});
-    QString error;
-    QVERIFY2(server.openPseudoTerminal(&error), qPrintable(error));
-    QVERIFY(server.devicePath().startsWith(QStringLiteral("/dev/")));
-    QSerialPort port;
-    QVERIFY2(openLikeTheTool(port, server.devicePath()), qPrintable(port.errorString()));
-    QSignalSpy exchanged(&server, &SimServer::exchanged);
-
-    QCOMPARE(exchange(port, request, reply.size()).toHex(' '), reply.toHex(' '));
-    QCOMPARE(exchanged.size(), 1);
-    QCOMPARE(exchanged[0][0].toByteArray(), request);
-    QCOMPARE(exchanged[0][1].toByteArray(), reply);
-}
-
-void TestSimServer::badFrameThenGoodFrame_data()
-{
-    QTest::addColumn<QByteArrayList>("writes");
-    QTest::addColumn<int>("exchanges"); // requests with a good check, answered or not
-
-    const QByteArray handshake = hex("01 20 00 39 C0");
-    QTest::newRow("bad CRC, good frame, one write")
-            << QByteArrayList{hex("01 20 00 39 C1") + handshake} << 1;
-    QTest::newRow("bad CRC, good frame, two writes")
-            << QByteArrayList{hex("01 20 00 39 C1"), handshake} << 1;
-    QTest::newRow("bad LRC, good frame") << QByteArrayList{":012000DE\r\n", handshake} << 1;
-    QTest::newRow("garbage, good frame") << QByteArrayList{hex("FF 00 FF 13"), handshake} << 1;
-    QTest::newRow("another station, good frame")
-            << QByteArrayList{hex("02 20 00 C9 C0"), handshake} << 2;
-}
-
-void TestSimServer::badFrameThenGoodFrame()
-{
-    QFETCH(QByteArrayList, writes);
-    QFETCH(int, exchanges);
-
-    SimServer server(SimConfig{});
-    QVERIFY(server.openPseudoTerminal());
-    QSerialPort port;
-    QVERIFY(openLikeTheTool(port, server.devicePath()));
-    QSignalSpy exchanged(&server, &SimServer::exchanged);
-
-    for (const QByteArray &bytes : std::as_const(writes)) {
-        port.write(bytes);
-        QVERIFY(port.waitForBytesWritten(1000) || port.bytesToWrite() == 0);
-    }
-    // Only the good frame is answered: had anything else come back, it would
-    // arrive first and spoil these bytes.
-    QCOMPARE(readFrom(port, 5).toHex(' '), "01 20 00 39 c0");
-    QCOMPARE(exchange(port, hex("01 23 00 39 30"), 6).toHex(' '), "01 23 01 06 71 80");
-    QCOMPARE(exchanged.size(), exchanges + 1);
-}
-
-void TestSimServer::toolClosesAndReopensThePort()
-{
-    SimServer server(SimConfig{});
-    QVERIFY(server.openPseudoTerminal());
-    QSignalSpy exchanged(&server, &SimServer::exchanged);
-    const QByteArray echo = hex("01 20 00 39 C0");
-    const QByteArray status = hex("01 3B 04 00 01 00 01 6E 8B");
-    for (int round = 0; round < 3; ++round) {
-        QSerialPort port;
-        QVERIFY2(openLikeTheTool(port, server.devicePath()), qPrintable(port.errorString()));
-        // The reply to the request the last round left behind may still be on
-        // its way into the terminal side; after it, the handshake's echo.
-        port.write(echo);
-        QByteArray got = readFrom(port, echo.size());
-        if (got.startsWith(status.left(got.size())) && round > 0)
-            got += readFrom(port, status.size() + echo.size() - got.size());
-        QVERIFY2(got == echo || (round > 0 && got == status + echo), got.toHex(' ').constData());
-
-        // The port closes with a request unanswered; the server answers into
-        // the void and carries on.
-        exchanged.clear();
-        port.write(hex("01 3B 00 33 30"));
-        QVERIFY(port.waitForBytesWritten(1000) || port.bytesToWrite() == 0);
-        port.close();
-        QVERIFY(exchanged.wait(2000));
-        QCOMPARE(exchanged[0][1].toByteArray(), status);
-    }
-    QVERIFY(server.isOpen());
-}
-
-void TestSimServer::idleServerDoesNotSpin_data()
-{
-    QTest::addColumn<bool>("openedOnce");
-
-    QTest::newRow("terminal side never opened") << false;
-    QTest::newRow("terminal side opened and closed again") << true;
-}
-
-void TestSimServer::idleServerDoesNotSpin()
-{
-    QFETCH(bool, openedOnce);
-
-    SimServer server(SimConfig{});
-    QVERIFY(server.openPseudoTerminal());
-    if (openedOnce) {
-        QSerialPort port;
-        QVERIFY(openLikeTheTool(port, server.devicePath()));
-        QCOMPARE(exchange(port, hex("01 20 00 39 C0"), 5).size(), 5);
-    }
-    // A quarter of a second in the event loop with nobody on the line: a
-    // notifier that fires on a hang-up would burn it all.
-    const double before = threadCpuSeconds();
-    QEventLoop loop;
-    QTimer::singleShot(250, &loop, &QEventLoop::quit);
-    loop.exec();
-    const double cpu = threadCpuSeconds() - before;
-    QVERIFY2(cpu < 0.05, qPrintable(QStringLiteral("%1 s of CPU while idle").arg(cpu)));
-
-    // And it still answers.
-    QSerialPort port;
-    QVERIFY(openLikeTheTool(port, server.devicePath()));
-    QCOMPARE(exchange(port, hex("01 20 00 39 C0"), 5).toHex(' '), "01 20 00 39 c0");
-}
-
-void TestSimServer::servesDeviceAndSwitchesBaudRateAfterReply()
-{
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    SimServer server(SimConfig{});
-    QString error;
-    QVERIFY2(server.openDevice(pty.path(), &error), qPrintable(error));
-    QCOMPARE(server.devicePath(), pty.path());
-
-    const auto lineSpeed = [&pty] {
-        termios settings{};
-        const int fd = ::open(qPrintable(pty.path()), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        tcgetattr(fd, &settings);
-        ::close(fd);
-        return cfgetospeed(&settings);
-    };
-    QCOMPARE(exchange(pty, hex("01 20 00 39 C0"), 5).toHex(' '), "01 20 00 39 c0");
-    QCOMPARE(lineSpeed(), speed_t(B9600));
-
-    // 19200 baud: the echo still goes out at 9600, then the line switches.
-    QSignalSpy switched(&server, &SimServer::lineBaudRateChanged);
-    QCOMPARE(exchange(pty, hex("01 24 01 08 41 85"), 6).toHex(' '), "01 24 01 08 41 85");
-    QVERIFY(switched.wait(2000));
-    QCOMPARE(switched[0][0].toInt(), 19200);
-    QCOMPARE(lineSpeed(), speed_t(B19200));
-    QCOMPARE(exchange(pty, hex("01 23 00 39 30"), 6).toHex(' '), "01 23 01 08 f0 44");
-
-    // Factory settings bring the line back to 9600 the same way.
-    QCOMPARE(exchange(pty, frameRtu(hex("01 47 00")), 2).toHex(' '), "01 47");
-    QVERIFY(switched.wait(2000));
-    QCOMPARE(lineSpeed(), speed_t(B9600));
-}
-
-void TestSimServer::initTestCase()
-{
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-}
-
-void TestSimServer::linkGoesOnEveryStopSignal_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::addColumn<bool>("pathTakenOver"); // the link leads elsewhere by then
-
-    QTest::newRow("SIGINT") << SIGINT << false;
-    QTest::newRow("SIGTERM") << SIGTERM << false;
-    QTest::newRow("SIGHUP") << SIGHUP << false;
-    QTest::newRow("SIGQUIT") << SIGQUIT << false;
-    QTest::newRow("SIGTERM, link taken over") << SIGTERM << true;
-}
-
-void TestSimServer::linkGoesOnEveryStopSignal()
-{
-    QFETCH(int, signal);
-    QFETCH(bool, pathTakenOver);
-
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("ttySIM"));
-    SimProcess sim;
-    const QString path = startSim(sim, {QStringLiteral("--quiet"), QStringLiteral("--link"), link});
-    QVERIFY(path.startsWith(QStringLiteral("/dev/")));
-    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
-    PtyPair other;
-    if (pathTakenOver)
-        QVERIFY(QFile::remove(link) && QFile::link(other.path(), link));
-
-    QVERIFY(endsOnSignal(sim, signal));
-    QCOMPARE(QFileInfo(link).symLinkTarget(), pathTakenOver ? other.path() : QString());
-}
-
-void TestSimServer::existingLink_data()
-{
-    QTest::addColumn<QString>("leadsTo");
-    QTest::addColumn<bool>("refused");
-
-    QTest::newRow("another simulator's terminal") << QStringLiteral("sim") << true;
-    QTest::newRow("a terminal no simulator serves") << QStringLiteral("pty") << false;
-    QTest::newRow("a terminal that is gone") << QStringLiteral("/dev/pts/999999") << false;
-}
-
-void TestSimServer::existingLink()
-{
-    QFETCH(QString, leadsTo);
-    QFETCH(bool, refused);
-
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("ttySIM"));
-    const QStringList linkArguments{QStringLiteral("--quiet"), QStringLiteral("--link"), link};
-    SimProcess first;
-    PtyPair pty;
-    if (leadsTo == u"sim")
-        QVERIFY(!startSim(first, linkArguments).isEmpty());
-    else
-        QVERIFY(QFile::link(leadsTo == u"pty" ? pty.path() : leadsTo, link));
-    const QString target = QFileInfo(link).symLinkTarget();
-
-    SimProcess second;
-    const QString path = startSim(second, linkArguments);
-    if (refused) {
-        QCOMPARE(second.state(), QProcess::NotRunning);
-        QCOMPARE(second.exitCode(), 1);
-        QVERIFY(second.readAllStandardError().contains("which another simulator serves"));
-    }
-    QCOMPARE(QFileInfo(link).symLinkTarget(), refused ? target : path);
-}
-
-void TestSimServer::servesWhileNobodyReadsItsOutput_data()
-{
-    QTest::addColumn<bool>("readerGone");
-    QTest::addColumn<QByteArray>("stderrSays");
-
-    QTest::newRow("reader stops reading") << false << QByteArray("log lines were dropped");
-    QTest::newRow("reader gone") << true << QByteArray("standard output");
-}
-
-void TestSimServer::servesWhileNobodyReadsItsOutput()
-{
-    QFETCH(bool, readerGone);
-    QFETCH(QByteArray, stderrSays);
-
-    // Standard output into a pipe of our own, as "stepperbench-sim | less" has.
-    int out[2];
-    QVERIFY(::pipe2(out, O_CLOEXEC) == 0);
-    SimProcess sim;
-    sim.setChildProcessModifier([&out] { ::dup2(out[1], STDOUT_FILENO); });
-    sim.start(QStringLiteral(STEPPERBENCH_SIM), {});
-    ::close(out[1]);
-    QByteArray path;
-    for (char c = 0; ::read(out[0], &c, 1) == 1 && c != '\n';)
-        path += c;
-    if (readerGone)
-        ::close(out[0]);
-
-    // Far more traffic than the pipe holds.
-    QSerialPort port;
-    QVERIFY(openLikeTheTool(port, QString::fromLocal8Bit(path)));
-    const QByteArray status = hex("01 3B 04 00 01 00 01 6E 8B");
-    for (int i = 0; i < 2000; ++i)
-        QCOMPARE(exchange(port, hex("01 3B 00 33 30"), status.size()), status);
-
-    if (!readerGone) {
-        // Read again: what was dropped is counted in the output.
-        ::fcntl(out[0], F_SETFL, O_NONBLOCK);
-        QByteArray rest;
-        QVERIFY(QTest::qWaitFor([&] {
-            char buffer[65536];
-            for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
-                rest.append(buffer, n);
-            return rest.contains(" log lines dropped\n");
-        }));
-        ::close(out[0]);
-    }
-    QVERIFY(endsOnSignal(sim, SIGTERM));
-    QVERIFY(sim.readAllStandardError().contains(stderrSays));
-}
-
-void TestSimServer::inputsOptionIsIn5First()
-{
-    SimProcess sim;
-    QSerialPort port;
-    QVERIFY(openLikeTheTool(port,
-                            startSim(sim, {QStringLiteral("--inputs"), QStringLiteral("00011")})));
-    // IN1 and IN2 active (0), IN3 to IN5 not (1), IN1 first.
-    QCOMPARE(exchange(port, frameRtu(hex("01 42 00")), 10).toHex(' '),
-             frameRtu(hex("01 42 05 00 00 01 01 01")).toHex(' '));
-}
 
 QTEST_GUILESS_MAIN(TestSimServer)
 #include "tst_sim_server.moc"
