@@ -46,7 +46,7 @@ public:
     bool write(const QByteArray &bytes)
     {
         for (qsizetype done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(m_far, bytes.constData() + done, size_t(bytes.size() - done));
+            const ssize_t n = ::write(m_far, bytes.data() + done, size_t(bytes.size() - done));
             pollfd p{m_far, POLLOUT, 0};
             if (n > 0)
                 done += n;
