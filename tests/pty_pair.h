@@ -1,8 +1,8 @@
 #pragma once
 
 // A kernel pseudo-terminal pair for serial tests: the code under test opens the
-// device path of the terminal side like any serial port; the test plays the far
-// end on the controlling side, reading what was written and writing replies.
+// terminal side's device path like any serial port; the test plays the far end,
+// reading what was written and writing replies.
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -14,6 +14,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <utility>
+
 class PtyPair
 {
 public:
@@ -22,18 +24,19 @@ public:
         termios raw{};
         cfmakeraw(&raw);
         char name[256] = {};
-        int terminal = -1;
-        if (openpty(&m_far, &terminal, name, &raw, nullptr) != 0)
+        // The terminal side stays open here too, so that the far end sees no
+        // hang-up while the code under test closes and reopens it.
+        if (openpty(&m_far, &m_terminal, name, &raw, nullptr) != 0)
             return;
         m_path = QString::fromLocal8Bit(name);
-        // The terminal side stays open here too, so that the far end does not
-        // see a hang-up while the code under test closes and reopens it.
-        m_terminal = terminal;
         fcntl(m_far, F_SETFL, fcntl(m_far, F_GETFL) | O_NONBLOCK);
     }
-    ~PtyPair() { closeFarEnd(); closeTerminal(); }
-    PtyPair(const PtyPair &) = delete;
-    PtyPair &operator=(const PtyPair &) = delete;
+    ~PtyPair()
+    {
+        closeFarEnd();
+        closeTerminal();
+    }
+    Q_DISABLE_COPY_MOVE(PtyPair)
 
     bool isValid() const { return m_far >= 0; }
     /// The device path the code under test opens.
@@ -42,16 +45,13 @@ public:
     /// Writes \a bytes at the far end.
     bool write(const QByteArray &bytes)
     {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_far, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0) {
+        for (qsizetype done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(m_far, bytes.data() + done, size_t(bytes.size() - done));
+            pollfd p{m_far, POLLOUT, 0};
+            if (n > 0)
                 done += n;
-            } else {
-                pollfd p{m_far, POLLOUT, 0};
-                if (::poll(&p, 1, 2000) <= 0)
-                    return false;
-            }
+            else if (::poll(&p, 1, 2000) <= 0)
+                return false;
         }
         return true;
     }
@@ -66,12 +66,10 @@ public:
         char buffer[4096];
         while (bytes.size() < expected) {
             const ssize_t n = ::read(m_far, buffer, sizeof buffer);
-            if (n > 0) {
-                bytes.append(buffer, n);
-                continue;
-            }
             pollfd p{m_far, POLLIN, 0};
-            if (::poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime()))) <= 0)
+            if (n > 0)
+                bytes.append(buffer, n);
+            else if (::poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime()))) <= 0)
                 break;
         }
         return bytes;
@@ -81,20 +79,16 @@ public:
     QByteArray readAvailable() { return read(1 << 30, 0); }
 
     /// Hangs up the far end: the terminal side then fails like a pulled adapter.
-    void closeFarEnd()
-    {
-        if (m_far >= 0)
-            ::close(m_far);
-        m_far = -1;
-    }
-    void closeTerminal()
-    {
-        if (m_terminal >= 0)
-            ::close(m_terminal);
-        m_terminal = -1;
-    }
+    void closeFarEnd() { closeFd(m_far); }
+    void closeTerminal() { closeFd(m_terminal); }
 
 private:
+    static void closeFd(int &fd)
+    {
+        if (fd >= 0)
+            ::close(std::exchange(fd, -1));
+    }
+
     int m_far = -1;
     int m_terminal = -1;
     QString m_path;

@@ -1,8 +1,9 @@
-// The example frames on the help and product pages, against the program. Each is
-// marked <code class="frame" data-mode="rtu|ascii|short">: its check and length must
-// fit; with data-button it must be what that button sends (after data-boxes,
-// "Box=text;Box=text"); with data-request, the simulated controller's reply to the
-// last of its steps ("frames|frames|inputs BITS", the motor at rest between steps).
+// The example frames of the help and product pages, against the program. Each
+// is marked <code class="frame" data-mode="rtu|ascii|short">: its check and
+// length must fit; with data-button it is what that button sends (after
+// data-boxes, "Box=text;Box=text"); with data-request, the simulated
+// controller's reply to the last of its steps ("frame|frame|inputs BITS", the
+// motor at rest between steps).
 
 #include "device/frame.h"
 #include "sequencer/io_table.h"
@@ -12,15 +13,9 @@
 #include "window_fixture.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
+#include <QTextBrowser>
 
 namespace {
-
-// Set before the application starts, so that nothing of the user's is read.
-const bool configIsolated = [] {
-    static QTemporaryDir config;
-    return qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-}();
 
 const QRegularExpression frameMarkup(
         QStringLiteral(R"(<code class="frame"([^>]*)>([^<]*)</code>)"));
@@ -33,19 +28,12 @@ constexpr std::pair<const char *, int> pages[] = {{"help_io.html", 11},
 
 QString pageText(const char *page)
 {
-    QFile file(QStringLiteral(":/") + QLatin1String(page));
+    QFile file(u":/"_s + QLatin1String(page));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-QString attribute(const QString &attributes, const char *name)
-{
-    return QRegularExpression(QStringLiteral("data-%1=\"([^\"]*)\"").arg(QLatin1String(name)))
-            .match(attributes)
-            .captured(1);
-}
-
-// ":012000DF" is an ASCII frame written as its characters, CR LF left out; anything
-// else is hex bytes.
+// ":012000DF" is an ASCII frame written as its characters, CR LF left out;
+// anything else is hex bytes.
 QByteArray frameBytes(const QString &text)
 {
     const QString t = text.trimmed();
@@ -59,98 +47,95 @@ class TestHelpPages : public QObject
     Q_OBJECT
 
 private slots:
-    void everyPageKeepsItsFrames();
-    void frames_data();
-    void frames();
+    void pagesStayInTheWindow()
+    {
+        FrmMain window;
+        const QList<QTextBrowser *> browsers = window.findChildren<QTextBrowser *>();
+        QCOMPARE(browsers.size(), 4); // two product pages, two help pages
+        for (const QTextBrowser *browser : browsers) {
+            QVERIFY2(!browser->toPlainText().isEmpty(), qPrintable(browser->objectName()));
+            QVERIFY2(!browser->openExternalLinks(), "a click on a link must not leave the window");
+        }
+        for (const auto &[page, count] : pages)
+            QCOMPARE(pageText(page).count(frameMarkup), count);
+    }
+
+    void frames_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("attributes");
+        for (const auto &[page, count] : pages) {
+            auto marks = frameMarkup.globalMatch(pageText(page));
+            for (int n = 1; marks.hasNext(); ++n) {
+                const QRegularExpressionMatch mark = marks.next();
+                const QString attributes = mark.captured(1);
+                QTest::addRow("%s #%d %s", page, n, qPrintable(mark.captured(2).trimmed()))
+                        << attributes.section(u'"', 1, 1) << frameBytes(mark.captured(2))
+                        << attributes;
+            }
+        }
+    }
+
+    void frames()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, attributes);
+        const auto attribute = [&](const char *name) {
+            return QRegularExpression(u"data-%1=\"([^\"]*)\""_s.arg(QLatin1String(name)))
+                    .match(attributes)
+                    .captured(1);
+        };
+        QVERIFY(attributes.startsWith(u" data-mode="));
+
+        // The check: a CRC, low byte first; an LRC and CR LF; none for a two-byte reply.
+        const bool ascii = mode == u"ascii";
+        QByteArray payload = frame;
+        if (ascii) {
+            const std::optional<QByteArray> spelled = asciiFrameBytes(frame);
+            QVERIFY(spelled && !spelled->isEmpty());
+            payload = spelled->chopped(1);
+        } else if (mode == u"rtu") {
+            payload.chop(2);
+        } else {
+            QCOMPARE(mode, u"short"_s);
+        }
+        if (mode != u"short")
+            QCOMPARE(frameRequest(payload, ascii ? CommMode::Ascii : CommMode::Rtu).toHex(' '),
+                     frame.toHex(' '));
+
+        // The length: a two-byte reply is one the window knows, an error reply
+        // carries one exception code, any other frame as many data bytes as its
+        // length byte says.
+        QVERIFY(payload.size() >= 2);
+        if (payload.size() == 2)
+            QVERIFY(decodeReceived(payload, CommMode::Rtu).description);
+        else
+            QCOMPARE(payload.size(), 3 + (quint8(payload[1]) & 0x80 ? 0 : quint8(payload[2])));
+
+        if (const QString button = attribute("button"); !button.isEmpty()) {
+            WindowFixture f;
+            f.apply(attribute("boxes"));
+            f.mode(ascii ? 1 : 0);
+            QVERIFY(f.open());
+            f.click(button);
+            QCOMPARE(f.sent().toHex(' '), frame.toHex(' '));
+        }
+        if (const QString request = attribute("request"); !request.isEmpty()) {
+            SimController controller;
+            QByteArray reply;
+            for (const QString &step : request.split(u'|')) {
+                if (step.startsWith(u"inputs "))
+                    controller.setInputs(ioCode(step.mid(7))); // as typed at stepperbench-sim
+                else
+                    reply = controller.receive(frameBytes(step));
+                controller.advance(10'000'000);
+            }
+            QCOMPARE(reply.toHex(' '), frame.toHex(' '));
+        }
+    }
 };
-
-void TestHelpPages::everyPageKeepsItsFrames()
-{
-    for (const auto &[page, count] : pages) {
-        const qsizetype marked = pageText(page).count(frameMarkup);
-        QVERIFY2(marked == count,
-                 qPrintable(QStringLiteral("%1: %2 frames marked, %3 expected")
-                                    .arg(QLatin1String(page))
-                                    .arg(marked)
-                                    .arg(count)));
-    }
-}
-
-void TestHelpPages::frames_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("boxes");
-    QTest::addColumn<QString>("request");
-    for (const auto &[page, count] : pages) {
-        auto marks = frameMarkup.globalMatch(pageText(page));
-        for (int n = 1; marks.hasNext(); ++n) {
-            const QRegularExpressionMatch mark = marks.next();
-            const QString attributes = mark.captured(1);
-            QTest::addRow("%s #%d %s", page, n, qPrintable(mark.captured(2).trimmed()))
-                    << attribute(attributes, "mode") << frameBytes(mark.captured(2))
-                    << attribute(attributes, "button") << attribute(attributes, "boxes")
-                    << attribute(attributes, "request");
-        }
-    }
-}
-
-void TestHelpPages::frames()
-{
-    QFETCH(QString, mode);
-    QFETCH(QByteArray, frame);
-    QFETCH(QString, button);
-    QFETCH(QString, boxes);
-    QFETCH(QString, request);
-
-    // The check: a CRC, low byte first; an LRC and CR LF; none for a two-byte reply.
-    const bool ascii = mode == u"ascii";
-    QByteArray payload = frame;
-    if (ascii) {
-        const std::optional<QByteArray> spelled = asciiFrameBytes(frame);
-        QVERIFY(spelled && !spelled->isEmpty());
-        payload = spelled->chopped(1);
-    } else if (mode == u"rtu") {
-        payload.chop(2);
-    } else {
-        QCOMPARE(mode, QStringLiteral("short"));
-    }
-    if (mode != u"short")
-        QCOMPARE(frameRequest(payload, ascii ? CommMode::Ascii : CommMode::Rtu).toHex(' '),
-                 frame.toHex(' '));
-
-    // The length: a two-byte reply is one the window knows, an error reply carries one
-    // exception code, any other frame as many data bytes as its length byte says.
-    QVERIFY(payload.size() >= 2);
-    if (payload.size() == 2)
-        QVERIFY(decodeReceived(payload, CommMode::Rtu).description);
-    else if (quint8(payload[1]) & 0x80)
-        QCOMPARE(payload.size(), 3);
-    else
-        QCOMPARE(payload.size(), 3 + quint8(payload[2]));
-
-    if (!button.isEmpty()) {
-        WindowFixture f;
-        f.apply(boxes);
-        f.combo("Combo7")->setCurrentIndex(ascii ? 1 : 0); // Modbus ASC or Modbus RTU
-        QVERIFY(f.open());
-        f.click(qPrintable(button));
-        QCOMPARE(f.pty.read(frame.size()).toHex(' '), frame.toHex(' '));
-    }
-    if (!request.isEmpty()) {
-        SimController controller;
-        QByteArray reply;
-        for (const QString &step : request.split(u'|')) {
-            if (step.startsWith(u"inputs "))
-                controller.setInputs(ioCode(step.mid(7))); // as typed at stepperbench-sim
-            else
-                reply = controller.receive(frameBytes(step));
-            controller.advance(10'000'000);
-        }
-        QCOMPARE(reply.toHex(' '), frame.toHex(' '));
-    }
-}
 
 QTEST_MAIN(TestHelpPages)
 #include "tst_help_pages.moc"

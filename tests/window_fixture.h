@@ -1,8 +1,8 @@
 #pragma once
 
 // The real window over a pseudo-terminal: COM1 stands for the terminal side,
-// the test plays the controller at the far end, and message boxes are recorded
-// instead of shown.
+// the test plays the controller at the far end, and the window's dialogs are
+// answered from a script and recorded instead of shown.
 
 #include "dialogs.h"
 #include "frm_main.h"
@@ -17,46 +17,28 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStringList>
 #include <QTest>
 
-// Answers the window's dialogs from a script and records what they said.
-struct DialogScript
-{
-    QStringList messages;      // every message shown
-    QStringList questions;     // "title|text" of every question asked
-    QList<bool> answers;       // the answers to the next questions (Yes: true)
-    QStringList fileNames;     // the names the next file dialogs return ("" cancels)
-    QStringList fileDialogs;   // "title|filter" of every file dialog shown
-};
+#include <utility>
 
-class RecordingDialogs : public Dialogs
+using namespace Qt::StringLiterals;
+
+struct RecordingDialogs : Dialogs
 {
-public:
-    explicit RecordingDialogs(DialogScript *script) : m_script(script) {}
-    void message(QWidget *, const QString &text) override { m_script->messages.append(text); }
+    void message(QWidget *, const QString &text) override { messages.append(text); }
     bool question(QWidget *, const QString &title, const QString &text) override
     {
-        m_script->questions.append(title + u'|' + text);
-        return !m_script->answers.isEmpty() && m_script->answers.takeFirst();
+        questions.append(title + u'|' + text);
+        return !answers.isEmpty() && answers.takeFirst();
     }
-    QString openFileName(QWidget *, const QString &title, const QString &filter) override
-    {
-        return fileName(title, filter);
-    }
-    QString saveFileName(QWidget *, const QString &title, const QString &filter) override
-    {
-        return fileName(title, filter);
-    }
+    QString openFileName(QWidget *, const QString &, const QString &) override { return next(); }
+    QString saveFileName(QWidget *, const QString &, const QString &) override { return next(); }
+    QString next() { return fileNames.isEmpty() ? QString() : fileNames.takeFirst(); }
 
-private:
-    QString fileName(const QString &title, const QString &filter)
-    {
-        m_script->fileDialogs.append(title + u'|' + filter);
-        return m_script->fileNames.isEmpty() ? QString() : m_script->fileNames.takeFirst();
-    }
-
-    DialogScript *m_script;
+    QStringList messages; // every message shown
+    QStringList questions; // "title|text" of every question asked
+    QList<bool> answers; // the answers to the next questions (Yes: true)
+    QStringList fileNames; // the names the next file dialogs return ("" cancels)
 };
 
 /// Writes \a content as the whole file at \a path.
@@ -70,12 +52,13 @@ struct WindowFixture
 {
     WindowFixture()
     {
-        window.setDialogs(std::make_unique<RecordingDialogs>(&dialogs));
+        window.setDialogs(std::unique_ptr<Dialogs>(dialogs));
         window.portNames().setMapping(1, pty.path());
         window.refreshPortDevice();
         // The tests tick the receive poll themselves; the real timer keeps its
         // place in the window but never fires during a test.
         timer("Timer1")->setInterval(24 * 3600 * 1000);
+        QObject::connect(&window, &FrmMain::frameShown, [this](qsizetype n) { m_shown += n; });
     }
 
     template<typename T>
@@ -91,44 +74,42 @@ struct WindowFixture
     QComboBox *combo(const char *name) const { return control<QComboBox>(name); }
     QLabel *label(const char *name) const { return control<QLabel>(name); }
     TrafficView *view(const char *name) const { return control<TrafficView>(name); }
+    QListWidget *list() const { return control<QListWidget>("List1"); }
     MSComm *comm() const { return control<MSComm>("MSComm1"); }
     QTimer *timer(const char *name) const { return control<QTimer>(name); }
-    /// Shape1 to Shape9, the lamps.
+    /// The lamp Shape\a n.
     ShapeIndicator *shape(int n) const
     {
         return control<ShapeIndicator>(qPrintable(QStringLiteral("Shape%1").arg(n)));
     }
 
-    void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void click(const QString &name) const
+    {
+        QTest::mouseClick(button(qPrintable(name)), Qt::LeftButton);
+    }
+    /// Picks Modbus RTU (0) or Modbus ASC (1).
+    void mode(int index) const { combo("Combo7")->setCurrentIndex(index); }
 
     /// The lines of the command list.
     QStringList listLines() const
     {
         QStringList lines;
-        const auto *list = control<QListWidget>("List1");
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
+        for (int i = 0; i < list()->count(); ++i)
+            lines << list()->item(i)->text();
         return lines;
     }
 
-    /// Sets a box's or a selector's text by object name.
-    void set(const QString &name, const QString &text) const
-    {
-        QWidget *control = window.findChild<QWidget *>(name);
-        if (auto *edit = qobject_cast<QLineEdit *>(control))
-            edit->setText(text);
-        else if (auto *selector = qobject_cast<QComboBox *>(control))
-            selector->setEditText(text);
-        else
-            qFatal("no box %s", qPrintable(name));
-    }
-
-    /// Applies "Box=text;Box=text" settings.
+    /// Applies "Box=text;Box=text" settings to boxes and selectors.
     void apply(const QString &settings) const
     {
         for (const QString &setting : settings.split(u';', Qt::SkipEmptyParts)) {
-            const qsizetype eq = setting.indexOf(u'=');
-            set(setting.left(eq), setting.mid(eq + 1));
+            QWidget *control = window.findChild<QWidget *>(setting.section(u'=', 0, 0));
+            if (auto *edit = qobject_cast<QLineEdit *>(control))
+                edit->setText(setting.section(u'=', 1));
+            else if (auto *selector = qobject_cast<QComboBox *>(control))
+                selector->setEditText(setting.section(u'=', 1));
+            else
+                qFatal("no box in %s", qPrintable(setting));
         }
     }
 
@@ -138,6 +119,10 @@ struct WindowFixture
         click("Command32");
         return comm()->portOpen();
     }
+
+    /// The bytes that went out since the last call: as many as the send path
+    /// reports having written, read at the far end.
+    QByteArray sent() { return pty.read(std::exchange(m_shown, 0)); }
 
     /// The far end sends \a bytes; they are handed to the window once they have
     /// arrived, by one tick of the receive poll.
@@ -153,7 +138,10 @@ struct WindowFixture
     }
 
     PtyPair pty;
-    DialogScript dialogs;
-    QStringList &messages = dialogs.messages;
     FrmMain window;
+    RecordingDialogs *dialogs = new RecordingDialogs; // owned by the window
+    QStringList &messages = dialogs->messages;
+
+private:
+    qsizetype m_shown = 0;
 };
