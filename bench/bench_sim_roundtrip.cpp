@@ -62,9 +62,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     SimServer server(SimConfig{});
-    QString error;
-    if (!server.openPseudoTerminal(&error)) {
-        std::fprintf(stderr, "bench_sim_roundtrip: %s\n", qPrintable(error));
+    if (const Status opened = server.openPseudoTerminal(); !opened) {
+        std::fprintf(stderr, "bench_sim_roundtrip: %s\n", qPrintable(opened.error()));
         return 2;
     }
 

@@ -25,9 +25,11 @@ private slots:
         QFETCH(QString, option);
         QFETCH(int, port);
         PortNames names;
-        QString error;
-        QCOMPARE(names.addMapping(option, &error), port != 0);
-        QCOMPARE(error.isEmpty(), port != 0);
+        const Status added = names.addMapping(option);
+        QCOMPARE(added.ok(), port != 0);
+        if (!added)
+            QCOMPARE(added.error(),
+                     QStringLiteral("\"%1\" is not COMn=PATH with n from 1 to 9").arg(option));
         QCOMPARE(names.mappings().value(port), port ? option.section(u'=', 1) : QString());
     }
 

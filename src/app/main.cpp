@@ -50,19 +50,17 @@ int main(int argc, char *argv[])
     std::unique_ptr<SimServer> simulator;
     if (parser.isSet(simulatorOption)) {
         simulator = std::make_unique<SimServer>(SimConfig{});
-        QString error;
-        if (!simulator->openPseudoTerminal(&error)) {
+        if (const Status opened = simulator->openPseudoTerminal(); !opened) {
             std::fprintf(stderr, "stepperbench: cannot start the simulated controller: %s\n",
-                         qPrintable(error));
+                         qPrintable(opened.error()));
             return 1;
         }
     }
 
     FrmMain window;
     for (const QString &mapping : parser.values(portOption)) {
-        QString error;
-        if (!window.portNames().addMapping(mapping, &error)) {
-            std::fprintf(stderr, "stepperbench: --port %s\n", qPrintable(error));
+        if (const Status added = window.portNames().addMapping(mapping); !added) {
+            std::fprintf(stderr, "stepperbench: --port %s\n", qPrintable(added.error()));
             return 2;
         }
     }

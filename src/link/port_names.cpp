@@ -13,20 +13,18 @@ std::optional<int> PortNames::portNumber(QStringView name)
     return std::nullopt;
 }
 
-bool PortNames::addMapping(QStringView option, QString *error)
+Status PortNames::addMapping(QStringView option)
 {
     const qsizetype eq = option.indexOf(u'=');
     const std::optional<int> port = eq < 0 ? std::nullopt : portNumber(option.left(eq));
     const QStringView path = eq < 0 ? QStringView() : option.mid(eq + 1);
     if (!port || path.isEmpty()) {
-        if (error)
-            *error = QCoreApplication::translate("PortNames",
-                                                 "\"%1\" is not COMn=PATH with n from 1 to 9")
-                             .arg(option);
-        return false;
+        return Failure{QCoreApplication::translate("PortNames",
+                                                   "\"%1\" is not COMn=PATH with n from 1 to 9")
+                               .arg(option)};
     }
     setMapping(*port, path.toString());
-    return true;
+    return Done{};
 }
 
 void PortNames::setMapping(int port, const QString &devicePath, const QString &label)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/result.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringView>
@@ -19,7 +21,7 @@ public:
     static std::optional<int> portNumber(QStringView name);
 
     /// Reads one "COMn=PATH" mapping. Gives false and a reason for anything else.
-    bool addMapping(QStringView option, QString *error = nullptr);
+    Status addMapping(QStringView option);
     /// Lets \a port stand for \a devicePath; \a label says what is behind it
     /// ("模拟控制器") where the path alone would not.
     void setMapping(int port, const QString &devicePath, const QString &label = QString());

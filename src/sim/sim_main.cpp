@@ -321,12 +321,10 @@ int main(int argc, char *argv[])
              1);
 
     SimServer server(config);
-    QString error;
-    const bool opened = parser.isSet(deviceOption)
-            ? server.openDevice(parser.value(deviceOption), &error)
-            : server.openPseudoTerminal(&error);
+    const Status opened = parser.isSet(deviceOption) ? server.openDevice(parser.value(deviceOption))
+                                                     : server.openPseudoTerminal();
     if (!opened)
-        fail(error, 1);
+        fail(opened.error(), 1);
     // Caught before the link is made and the path printed: a script may stop
     // the simulator as soon as it has read the path.
     if (!catchStopSignals(&app))

@@ -50,7 +50,7 @@ SimServer::~SimServer()
     close();
 }
 
-bool SimServer::openPseudoTerminal(QString *error)
+Status SimServer::openPseudoTerminal()
 {
     close();
     termios raw{};
@@ -61,9 +61,7 @@ bool SimServer::openPseudoTerminal(QString *error)
     int control = -1;
     int terminal = -1;
     if (::openpty(&control, &terminal, name, &raw, nullptr) != 0) {
-        if (error)
-            *error = tr("Cannot open a pseudo-terminal: %1").arg(errnoText());
-        return false;
+        return Failure{tr("Cannot open a pseudo-terminal: %1").arg(errnoText())};
     }
     ::flock(terminal, LOCK_EX | LOCK_NB); // a new terminal: nobody else holds it
     ::fcntl(control, F_SETFL, ::fcntl(control, F_GETFL) | O_NONBLOCK);
@@ -79,10 +77,10 @@ bool SimServer::openPseudoTerminal(QString *error)
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &SimServer::flushTerminal);
     qCDebug(lcSim).noquote() << "serving the pseudo-terminal" << m_devicePath;
-    return true;
+    return Done{};
 }
 
-bool SimServer::openDevice(const QString &path, QString *error)
+Status SimServer::openDevice(const QString &path)
 {
     close();
     auto *serial = new QSerialPort(this);
@@ -93,17 +91,14 @@ bool SimServer::openDevice(const QString &path, QString *error)
     serial->setStopBits(QSerialPort::OneStop);
     serial->setFlowControl(QSerialPort::NoFlowControl);
     if (!serial->open(QIODevice::ReadWrite)) {
-        if (error)
-            *error = tr("Cannot open %1: %2").arg(path, serial->errorString());
+        const QString reason = serial->errorString();
         delete serial;
-        return false;
+        return Failure{tr("Cannot open %1: %2").arg(path, reason)};
     }
     // The port is opened exclusively, but not for root: the lock still tells.
     if (::flock(int(serial->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        if (error)
-            *error = tr("Cannot open %1: another simulator serves it").arg(path);
         delete serial;
-        return false;
+        return Failure{tr("Cannot open %1: another simulator serves it").arg(path)};
     }
     m_serial = serial;
     m_lineBaudRate = m_controller.baudRate();
@@ -125,7 +120,7 @@ bool SimServer::openDevice(const QString &path, QString *error)
         emit deviceLost(reason);
     });
     qCDebug(lcSim).noquote() << "serving the device" << path << "at" << m_lineBaudRate << "baud";
-    return true;
+    return Done{};
 }
 
 void SimServer::close()

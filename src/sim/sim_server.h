@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim_controller.h"
+#include "util/result.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -38,10 +39,10 @@ public:
 
     /// Opens a new pseudo-terminal; devicePath() then names its terminal side.
     /// On failure \a error says why.
-    bool openPseudoTerminal(QString *error = nullptr);
+    Status openPseudoTerminal();
     /// Serves the serial device \a path at the controller's baud rate, 8 data
     /// bits, no parity, one stop bit. On failure \a error says why.
-    bool openDevice(const QString &path, QString *error = nullptr);
+    Status openDevice(const QString &path);
     /// Stops serving; closing a closed server is harmless.
     void close();
     bool isOpen() const;
