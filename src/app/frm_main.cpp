@@ -216,7 +216,6 @@ void FrmMain::Command32_Click()
     MSComm1->close();
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     if (!number) {
-        MSComm1->close();
         showMessage(tr("请选择正确的串口名"));
         return;
     }
