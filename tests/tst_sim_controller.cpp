@@ -34,7 +34,6 @@ private slots:
         QTest::addColumn<QByteArrayList>("chunks");
         QTest::addColumn<qint64>("gapUs"); // clock advanced between chunks
         QTest::addColumn<QByteArray>("reply");
-
         // clang-format off
         const auto row = [](const QByteArray &name, const QByteArrayList &chunks, qint64 gap,
                             const QByteArray &r) { QTest::newRow(name) << chunks << gap << r; };
@@ -53,8 +52,8 @@ private slots:
         row("ASCII length byte disagrees", {":0125030000006473\r\n"}, 0, ":01A50357\r\n");
         // A split frame waits 3.5 characters of 11 bits at the rate set last, at least 2 ms.
         for (const auto &[code, gap, kept] : std::initializer_list<std::tuple<char, qint64, bool>>{
-                {6, 4000, true}, {6, 4100, false}, {8, 2000, true}, {8, 3000, false},
-                {4, 16000, true}, {4, 16100, false}, {9, 1900, true}}) {
+                {6, 4000, 1}, {6, 4100, 0}, {8, 2000, 1}, {8, 3000, 0}, {4, 16000, 1}, {4, 16100, 0},
+                {9, 1900, 1}}) {
             const QByteArray change = frameRtu(hex("01 24 01") + code);
             row("baud code " + QByteArray::number(code) + ", " + QByteArray::number(gap) + " us",
                 {change, hex("01 20"), hex("00 39 C0")}, gap, kept ? change + hs : change);
@@ -76,10 +75,11 @@ private slots:
         for (const QByteArray &request : {hex("01 3B 00 33 30"), QByteArray(":013B00C4\r\n")}) {
             QByteArrayList chunks;
             for (int round = 0; round < 500; ++round) {
-                QByteArray line(random.bounded(1, 12), Qt::Uninitialized);
-                std::generate(line.begin(), line.end(), [&] { return char(random.bounded(256)); });
-                const qsizetype cut = random.bounded(line.size() + request.size() + 1);
-                chunks << (line + request).first(cut) << (line + request).sliced(cut);
+                QByteArray noisy(random.bounded(1, 12), Qt::Uninitialized);
+                std::generate(noisy.begin(), noisy.end(),
+                              [&] { return char(random.bounded(256)); });
+                const qsizetype cut = random.bounded((noisy += request).size() + 1);
+                chunks << noisy.first(cut) << noisy.sliced(cut);
             }
             row("noise " + request.toHex(), chunks, 0,
                 SimController().receive(request).repeated(500));
@@ -91,7 +91,6 @@ private slots:
         QFETCH(QByteArrayList, chunks);
         QFETCH(qint64, gapUs);
         QFETCH(QByteArray, reply);
-
         SimController controller;
         QByteArray replies;
         for (qsizetype i = 0; i < chunks.size(); ++i) {
@@ -106,7 +105,6 @@ private slots:
         QTest::addColumn<bool>("ascii"); // of the requests with a reply to check
         QTest::addColumn<QByteArray>("steps");
         QTest::addColumn<double>("seconds"); // of "wait timed"
-
         const auto row = [](const char *name, const QByteArray &steps, double seconds = 0) {
             QTest::addRow("%s rtu", name) << false << steps << seconds;
             QTest::addRow("%s ascii", name) << true << steps << seconds;
@@ -119,11 +117,8 @@ private slots:
             row(name, steps + (", wait timed, 37 = " + n + ", 39 = " + n + ", 36 = 0"),
                 moveSeconds(std::abs(target), std::min(v0, vmax), vmax, std::min(ve, vmax), a, d));
         };
-        // A run is a move that never brakes.
-        const auto run = [](double d, double v) {
-            return moveSeconds(d, 100, v, v, 1e4, 1e30);
-        };
         // clang-format off
+        const auto run = [](double d, double v) { return moveSeconds(d, 100, v, v, 1e4, 1e30); };
         row("replies", "01 20 00 > =, 01 21 00 > =, 01 23 00 > 01 23 01 06, 26 = 100, 36 = 0, "
             "37 = 0, 39 = 0, 01 38 00 > =, 01 3A 00 > =, 01 42 00 > 01 42 05 01 01 01 01 01, "
             "01 3C 00 > 01 3C, 01 3D 00 > 01 3D, 01 44 04 000001F4 > 01 44, 01 45 00 > 01 45, "
@@ -218,7 +213,6 @@ private slots:
         QFETCH(bool, ascii);
         QFETCH(QByteArray, steps);
         QFETCH(double, seconds);
-
         // Steps: a payload sent in RTU and answered without exception, or, before "> REPLY", sent
         // in the row's mode and answered with REPLY ("=": the echo); "CC = V": query CC gives V;
         // "Nms": the clock advances; "in MM": the inputs change; "moving", "still"; "limits L R":
