@@ -39,11 +39,12 @@ public:
 
     bool write(const QByteArray &bytes)
     {
+        pollfd p{m_far, POLLOUT, 0};
         for (qsizetype done = 0; done < bytes.size();) {
             const ssize_t n = ::write(m_far, bytes.data() + done, size_t(bytes.size() - done));
             if (n > 0)
                 done += n;
-            else if (!wait(POLLOUT, 2000))
+            else if (::poll(&p, 1, 2000) <= 0)
                 return false;
         }
         return true;
@@ -54,11 +55,12 @@ public:
     {
         QByteArray bytes;
         char buffer[4096];
+        pollfd p{m_far, POLLIN, 0};
         for (QDeadlineTimer deadline(timeoutMs); bytes.size() < expected;) {
             const ssize_t n = ::read(m_far, buffer, sizeof buffer);
             if (n > 0)
                 bytes.append(buffer, n);
-            else if (!wait(POLLIN, int(deadline.remainingTime())))
+            else if (::poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime()))) <= 0)
                 break;
         }
         return bytes;
@@ -70,11 +72,6 @@ public:
     void closeTerminal() { close(m_terminal); }
 
 private:
-    bool wait(short events, int timeoutMs)
-    {
-        pollfd p{m_far, events, 0};
-        return ::poll(&p, 1, qMax(0, timeoutMs)) > 0;
-    }
     static void close(int &fd) { ::close(std::exchange(fd, -1)); } // -1: does nothing
 
     int m_far = -1;

@@ -21,7 +21,6 @@ private slots:
         QTest::addColumn<NumberBase>("base");
         QTest::addColumn<bool>("byte"); // a byte field; otherwise a 32-bit one
         QTest::addColumn<Value>("value"); // nothing: refused
-        const Value refused;
         auto row = [](const char *name, const QString &text, Value value,
                       NumberBase base = NumberBase::Decimal, bool byte = false) {
             QTest::newRow(name) << text << base << byte << value;
@@ -36,13 +35,13 @@ private slots:
         row("&h", "&hff", 255);
         row("smallest", "-2147483648", -2147483648LL);
         for (const char *text : {"2147483648", "2147483647.5", "1e400"})
-            row(text, text, refused);
+            row(text, text, {}); // refused
         row("underflowing exponent", "1E-400", 0);
         row("two signs", "+-5", 0);
         row("words are no numbers", "inf", 0);
         row("hex byte", " 1 A", 26, NumberBase::Hexadecimal, true);
         row("hex: a sign is no digit", "-1", 0, NumberBase::Hexadecimal, true);
-        row("decimal byte 256 refused", "256", refused, NumberBase::Decimal, true);
+        row("decimal byte 256 refused", "256", {}, NumberBase::Decimal, true);
     }
     void readField()
     {

@@ -13,8 +13,7 @@ private slots:
         QTest::addColumn<int>("defaultInterval"); // -1: the box's value is out of range
         QTest::addColumn<int>("start");
         QTest::addColumn<QString>("ticks"); // "sent:interval" per tick, "-": nothing sent
-        const QString a = QStringLiteral("AA ");
-        const QString b = QStringLiteral("BB ");
+        const QString a = QStringLiteral("AA "), b = QStringLiteral("BB ");
         auto row = [](const char *name, const QStringList &lines, int interval, const char *ticks,
                       int start = 0) {
             QTest::newRow(name) << lines << interval << start << QString::fromLatin1(ticks);
@@ -48,9 +47,8 @@ private slots:
         for (qsizetype i = ticks.count(u' '); i >= 0; --i) {
             const RunStep step = runLoopStep(
                     line, int(lines.size()), [&](int index) { return lines.at(index); }, interval);
-            const QByteArray sent = step.frame.isEmpty() ? QByteArray("-")
-                                                         : step.frame.toHex().toUpper();
-            done << QStringLiteral("%1:%2").arg(QLatin1String(sent)).arg(step.intervalMs);
+            done << QString::fromLatin1(step.frame.isEmpty() ? "-" : step.frame.toHex().toUpper())
+                            + u':' + QString::number(step.intervalMs);
             line = step.nextLine;
         }
         QCOMPARE(done.join(u' '), ticks);
