@@ -1,7 +1,6 @@
 #pragma once
 
-// A kernel pseudo-terminal pair for serial tests: the code under test opens path() like any
-// serial port; the test plays the far end.
+// A kernel pseudo-terminal pair: the code under test opens path(), the test plays the far end.
 
 #include <QByteArray>
 #include <QDeadlineTimer>

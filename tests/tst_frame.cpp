@@ -23,8 +23,7 @@ private slots:
         row("empty", {}, "FFFF", "00");
         row("handshake station A", makePayload(0x0A, 0x20), "4802", "D6");
         row("32-bit 100", makePayload(1, 0x25, int32BigEndian(100)), "FCDE", "72");
-        row("direction 1, 24-bit 1000", makePayload(1, 0x32, directionAnd24Bit(1, 1000)), "FF50",
-            "DD");
+        row("24-bit, direction 1", makePayload(1, 0x32, directionAnd24Bit(1, 1000)), "FF50", "DD");
         row("six bytes", QByteArray::fromHex("1103007C0002"), "0743", "6E");
         row("eight bytes", QByteArray::fromHex("1234234534564567"), "E2DB", "1C");
         row("nine bytes", "123456789", "374B", "23");
@@ -47,7 +46,6 @@ private slots:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("description"); // "-": none
-        QTest::newRow("first") << 0x20 << QStringLiteral("请求握手命令:");
         QTest::newRow("3D after 3C") << 0x3D << QStringLiteral("减速停止命令:");
         QTest::newRow("last") << 0x47 << QStringLiteral("出厂设置命令:");
         for (const int none : {0x1F, 0x3F, 0x40, 0x41, 0x48, 0xA0})

@@ -1,32 +1,14 @@
-// The simulated controller as the tool sees it: frames byte for byte, and sessions in both modes
-// on the test's own clock, their motion timed against the kinematics of the trapezoid.
+// The simulated controller: frames byte for byte, sessions in both modes timed on a test clock.
 #include "device/frame.h"
 #include "sim/sim_controller.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <cmath>
-
-static QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-/// Seconds a move of \a distance pulses takes: a jump to the start speed v0, a ramp at a up to
-/// vmax (or the lower peak where the ramps of a short move meet), a ramp at d down to ve.
-static double moveSeconds(double distance, double v0, double vmax, double ve, double a, double d)
-{
-    const double peak = std::min(
-            vmax, std::sqrt((2 * a * d * distance + d * v0 * v0 + a * ve * ve) / (a + d)));
-    return (peak - v0) / a + (peak - ve) / d
-            + (distance - (peak * peak - v0 * v0) / (2 * a) - (peak * peak - ve * ve) / (2 * d))
-            / peak;
-}
-
 class TestSimController : public QObject
 {
     Q_OBJECT
+    static QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
 
 private slots:
     void framing_data()
@@ -105,16 +87,14 @@ private slots:
             QTest::addRow("%s rtu", name) << false << steps << seconds;
             QTest::addRow("%s ascii", name) << true << steps << seconds;
         };
-        // Moves after their parameters (start, maximum, end speed, acceleration, deceleration),
-        // starting and ending at the lower of start or end speed and the maximum speed.
-        const auto move = [&](const char *name, const char *steps, qint32 target, double v0 = 100,
-                              double vmax = 1e4, double ve = 1000, double a = 1e4, double d = 1e4) {
-            const QByteArray n = QByteArray::number(target);
-            row(name, steps + (", wait timed, 37 = " + n + ", 39 = " + n + ", 36 = 0"),
-                moveSeconds(std::abs(target), std::min(v0, vmax), vmax, std::min(ve, vmax), a, d));
+        // Moves after their parameters, timed by the trapezoid: a ramp from the start speed (100)
+        // at a (10000/s^2) to the maximum speed (10000) or the peak of a short move, a ramp at d
+        // (10000/s^2) to the end speed (1000), none above the maximum; between them a cruise.
+        const auto move = [&](const char *name, const QByteArray &steps, qint32 to, double s) {
+            const QByteArray n = QByteArray::number(to);
+            row(name, steps + ", wait timed, 37 = " + n + ", 39 = " + n + ", 36 = 0", s);
         };
         // clang-format off
-        const auto run = [](double d, double v) { return moveSeconds(d, 100, v, v, 1e4, 1e30); };
         row("replies", "01 38 00 > =, 01 3A 00 > =, 01 3C 00 > 01 3C, 01 3D 00 > 01 3D, "
             "01 44 04 000001F4 > 01 44, 01 45 00 > 01 45, 01 46 00 > 01 46, 01 3E 01 01 > 01 3E");
         // Status: moving, left limit, zero point, right limit (0: active). Station 0 moves nothing.
@@ -145,15 +125,15 @@ private slots:
             "01 40 06 01 31 04 00 00 27 > 01 C0 03, 01 40 03 01 20 00 > 01 C0 03, "
             "01 40 0D 01 33 31 30 34 30 30 30 30 32 37 31 30 > 01 C0 03, "
             "01 41 01 00 > 01 C1 03, 01 41 01 20 > 01 C1 03");
-        move("move -10000", "01 31 04 FFFFD8F0", -10000);
-        move("24-bit move, direction 1, short of the maximum speed", "01 32 04 010003E8", -1000);
+        move("move -10000", "01 31 04 FFFFD8F0", -10000, 0.99 + 0.9 + 50.5 / 10000);
+        move("24-bit move, direction 1, peak 3241.1", "01 32 04 010003E8", -1000, 0.53823);
         move("start and end speed 0", "01 25 04 00000000, 01 29 04 00000000, 01 31 04 00002710",
-             10000, 0, 1e4, 0);
+             10000, 1 + 1);
         move("start and end speed above the maximum", "01 25 04 00004E20, 01 29 04 00004E20, "
-             "01 31 04 00002712", 10002, 2e4, 1e4, 2e4);
+             "01 31 04 00002712", 10002, 10002 / 1e4);
         move("maximum speed 2500, slow acceleration, hard deceleration", "01 27 04 000009C4, "
-             "01 2B 04 000003E8, 01 2D 04 0000C350, 01 31 04 00007532", 30002, 100, 2500, 1000,
-             1000, 5e4);
+             "01 2B 04 000003E8, 01 2D 04 0000C350, 01 31 04 00007532", 30002,
+             2.4 + 0.03 + 26829.5 / 2500);
         // At its maximum speed after a second (5099.5 pulses), a move slows to 5000 (3750
         // pulses), cruises and brakes to 1000 (1200 pulses).
         row("new speed during a move", "01 31 04 0000C350, 1000ms, 01 35 04 00001388, wait timed, "
@@ -161,11 +141,10 @@ private slots:
         // Runs end at a limit switch; further into it nothing moves, away from it the motor runs.
         row("run into the right limit", "01 33 04 00002710, wait timed, 37 = 1000000, "
             "3B = 0x00010100, 01 33 04 00002710, still, 01 33 04 FFFFD8F0, 100ms, 3B = 0x01010101",
-            run(1000000, 10000));
+            0.99 + 995000.5 / 10000);
         row("24-bit run into the left limit", "limits -5000 1000000, 01 34 04 01001388, "
             "wait timed, 37 = -5000, 3B = 0x00000101, 01 34 04 01001388, still, "
-            "01 34 04 00001388, 100ms, 3B = 0x01010101", run(5000, 5000));
-        // Speed changes of a run at 10000, ramping at 10000 pulses/s^2.
+            "01 34 04 00001388, 100ms, 3B = 0x01010101", 0.49 + 3750.5 / 5000);
         const QByteArray running = "01 33 04 00002710, 2000ms, 36 = 10000, ";
         row("new speeds", running + "01 35 04 00001388, 250ms, 36 = 7500, 750ms, 36 = 5000, "
             "01 35 04 00003A98, 250ms, 36 = 7500, 01 35 04 00000000, 1000ms, 36 = 0, still");
@@ -181,16 +160,13 @@ private slots:
         const QByteArray from20000 = "limits -1000000 30000, 01 31 04 00004E20, wait, ";
         row("homing zeroes the absolute position only", from20000 + "01 38 00, 01 3A 00, "
             "01 2F 04 00001388, 01 3E 01 01, wait timed, 37 = 0, 39 = -20000, 3B = 0x00010001, "
-            "01 31 04 00001388, wait, 37 = 5000", run(20000, 5000));
+            "01 31 04 00001388, wait, 37 = 5000", 0.49 + 18750.5 / 5000);
         row("homing turned by the right limit", from20000 + "01 3E 01 00, wait timed, 37 = 0",
-            run(10000, 10000) + run(30000, 10000));
+            0.99 + 5000.5 / 10000 + 0.99 + 25000.5 / 10000);
         row("factory settings", "01 22 01 05, 05 24 01 08, 05 25 04 00000100, 05 44 04 000007D0, "
             "05 40 03 03 3C 00, 05 33 04 00002710, 05 47 00 > 05 47, still, 05 20 00 >, "
             "01 23 00 > 01 23 01 06, 26 = 100, 01 41 01 03 > 01 41 01 03, 01 33 04 00002710, "
             "2000ms, 01 45 00, 1000ms, 36 = 10500");
-        // Inputs, and the IO table commands they run when they change to a stored code.
-        row("inputs", "in 01, 01 42 00 > 01 42 05 00 01 01 01 01, in 12, "
-            "01 42 00 > 01 42 05 01 00 01 01 00, in 1F, 01 42 00 > 01 42 05 00 00 00 00 00");
         row("IO code 3 runs on each change to it", "01 40 07 03 31 04 00000064, in 01, still, "
             "in 03, moving, wait, 37 = 100, in 03, still, in 00, in 03, wait, 37 = 200");
         row("IO while running", "01 40 07 03 31 04 00000064, 01 40 03 10 3C 00, "
