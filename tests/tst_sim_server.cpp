@@ -27,7 +27,7 @@ private slots:
             // The tool opens and closes its side at will, even with a reply still to come.
             QSerialPort port(server.devicePath());
             QVERIFY(port.open(QIODevice::ReadWrite)
-                    && port.write(QByteArray::fromHex("013B003330")));
+                    && port.write(QByteArray::fromHex("013B003330")) == 5);
             QVERIFY(port.waitForBytesWritten(1000) || port.bytesToWrite() == 0);
             port.close();
             QVERIFY(exchanged.wait(2000) && !exchanged.last().at(1).toByteArray().isEmpty());
