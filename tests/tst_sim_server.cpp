@@ -141,12 +141,11 @@ private slots:
                 return rest.contains(" log lines dropped\n");
             }));
         }
-        const bool takenOver = before == "later";
-        if (takenOver)
+        if (before == "later")
             QVERIFY(QFile::remove(link) && QFile::link(pty.path(), link));
         ::kill(pid_t(sim.processId()), signal);
         QVERIFY(sim.waitForFinished(5000) && sim.exitStatus() == QProcess::NormalExit);
-        QCOMPARE(QFileInfo(link).symLinkTarget(), takenOver ? pty.path() : QString());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), before == "later" ? pty.path() : QString());
         const QByteArray errors = sim.readAllStandardError();
         QVERIFY2(errors.contains(reader == 2 ? "standard output" : "log lines were dropped")
                          == (reader != 0),
