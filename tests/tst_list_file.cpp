@@ -51,9 +51,6 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         // CR LF after every line, the empty line left out, GBK for the rest.
         QCOMPARE(file.readAll(), QByteArray("01 20 \r\nGoIdx:0\r\n\xD7\xA2\xCA\xCD\r\n"));
-        QByteArray appended; // AppendListLine, the same format a line at a time
-        QVERIFY(!AppendListLine(appended, {}) && AppendListLine(appended, QStringLiteral("注释")));
-        QCOMPARE(appended, QByteArray("\xD7\xA2\xCA\xCD\r\n"));
         const QString none = dir.filePath(QStringLiteral("none.txt"));
         QVERIFY(writeListFile(none, {"", ""})); // no line: no file
         const Status refused = writeListFile(none, {"Delay:1", QStringLiteral("GoIdx:1 😀")});
