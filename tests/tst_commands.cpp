@@ -24,6 +24,7 @@ private slots:
     void frames_data()
     {
         QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("settings"); // over the distinct values
         QTest::addColumn<QByteArray>("payload"); // framed for the mode on the wire
 
         const char *const rows[][2] = {
@@ -47,15 +48,24 @@ private slots:
                 {"Command94", "074200"},
         };
         for (const auto &[button, payload] : rows)
-            QTest::newRow(button) << QString::fromLatin1(button) << QByteArray::fromHex(payload);
+            QTest::newRow(button) << QString::fromLatin1(button) << QString()
+                                  << QByteArray::fromHex(payload);
+        // Rates the controller has no code for, and typed text, go out as code 0.
+        const char *const baudCodes[][2] = {{"2400", "04"},  {"4800", "05"},  {"9600", "06"},
+                                            {"14400", "07"}, {"38400", "09"}, {"57600", "00"},
+                                            {"9600 ", "00"}};
+        for (const auto &[rate, code] : baudCodes)
+            QTest::addRow("baud rate %s", rate) << u"Command16"_s << u"Combo6="_s + rate
+                                                << QByteArray::fromHex("072401" + QByteArray(code));
     }
 
     void frames()
     {
         QFETCH(QString, button);
+        QFETCH(QString, settings);
         QFETCH(QByteArray, payload);
         WindowFixture f;
-        f.apply(QString::fromLatin1(distinctValues));
+        f.apply(QString::fromLatin1(distinctValues) + u';' + settings);
         QVERIFY(f.open());
         f.click(button);
         QCOMPARE(f.sent().toHex(' '), frameRtu(payload).toHex(' '));
@@ -64,21 +74,6 @@ private slots:
         QCOMPARE(f.sent(), frameAscii(payload));
         QCOMPARE(f.pty.readAvailable(), QByteArray());
         QVERIFY(f.messages.isEmpty());
-    }
-
-    void baudCodes()
-    {
-        WindowFixture f;
-        QVERIFY(f.open());
-        // Rates the controller has no code for, and typed text, go out as code 0.
-        const std::pair<const char *, char> codes[] = {{"2400", 4},  {"4800", 5},  {"9600", 6},
-                                                       {"14400", 7}, {"19200", 8}, {"38400", 9},
-                                                       {"57600", 0}, {"9600 ", 0}};
-        for (const auto &[text, code] : codes) {
-            f.combo("Combo6")->setEditText(QString::fromLatin1(text));
-            f.click("Command16");
-            QCOMPARE(f.sent(), frameRtu(QByteArray::fromHex("012401") + code));
-        }
     }
 
     void outOfRange_data()
@@ -110,25 +105,18 @@ private slots:
         QFETCH(QString, range);
         WindowFixture f;
         QVERIFY(f.open());
-        f.box("Text31")->setText(u"3C 00 "_s);
-        f.apply(setting);
+        f.apply(u"Text31=3C 00 ;"_s + setting);
         f.click(button);
-
-        QCOMPARE(f.pty.readAvailable(), QByteArray());
-        QCOMPARE(f.view("RichTextBox2")->text(), QString());
-        QCOMPARE(f.list()->count(), 0);
-        QCOMPARE(f.box("Text31")->text(), u"3C 00 "_s);
+        QCOMPARE(f.pty.readAvailable() + f.text("RichTextBox2").toUtf8(), QByteArray());
         QCOMPARE(f.messages.size(), 1);
         for (const QString &part : {setting.section(u'=', 0, 0), setting.section(u'=', 1), range})
-            QVERIFY2(f.messages.first().contains(part),
-                     qPrintable(f.messages.first() + " / " + part));
-
+            QVERIFY2(f.messages.first().contains(part), qPrintable(f.messages.first()));
         // No request outlives the refusal: the next click, with a good value, only sends.
         f.apply(setting.section(u'=', 0, 0) + u"=1"_s);
         f.click("Command18");
         QVERIFY(!f.sent().isEmpty());
         QCOMPARE(f.list()->count(), 0);
-        QCOMPARE(f.box("Text31")->text(), u"3C 00 "_s);
+        QCOMPARE(f.text("Text31"), u"3C 00 "_s);
     }
 
     void addButtons_data()
@@ -184,27 +172,27 @@ private slots:
             f.click(target);
             const QByteArray direct = f.sent();
             QVERIFY(!direct.isEmpty());
-            f.box("Text31")->setText(u"AA "_s);
+            f.apply(u"Text31=AA "_s);
             f.click(add);
             QCOMPARE(f.sent().toHex(' '), direct.toHex(' '));
             if (toList)
                 lines << FormatHexText(direct);
             QCOMPARE(f.listLines(), lines);
-            QCOMPARE(f.box("Text31")->text(), toList ? u"AA "_s : command);
+            QCOMPARE(f.text("Text31"), toList ? u"AA "_s : command);
         }
         // One-shot: a direct click afterwards only sends.
-        f.box("Text31")->clear();
+        f.apply(u"Text31="_s);
         f.click(target);
         QVERIFY(!f.sent().isEmpty());
         QCOMPARE(f.listLines(), lines);
-        QCOMPARE(f.box("Text31")->text(), QString());
+        QCOMPARE(f.text("Text31"), QString());
         // With the port closed the add button still adds, and sends nothing.
         f.click("Command33");
         f.click(add);
         if (toList)
             lines << lines.last();
         QCOMPARE(f.listLines(), lines);
-        QCOMPARE(f.box("Text31")->text(), toList ? QString() : command);
+        QCOMPARE(f.text("Text31"), toList ? QString() : command);
         QCOMPARE(f.pty.readAvailable(), QByteArray());
         QVERIFY(f.messages.isEmpty());
     }
