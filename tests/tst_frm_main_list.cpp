@@ -45,45 +45,38 @@ private slots:
         QTest::addColumn<QByteArray>("wire");
         QTest::addColumn<int>("messages");
         const auto row = [](const char *name, const QString &settings, const char *buttons,
-                            const QString &shown, const QByteArray &wire = {}, int messages = 0) {
+                            const QByteArray &wire, const char *shown = "", int messages = 0) {
             QTest::newRow(name) << settings << buttons << shown << wire << messages;
         };
-        const QString t = u"Text1=01 03 00 00 00 01"_s;
-        row("as typed", t, "Command1", {}, QByteArray::fromHex("010300000001"));
-        row("RTU", t, "Command11", {}, rtu("010300000001"));
-        row("ASCII", u"Text1=01 20 00"_s, "Command10", {}, ":012000DF\r\n");
-        row("CRC low first", t, "Command8", u"Text2=84;Text3=0A"_s);
-        row("CRC high first", t, "Command2", u"Text2=0A;Text3=84"_s);
-        row("CRC appended", t, "Command8 Command3 Command1", t + u" 84 0A"_s, rtu("010300000001"));
-        row("no digits: no CRC", u"Text1= "_s, "Command8 Command2", u"Text2=;Text3="_s);
-        row("LRC", u"Text1=01 20 00"_s, "Command9", u"Text4=DF"_s);
-        row("one-digit LRC appended", u"Text1=FB"_s, "Command9 Command4", u"Text1=FB 5"_s);
+        const char *t = "Text1=01 03 00 00 00 01";
+        row("as typed", t, "Command1", QByteArray::fromHex("010300000001"));
+        row("RTU", t, "Command11", rtu("010300000001"));
+        row("ASCII", "Text1=01 20 00", "Command10", ":012000DF\r\n");
+        row("CRC high first", t, "Command2", {}, "Text2=0A;Text3=84");
+        row("CRC appended", t, "Command8 Command3 Command1", rtu("010300000001"),
+            "Text1=01 03 00 00 00 01 84 0A;Text2=84;Text3=0A");
+        row("no digits: no CRC", "Text1= ", "Command8 Command2", {}, "Text2=;Text3=");
+        row("one-digit LRC appended", "Text1=FB", "Command9 Command4", {}, "Text1=FB 5;Text4=5");
         // Nothing to send drops the add buttons' requests: the next command is not listed.
-        row("nothing to send", u"Text1=  "_s, "Command79 Command77 Command80 Command78 Command17",
-            {}, rtu("01250400000064"));
-        row("text as GBK", u"Text5=中A"_s, "Command37", {}, QByteArray::fromHex("D6D041"));
-        row("to hex and back", u"Text5=Hello步进"_s, "Command5 Command56",
-            u"Text1=48 65 6C 6C 6F B2BD BDF8 ;Text5=Hello步进"_s);
+        row("nothing to send", "Text1=  ", "Command79 Command77 Command80 Command78 Command17",
+            rtu("01250400000064"));
+        row("text as GBK", "Text5=中A", "Command37", QByteArray::fromHex("D6D041"));
+        row("to hex and back", "Text5=Hello步进", "Command5 Command56", {},
+            "Text1=48 65 6C 6C 6F B2BD BDF8 ;Text5=Hello步进");
         // 12000 characters are 36000 of hex, and the CRC goes out with them.
-        row("long text", "Text5=" + QString(12000, u'A'), "Command5 Command8 Command3 Command1", {},
+        row("long text", "Text5=" + QString(12000, u'A'), "Command5 Command8 Command3 Command1",
             frameRtu(QByteArray(12000, 'A')));
 
-        row("download stop under 00011", u"Combo8=00011;Text31=3C 00 "_s, "Command81", {},
-            rtu("014003033C00"));
-        row("download a move", u"Text31=31 04 00 00 27 10 "_s, "Command81", {},
-            rtu("01400701310400002710"));
-        row("blanks: the code alone", u"Combo8=00110;Text31=  "_s, "Command81", {},
-            rtu("01400106"));
-        row("empty IO box: nothing", u"Text31="_s, "Command81", {});
-        row("query typed 1 is 10000", u"Combo8=1"_s, "Command88", {}, rtu("01410110"));
-        row("query 11111 at station 5", u"Combo8=11111;Text23=5"_s, "Command88", {},
-            rtu("0541011F"));
-        row("query at station 100", u"Text23=100"_s, "Command88", {}, {}, 1);
-        row("down arrow then download", u"Combo8=00001"_s, "Command90 Command81", {},
+        row("blanks: the code alone", "Combo8=00110;Text31=  ", "Command81", rtu("01400106"));
+        row("empty IO box: nothing", "Text31=", "Command81", {});
+        row("query typed 1 is 10000", "Combo8=1", "Command88", rtu("01410110"));
+        row("query at station 5", "Combo8=11111;Text23=5", "Command88", rtu("0541011F"));
+        row("query at station 100", "Text23=100", "Command88", {}, "", 1);
+        row("down arrow, download", "Combo8=00001", "Command90 Command81",
             rtu("013C00") + rtu("014003013C00"));
-        row("254 bytes", "Text31=" + QString(254 * 2, u'A'), "Command81", {},
+        row("254 bytes", "Text31=" + QString(254 * 2, u'A'), "Command81",
             rtu("0140FF01" + QByteArray(254 * 2, 'A')));
-        row("255 bytes: refused", "Text31=" + QString(255 * 3, u'A'), "Command81", {}, {}, 1);
+        row("255 bytes: refused", "Text31=" + QString(255 * 3, u'A'), "Command81", {}, "", 1);
         // The IO buttons work in RTU only, and only the exact item is RTU.
         for (const char *mode : {"Modbus ASC", "modbus rtu", "Modbus RTU "})
             row(mode, u"Text31=3C 00;Combo7="_s + QLatin1String(mode), "Command81 Command88", {});
@@ -101,7 +94,7 @@ private slots:
         f.apply(settings);
         for (const QString &button : buttons.split(u' ')) {
             if (button == u"Command56")
-                f.box("Text5")->clear(); // the text comes back from the hex
+                f.apply(u"Text5="_s); // the text comes back from the hex
             f.click(button);
         }
         QCOMPARE(f.sent().toHex(' '), wire.toHex(' '));
@@ -112,30 +105,25 @@ private slots:
         QCOMPARE(f.list()->count(), 0);
     }
 
-    void insertLines()
+    void editLines()
     {
         WindowFixture f;
-        f.box("Text21")->setText(u"abc"_s);
+        f.window.show();
+        f.apply(u"Text21=abc"_s);
         f.click("Command35");
         // The delay box keeps its value within 50 to 60000 ms.
         for (const char *delay : {"70000", "60000.5", "60000", "1234", "50", "49.9", "", "x"}) {
-            f.box("Text20")->setText(QString::fromLatin1(delay));
+            f.apply(u"Text20="_s + QLatin1String(delay));
             f.click("Command34");
         }
         QCOMPARE(f.listLines().join(u' '),
                  u"GoIdx:abc Delay:60000 Delay:60000 Delay:60000 "
                  "Delay:1234 Delay:50 Delay:50 Delay:50 Delay:50"_s);
-    }
-
-    void deleteAndClear()
-    {
-        WindowFixture f;
-        f.window.show();
+        f.control<QAction>(u"DelectAll"_s)->trigger();
         QListWidget *list = f.list();
         list->addItems({"a", "b", "c", "d"});
         auto *remove = f.control<QAction>(u"DelectList"_s);
         remove->trigger(); // nothing selected: nothing removed
-        QCOMPARE(list->count(), 4);
         list->setCurrentRow(0);
         remove->trigger();
         remove->trigger(); // nothing is selected after a line went
@@ -153,8 +141,6 @@ private slots:
         f.control<QMenu>(u"MenuCMD"_s)->hide();
         remove->trigger();
         QCOMPARE(f.listLines(), (QStringList{"b", "d"}));
-        f.control<QAction>(u"DelectAll"_s)->trigger();
-        QCOMPARE(list->count(), 0);
     }
 
     void runLoop()
@@ -166,7 +152,6 @@ private slots:
         auto *loop = f.control<QCheckBox>(u"Check1"_s);
         loop->click();
         QVERIFY(timer->isActive() && !f.enabled("Text22"));
-        QCOMPARE(timer->interval(), 1000);
         // Each tick sends one line; a delay line sets the wait after it.
         const QByteArray a = QByteArray::fromHex("01200039C0");
         const QByteArray b = QByteArray::fromHex("01360037A0");
@@ -175,10 +160,7 @@ private slots:
             f.window.Timer2_Timer();
             QCOMPARE(f.sent(), frame);
             QCOMPARE(timer->interval(), interval);
-            QVERIFY(timer->isActive());
         }
-        f.window.Timer2_Timer();
-        QCOMPARE(f.sent(), a);
         // Unticking stops; ticking again starts at line 0.
         loop->click();
         QVERIFY(!timer->isActive() && f.enabled("Text22"));
@@ -208,7 +190,7 @@ private slots:
         QFETCH(QString, interval);
         QFETCH(int, timer);
         WindowFixture f;
-        f.box("Text22")->setText(interval);
+        f.apply(u"Text22="_s + interval);
         auto *loop = f.control<QCheckBox>(u"Check1"_s);
         loop->click();
         QCOMPARE(loop->isChecked(), timer >= 0);
@@ -225,11 +207,8 @@ private slots:
         const QString path = dir.filePath(u"list.txt"_s);
         WindowFixture f;
         RecordingDialogs &d = *f.dialogs;
-        f.click("Command38");
-        f.click("Command35");
-        f.list()->addItem(QString()); // not written
-        const QStringList lines = f.listLines().mid(0, 2) + QStringList{"Delay:1000"};
-        const QByteArray written = (lines[0] + u"\r\nGoIdx:0\r\n"_s).toLatin1();
+        f.list()->addItems({"01 20 00 39 C0 ", "GoIdx:0", ""}); // the empty line is not written
+        const QByteArray written = "01 20 00 39 C0 \r\nGoIdx:0\r\n";
         d.fileNames << path;
         f.click("Command55");
         QCOMPARE(fileContent(path), written);
@@ -238,7 +217,7 @@ private slots:
         f.click("Command55");
         d.fileNames << path;
         f.click("Command55");
-        QCOMPARE(d.questions, QStringList{u"文件保存|是否覆盖文件？"_s});
+        QCOMPARE(d.questions.size(), 1);
         QCOMPARE(fileContent(path), written);
         d.fileNames << path;
         d.answers << true;
@@ -246,17 +225,17 @@ private slots:
         f.click("Command55");
         QCOMPARE(fileContent(path), written + "Delay:1000\r\n");
 
+        const QStringList lines{"01 20 00 39 C0 ", "GoIdx:0", "Delay:1000"};
         f.control<QAction>(u"DelectAll"_s)->trigger();
         d.fileNames << path;
         f.click("Command54");
         QCOMPARE(f.listLines(), lines);
-        // Files that cannot be read leave the list as it was.
+        // Files that cannot be read leave the list as it was, and say so.
         d.fileNames << dir.filePath(u"missing.txt"_s) << dir.path();
         f.click("Command54");
         f.click("Command54");
         QCOMPARE(f.listLines(), lines);
         QCOMPARE(f.messages.size(), 2);
-        QCOMPARE(f.messages.first(), u"文件名无效,请重新打开!"_s);
         QVERIFY(f.messages.last().contains(dir.path()));
 
         // A file longer than the list: its first 32767 lines, and a word about the rest.
@@ -284,23 +263,14 @@ private slots:
         QVERIFY(writeFile(path, {}));
         f.window.LoadListFile(path);
         QCOMPARE(f.list()->count(), 0);
-    }
-
-    void saveFailureIsShown()
-    {
-        // A line GBK cannot hold, and a folder that does not exist: said, nothing written.
-        QTemporaryDir dir;
-        const char *const cases[][3] = {{"GoIdx:😀", "list.txt", "第 1 行"},
-                                        {"Delay:50", "gone/list.txt", "gone/list.txt"}};
-        for (const auto &[line, file, said] : cases) {
-            WindowFixture f;
-            f.list()->addItem(QString::fromUtf8(line));
-            f.dialogs->fileNames << dir.filePath(QString::fromLatin1(file));
-            f.click("Command55");
-            QCOMPARE(f.messages.size(), 1);
-            QVERIFY2(f.messages[0].contains(QString::fromUtf8(said)), qPrintable(f.messages[0]));
-        }
-        QVERIFY(QDir(dir.path()).isEmpty());
+        // A line GBK cannot hold: said, with the file and the line, and nothing written.
+        f.list()->addItem(u"GoIdx:😀"_s);
+        d.fileNames << dir.filePath(u"new.txt"_s);
+        f.click("Command55");
+        QCOMPARE(f.messages.size(), 6);
+        for (const QString &word : {dir.filePath(u"new.txt"_s), u"第 1 行"_s})
+            QVERIFY2(f.messages.last().contains(word), qPrintable(f.messages.last()));
+        QVERIFY(!QFile::exists(dir.filePath(u"new.txt"_s)));
     }
 };
 

@@ -12,7 +12,6 @@
 #include "traffic_view.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -58,8 +57,6 @@ struct WindowFixture
             qFatal("no control %s", qPrintable(name));
         return found;
     }
-    QLineEdit *box(const QString &name) const { return control<QLineEdit>(name); }
-    QComboBox *combo(const QString &name) const { return control<QComboBox>(name); }
     TrafficView *view(int n) const { return control<TrafficView>(u"RichTextBox%1"_s.arg(n)); }
     QListWidget *list() const { return control<QListWidget>(u"List1"_s); }
     MSComm *comm() const { return control<MSComm>(u"MSComm1"_s); }
@@ -77,7 +74,7 @@ struct WindowFixture
         QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton);
     }
     /// Picks Modbus RTU (0) or Modbus ASC (1).
-    void mode(int index) const { combo("Combo7")->setCurrentIndex(index); }
+    void mode(int index) const { control<QComboBox>(u"Combo7"_s)->setCurrentIndex(index); }
 
     QStringList listLines() const
     {
@@ -114,12 +111,11 @@ struct WindowFixture
     /// receive poll hands them to the window.
     bool receive(const QByteArray &bytes)
     {
-        const qint64 before = comm()->inBufferCount();
-        if (!pty.write(bytes)
-            || !QTest::qWaitFor([&] { return comm()->inBufferCount() >= before + bytes.size(); }))
-            return false;
+        const qint64 expected = comm()->inBufferCount() + bytes.size();
+        const bool arrived = pty.write(bytes)
+                && QTest::qWaitFor([&] { return comm()->inBufferCount() >= expected; });
         window.Timer1_Timer();
-        return true;
+        return arrived;
     }
 
     PtyPair pty;
