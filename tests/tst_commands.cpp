@@ -27,7 +27,6 @@ private slots:
         QTest::addColumn<QString>("settings"); // over the distinct values
         QTest::addColumn<QByteArray>("payload"); // framed for the mode on the wire
         QTest::addColumn<QString>("range"); // a refusal: the range its message gives
-
         // Button=payload: the address is 7, from Text23, except for the address query.
         const QString rows
                 = u"Command12=072000 Command13=002100 Command14=0722012A Command15=072300 "
@@ -45,25 +44,19 @@ private slots:
                     << row.section(u'=', 0, 0) << QString()
                     << QByteArray::fromHex(row.section(u'=', 1).toLatin1()) << QString();
         // Rates the controller has no code for, and typed text, go out as code 0.
-        const char *const baudCodes[][2] = {{"2400", "04"},  {"4800", "05"},  {"9600", "06"},
-                                            {"14400", "07"}, {"38400", "09"}, {"57600", "00"},
-                                            {"9600 ", "00"}};
-        for (const auto &[rate, code] : baudCodes)
-            QTest::addRow("baud rate %s", rate)
-                    << u"Command16"_s << u"Combo6="_s + rate
-                    << QByteArray::fromHex("072401" + QByteArray(code)) << QString();
-
+        for (const QString &row :
+             u"2400=04,4800=05,9600=06,14400=07,38400=09,57600=00,9600 =00"_s.split(u','))
+            QTest::newRow(qPrintable(u"baud rate "_s + row))
+                    << u"Command16"_s << u"Combo6="_s + row.section(u'=', 0, 0)
+                    << QByteArray::fromHex("072401" + row.section(u'=', 1).toLatin1()) << QString();
         const char *const hexByte = "00 到 FF";
         const char *const int32 = "-2147483648 到 2147483647";
+        // The last two through ">" and "↓".
         const char *const refusals[][3] = {
-                {"Command12", "Text23=100", hexByte},
-                {"Command14", "Text7=1FF", hexByte},
-                {"Command17", "Text12=2147483648", int32},
-                {"Command19", "Combo3=256", "0 到 255"},
-                {"Command7", "Combo5=100", hexByte},
-                {"Command38", "Text8=-1e400", int32}, // through ">"
-                {"Command84", "Text10=9e9", int32}, // through "↓"
-        };
+                {"Command12", "Text23=100", hexByte},      {"Command14", "Text7=1FF", hexByte},
+                {"Command17", "Text12=2147483648", int32}, {"Command19", "Combo3=256", "0 到 255"},
+                {"Command7", "Combo5=100", hexByte},       {"Command38", "Text8=-1e400", int32},
+                {"Command84", "Text10=9e9", int32}};
         for (const auto &[button, setting, range] : refusals)
             QTest::addRow("%s %s", button, setting)
                     << button << setting << QByteArray() << QString::fromUtf8(range);
@@ -107,7 +100,6 @@ private slots:
         QTest::addColumn<QString>("add");
         QTest::addColumn<QString>("target"); // the button whose frame it adds
         QTest::addColumn<bool>("toList"); // ">"; otherwise "↓", to the IO box
-
         const char *const toList[][2] = {
                 {"Command38", "Command18"}, {"Command39", "Command19"}, {"Command40", "Command20"},
                 {"Command41", "Command21"}, {"Command42", "Command7"},  {"Command43", "Command29"},
@@ -140,9 +132,8 @@ private slots:
         WindowFixture f;
         f.apply(u"Text1=01 03 00 00 00 01;Text5=A中"_s); // for the manual panel
         QVERIFY(f.open());
-        // The add button sends what its target sends, in either mode, and adds that
-        // frame to the list, or the command part of the request (code, length,
-        // data: the RTU frame without address and CRC) to the IO box.
+        // The add button sends what its target sends, in either mode, and adds that frame
+        // to the list, or the request's command part (no address, no CRC) to the IO box.
         QStringList lines;
         QString command;
         for (const int mode : {0, 1}) {

@@ -40,7 +40,6 @@ private slots:
             f.window.Timer1_Timer();
             return size && arrived;
         };
-
         QVERIFY(exchange("Command13"));
         QVERIFY(f.text("RichTextBox1").contains(u"查询设备地址:当前地址为1\n"));
         // Each parameter set, then read back; they make the profile of the move below.
@@ -57,7 +56,6 @@ private slots:
             QVERIFY(exchange(set) && exchange(query));
             QCOMPARE(f.text(readBack), u' ' + QString::fromLatin1(value));
         }
-
         // A move of 10000 pulses: under way after half a second, done after four.
         QVERIFY(exchange("Command18"));
         nowUs += 500'000;
@@ -76,7 +74,6 @@ private slots:
         QCOMPARE(f.text("Text18") + f.text("Text19"), u" 10000 10000"_s);
         QVERIFY(exchange("Command66") && exchange("Command30"));
         QCOMPARE(f.text("Text18"), u" 0"_s);
-
         simulator.setInputs(0b10010); // IN2 and IN5 active
         QVERIFY(exchange("Command94"));
         for (int i = 1; i <= 5; ++i)

@@ -17,12 +17,6 @@ QByteArray fileContent(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 QByteArray rtu(const QByteArray &hex)
 {
     return frameRtu(QByteArray::fromHex(hex));
@@ -35,8 +29,7 @@ class TestFrmMainList : public QObject
     Q_OBJECT
 
 private slots:
-    // The manual panel and the IO table: clicks, the bytes on the wire, and what
-    // the boxes show afterwards.
+    // The manual panel and the IO table: clicks, bytes on the wire, boxes afterwards.
     void clicks_data()
     {
         QTest::addColumn<QString>("settings");
@@ -49,9 +42,8 @@ private slots:
             QTest::newRow(name) << settings << buttons << shown << wire << messages;
         };
         const char *t = "Text1=01 03 00 00 00 01";
-        row("as typed", t, "Command1", QByteArray::fromHex("010300000001"));
-        row("RTU", t, "Command11", rtu("010300000001"));
-        row("ASCII", "Text1=01 20 00", "Command10", ":012000DF\r\n");
+        row("as typed, RTU, ASCII", t, "Command1 Command11 Command10",
+            QByteArray::fromHex("010300000001") + rtu("010300000001") + ":010300000001FB\r\n");
         row("CRC high first", t, "Command2", {}, "Text2=0A;Text3=84");
         row("CRC appended", t, "Command8 Command3 Command1", rtu("010300000001"),
             "Text1=01 03 00 00 00 01 84 0A;Text2=84;Text3=0A");
@@ -61,12 +53,11 @@ private slots:
         row("nothing to send", "Text1=  ", "Command79 Command77 Command80 Command78 Command17",
             rtu("01250400000064"));
         row("text as GBK", "Text5=中A", "Command37", QByteArray::fromHex("D6D041"));
-        row("to hex and back", "Text5=Hello步进", "Command5 Command56", {},
-            "Text1=48 65 6C 6C 6F B2BD BDF8 ;Text5=Hello步进");
+        row("to hex", "Text5=Hello步进", "Command5", {}, "Text1=48 65 6C 6C 6F B2BD BDF8 ");
+        row("to text", "Text1=48 65 6C 6C 6F B2BD BDF8 ", "Command56", {}, "Text5=Hello步进");
         // 12000 characters are 36000 of hex, and the CRC goes out with them.
         row("long text", "Text5=" + QString(12000, u'A'), "Command5 Command8 Command3 Command1",
             frameRtu(QByteArray(12000, 'A')));
-
         row("blanks: the code alone", "Combo8=00110;Text31=  ", "Command81", rtu("01400106"));
         row("empty IO box: nothing", "Text31=", "Command81", {});
         row("query typed 1 is 10000", "Combo8=1", "Command88", rtu("01410110"));
@@ -92,11 +83,8 @@ private slots:
         WindowFixture f;
         QVERIFY(f.open());
         f.apply(settings);
-        for (const QString &button : buttons.split(u' ')) {
-            if (button == u"Command56")
-                f.apply(u"Text5="_s); // the text comes back from the hex
+        for (const QString &button : buttons.split(u' '))
             f.click(button);
-        }
         QCOMPARE(f.sent().toHex(' '), wire.toHex(' '));
         QCOMPARE(f.pty.readAvailable(), QByteArray());
         for (const QString &box : shown.split(u';', Qt::SkipEmptyParts))
@@ -193,12 +181,10 @@ private slots:
         f.apply(u"Text22="_s + interval);
         auto *loop = f.control<QCheckBox>(u"Check1"_s);
         loop->click();
-        QCOMPARE(loop->isChecked(), timer >= 0);
-        QCOMPARE(f.enabled("Text22"), timer < 0);
+        QCOMPARE(QList({loop->isChecked(), f.enabled("Text22")}), QList({timer >= 0, timer < 0}));
         QTimer *timer2 = f.timer("Timer2");
         QCOMPARE(timer2->isActive() ? timer2->interval() : qMin(timer, 0), timer);
-        QCOMPARE(f.messages.size(), timer < 0 ? 1 : 0);
-        QVERIFY(timer >= 0 || f.messages.first().contains(u"65535"));
+        QCOMPARE(f.messages.filter(u"65535"_s).size(), timer < 0 ? 1 : 0);
     }
 
     void listFiles()
@@ -224,7 +210,6 @@ private slots:
         f.click("Command34");
         f.click("Command55");
         QCOMPARE(fileContent(path), written + "Delay:1000\r\n");
-
         const QStringList lines{"01 20 00 39 C0 ", "GoIdx:0", "Delay:1000"};
         f.control<QAction>(u"DelectAll"_s)->trigger();
         d.fileNames << path;
@@ -237,12 +222,13 @@ private slots:
         QCOMPARE(f.listLines(), lines);
         QCOMPARE(f.messages.size(), 2);
         QVERIFY(f.messages.last().contains(dir.path()));
-
         // A file longer than the list: its first 32767 lines, and a word about the rest.
         QByteArray content;
         for (int i = 0; i < 33000; ++i)
             content += "Delay:" + QByteArray::number(i) + "\n";
-        QVERIFY(writeFile(path, content));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
         f.window.LoadListFile(path);
         QCOMPARE(f.list()->count(), 32767);
         QCOMPARE(f.list()->item(32766)->text(), u"Delay:32766"_s);
@@ -250,9 +236,7 @@ private slots:
         f.click("Command34");
         f.click("Command46");
         QCOMPARE(f.list()->count(), 32767);
-        QCOMPARE(f.messages.size(), 5);
-        for (const QString &message : f.messages.mid(2))
-            QVERIFY2(message.contains(u"32767"), qPrintable(message));
+        QCOMPARE(f.messages.filter(u"32767"_s).size(), 3);
         // An empty list saved over a file removes it; an empty file empties the list.
         f.control<QAction>(u"DelectAll"_s)->trigger();
         d.fileNames << path;
@@ -260,7 +244,8 @@ private slots:
         f.click("Command55");
         QVERIFY(!QFile::exists(path));
         f.list()->addItem(u"x"_s);
-        QVERIFY(writeFile(path, {}));
+        QVERIFY(file.open(QIODevice::WriteOnly)); // empty
+        file.close();
         f.window.LoadListFile(path);
         QCOMPARE(f.list()->count(), 0);
         // A line GBK cannot hold: said, with the file and the line, and nothing written.

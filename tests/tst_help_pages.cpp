@@ -52,10 +52,9 @@ private slots:
         FrmMain window;
         const QList<QTextBrowser *> browsers = window.findChildren<QTextBrowser *>();
         QCOMPARE(browsers.size(), 4); // two product pages, two help pages
-        for (const QTextBrowser *browser : browsers) {
+        for (const QTextBrowser *browser : browsers)
             QVERIFY2(!browser->toPlainText().isEmpty() && !browser->openExternalLinks(),
                      qPrintable(browser->objectName()));
-        }
         for (const auto &[page, count] : pages)
             QCOMPARE(pageText(page).count(frameMarkup), count);
     }
@@ -79,9 +78,8 @@ private slots:
         QFETCH(QByteArray, frame);
         QFETCH(QString, attributes);
         const auto attribute = [&](const char *name) {
-            return QRegularExpression(u"data-%1=\"([^\"]*)\""_s.arg(QLatin1String(name)))
-                    .match(attributes)
-                    .captured(1);
+            const QString start = u" data-%1=\""_s.arg(QLatin1String(name));
+            return attributes.section(start, 1, 1).section(u'"', 0, 0);
         };
         const QString mode = attribute("mode");
         QVERIFY(mode == u"rtu" || mode == u"ascii" || mode == u"short");
@@ -100,7 +98,6 @@ private slots:
             QVERIFY(decodeReceived(payload, CommMode::Rtu).description);
         else
             QCOMPARE(payload.size(), 3 + (quint8(payload[1]) & 0x80 ? 0 : quint8(payload[2])));
-
         if (const QString button = attribute("button"); !button.isEmpty()) {
             WindowFixture f;
             f.apply(attribute("boxes"));
