@@ -41,7 +41,8 @@ int main(int argc, char *argv[])
     const int exchanges = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
 
     SimServer simulator{SimConfig{}};
-    simulator.openPseudoTerminal();
+    if (const Status opened = simulator.openPseudoTerminal(); !opened)
+        qFatal("bench_soak: %s", qPrintable(opened.error()));
     FrmMain window;
     window.portNames().setMapping(1, simulator.devicePath());
     // Not shown: the soak is about what crosses the line and what stays in
