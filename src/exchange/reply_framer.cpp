@@ -200,6 +200,7 @@ void ReplyFramer::clear()
     m_pieces.clear();
     m_lastArrivalUs = -1;
     m_noise = {RxEvent::Noise, {}};
+    m_noiseFrom = -1;
     m_echo.clear();
     m_echoMatched = 0;
 }
@@ -260,8 +261,16 @@ void ReplyFramer::settle(bool silent, QList<RxEvent> &out)
 void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
 {
     while (waiting() > 0) {
-        const QByteArrayView bytes = rest();
-        const Candidate candidate = rtuCandidate(bytes);
+        QByteArrayView bytes = rest();
+        Candidate candidate = rtuCandidate(bytes);
+        // A run of bytes that start no reply is noise in one step.
+        qsizetype skipped = 0;
+        while (candidate.fit == Fit::None && skipped + 1 < bytes.size())
+            candidate = rtuCandidate(bytes.sliced(++skipped));
+        if (skipped > 0 && candidate.fit != Fit::None) {
+            takeNoise(skipped);
+            bytes = rest();
+        }
         switch (candidate.fit) {
         case Fit::Good:
             take(candidate.length, RxEvent::Frame, true, out);
@@ -334,36 +343,47 @@ void ReplyFramer::take(qsizetype length, RxEvent::Kind kind, bool checkOk, QList
                   arrivalOf(m_start + length - 1)};
     out.append(std::move(event));
     m_start += length;
-    takeNoise(0);
+    discardConsumed();
 }
 
 void ReplyFramer::takeNoise(qsizetype length)
 {
+    // Noise stays in the buffer until its stretch ends; only then is it copied.
     if (length > 0) {
-        if (m_noise.bytes.isEmpty())
+        if (m_noiseFrom < 0) {
+            m_noiseFrom = m_start;
             m_noise.firstUs = arrivalOf(m_start);
+        }
         m_noise.lastUs = arrivalOf(m_start + length - 1);
-        m_noise.bytes.append(QByteArrayView(m_buffer).sliced(m_start, length));
         m_start += length;
     }
-    // Drop what has been consumed: the pieces before it, and the bytes once
-    // enough of them have gathered.
+    discardConsumed();
+}
+
+void ReplyFramer::discardConsumed()
+{
     while (!m_pieces.isEmpty() && m_pieces.front().end <= m_start)
         m_pieces.removeFirst();
-    if (m_start == m_buffer.size()) {
+    const qsizetype keep = m_noiseFrom >= 0 ? m_noiseFrom : m_start;
+    if (keep == m_buffer.size()) {
         m_buffer.clear();
         m_start = 0;
-    } else if (m_start >= compactAfter) {
-        m_buffer.remove(0, m_start);
+    } else if (keep >= compactAfter) {
+        m_buffer.remove(0, keep);
         for (Piece &piece : m_pieces)
-            piece.end -= m_start;
-        m_start = 0;
+            piece.end -= keep;
+        m_start -= keep;
+        if (m_noiseFrom >= 0)
+            m_noiseFrom -= keep;
     }
 }
 
 void ReplyFramer::flushNoise(QList<RxEvent> &out)
 {
-    if (m_noise.bytes.isEmpty())
+    if (m_noiseFrom < 0)
         return;
+    m_noise.bytes = m_buffer.sliced(m_noiseFrom, m_start - m_noiseFrom);
     out.append(std::exchange(m_noise, RxEvent{RxEvent::Noise, {}}));
+    m_noiseFrom = -1;
+    discardConsumed();
 }

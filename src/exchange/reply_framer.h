@@ -86,6 +86,7 @@ private:
     void settleAscii(bool silent, QList<RxEvent> &out);
     void take(qsizetype length, RxEvent::Kind kind, bool checkOk, QList<RxEvent> &out);
     void takeNoise(qsizetype length);
+    void discardConsumed();
     void flushNoise(QList<RxEvent> &out);
     qint64 arrivalOf(qsizetype offset) const;
     qsizetype waiting() const { return m_buffer.size() - m_start; }
@@ -99,6 +100,7 @@ private:
     QList<Piece> m_pieces; // arrival times of m_buffer's bytes, oldest first
     qint64 m_lastArrivalUs = -1;
     RxEvent m_noise{RxEvent::Noise, {}}; // the stretch of noise being gathered
+    qsizetype m_noiseFrom = -1; // where it starts in m_buffer; it ends at m_start
 
     bool m_echoOn = false;
     QByteArray m_echo; // the echo still expected
