@@ -3,11 +3,13 @@
 #include "codec/hex_text.h"
 #include "device/command_set.h"
 #include "device/frame.h"
+#include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPalette>
@@ -35,6 +37,7 @@ FrmMain::FrmMain(QWidget *parent)
     , MSComm1(new MSComm(this))
     , Timer1(new QTimer(this))
     , Timer2(new QTimer(this))
+    , m_exchanges(new ExchangeMonitor(this))
     , m_dialogs(std::make_unique<Dialogs>())
 {
     ui.setupUi(this);
@@ -58,6 +61,25 @@ FrmMain::FrmMain(QWidget *parent)
 
     connect(Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
     connect(&m_drainTimer, &QTimer::timeout, this, &FrmMain::drainReceived);
+    m_lastPoll.start();
+
+    // The exchange layer sees bytes as they arrive and frames as they leave;
+    // the receive poll only shows the blocks.
+    connect(MSComm1, &MSComm::bytesArrived, m_exchanges, &ExchangeMonitor::bytesArrived);
+    connect(MSComm1, &MSComm::frameWritten, m_exchanges, &ExchangeMonitor::frameWritten);
+    connect(m_exchanges, &ExchangeMonitor::replyFramed, this, &FrmMain::applyReply);
+    m_statusTimer.setSingleShot(true);
+    m_statusTimer.setInterval(100);
+    connect(&m_statusTimer, &QTimer::timeout, this, &FrmMain::showExchangeStatus);
+    connect(m_exchanges, &ExchangeMonitor::statsChanged, this, [this] {
+        if (!m_statusTimer.isActive())
+            m_statusTimer.start();
+    });
+    connect(ui.statsReset, &QPushButton::clicked, m_exchanges, &ExchangeMonitor::resetStats);
+    connect(MSComm1, &MSComm::writeFailed, this,
+            [this](const QString &reason) { showLinkNotice(tr("写入失败：%1").arg(reason)); });
+    connect(MSComm1, &MSComm::writeResumed, this,
+            [this] { showLinkNotice(tr("串口恢复写入")); });
     connect(MSComm1, &MSComm::deviceLost, this, &FrmMain::onDeviceLost);
     connect(frame4.Command32, &QPushButton::clicked, this, &FrmMain::Command32_Click);
     connect(frame4.Command33, &QPushButton::clicked, this, &FrmMain::Command33_Click);
@@ -98,11 +120,15 @@ void FrmMain::FrmMain_Form_Load()
     ui.RichTextBox3->setHtml(resourceText(QStringLiteral(":/help_protocol.html")));
     ui.Picture1->setPixmap(QPixmap(QStringLiteral(":/picture1.png")));
     showPortDevice();
+    m_exchanges->setMode(commModeFromText(ui.Combo7->currentText()));
+    showExchangeStatus();
 }
 
 void FrmMain::Combo7_Scroll()
 {
-    const bool rtu = commModeFromText(ui.Combo7->currentText()) == CommMode::Rtu;
+    const CommMode mode = commModeFromText(ui.Combo7->currentText());
+    m_exchanges->setMode(mode);
+    const bool rtu = mode == CommMode::Rtu;
     frame3.Command81->setEnabled(rtu);
     frame3.Command88->setEnabled(rtu);
 }
@@ -214,6 +240,7 @@ void FrmMain::Command32_Click()
 {
     QString settings = frame4.Combo2->currentText() + QStringLiteral(",n,8,1");
     MSComm1->close();
+    m_exchanges->reset();
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     if (!number) {
         showMessage(tr("请选择正确的串口名"));
@@ -237,6 +264,7 @@ void FrmMain::Command32_Click()
 void FrmMain::Command33_Click()
 {
     MSComm1->close();
+    m_exchanges->reset();
     enterClosedState();
 }
 
@@ -287,6 +315,7 @@ void FrmMain::showMessage(const QString &text)
 
 void FrmMain::Timer1_Timer()
 {
+    m_lastPoll.start();
     if (MSComm1->takeCommEvent() != MSComm::ComEvReceive)
         return;
     drainReceived();
@@ -317,17 +346,10 @@ void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
         ui.Label45->setText(QStringLiteral("0"));
     }
 
+    // Values come from whole reply frames (applyReply), never from a block,
+    // which may be a piece of one.
     const ReceivedDisplay display = decodeReceived(bytes,
                                                    commModeFromText(ui.Combo7->currentText()));
-    if (display.valueBox)
-        resolved<QLineEdit>(display.valueBox)->setText(display.valueText);
-    if (display.statusCaption)
-        frame2.Label15->setText(*display.statusCaption);
-    for (const IndicatorState &indicator : display.indicators) {
-        resolved<ShapeIndicator>(indicator.shape)
-                ->setFillColor(indicator.active ? QColor(Qt::red)
-                                                : palette().color(QPalette::WindowText));
-    }
 
     // Newest first: text line, hex line, then the description line.
     QString lines = textLine(u"RecAsc:", bytes) + hexLine(u"RecHex:", bytes);
@@ -338,12 +360,46 @@ void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
     emit blockShown(bytes.size());
 }
 
+// The value step of a reply the framer completed, whether it came in one
+// block or in several.
+void FrmMain::applyReply(const RxEvent &reply)
+{
+    const ReceivedDisplay display = decodeReceived(reply.bytes,
+                                                   commModeFromText(ui.Combo7->currentText()));
+    if (display.valueBox)
+        resolved<QLineEdit>(display.valueBox)->setText(display.valueText);
+    if (display.statusCaption)
+        frame2.Label15->setText(*display.statusCaption);
+    for (const IndicatorState &indicator : display.indicators) {
+        resolved<ShapeIndicator>(indicator.shape)
+                ->setFillColor(indicator.active ? QColor(Qt::red)
+                                                : palette().color(QPalette::WindowText));
+    }
+}
+
+void FrmMain::showExchangeStatus()
+{
+    const QString summary = m_exchanges->stats().summary();
+    ui.exchangeStatus->setText(m_linkNotice.isEmpty() ? summary
+                                                      : summary + u'\n' + m_linkNotice);
+}
+
+void FrmMain::showLinkNotice(const QString &text)
+{
+    m_linkNotice = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + text;
+    showExchangeStatus();
+}
+
 // --- Send path ------------------------------------------------------------
 
 void FrmMain::SendFrame(const QByteArray &frame)
 {
     if (!MSComm1->portOpen())
         return;
+    // Each write puts the next poll one full interval off; a poll is never put
+    // off for more than one interval, so replies show at any send rate.
+    if (Timer1->isActive() && m_lastPoll.elapsed() >= Timer1->interval())
+        Timer1_Timer();
     Timer1->stop();
     const Status written = MSComm1->output(frame);
     Timer1->start();

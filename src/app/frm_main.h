@@ -13,6 +13,7 @@
 #include "link/port_names.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMenu>
 #include <QTimer>
@@ -22,7 +23,9 @@
 #include <memory>
 #include <optional>
 
+class ExchangeMonitor;
 class MSComm;
+struct RxEvent;
 
 // The main window. Its controls are the data model: every routine reads the
 // texts it needs at the moment of use and writes its results back into them.
@@ -48,6 +51,8 @@ public:
     void openPort() { Command32_Click(); }
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
+    /// Requests, replies, verdicts and response times of the link.
+    ExchangeMonitor &exchanges() { return *m_exchanges; }
 
     // Window-level state shared by the command handlers and the sequencer.
     bool AddToListRequest = false;
@@ -126,6 +131,9 @@ private:
     void setRunInterval(int intervalMs);
     QString controlText(const char *name) const;
     void drainReceived();
+    void applyReply(const RxEvent &reply);
+    void showLinkNotice(const QString &text);
+    void showExchangeStatus();
     void enterClosedState();
     void onDeviceLost(const QString &reason);
     void showPortDevice();
@@ -149,6 +157,10 @@ private:
     bool m_inRunStep = false;
     int m_pollTimeSliceMs = 20;
     QTimer m_drainTimer; // carries on a receive poll that ran out of its time slice
+    QElapsedTimer m_lastPoll; // the last receive poll, so that sends never starve it
+    ExchangeMonitor *m_exchanges;
+    QTimer m_statusTimer; // gathers changes of the statistics line
+    QString m_linkNotice; // the latest stall, loss or return of the device
     PortNames m_portNames;
     // The controls the command tables name, by object name (string literals).
     QHash<QByteArrayView, QWidget *> m_controls;
