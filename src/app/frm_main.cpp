@@ -3,7 +3,10 @@
 #include "codec/hex_text.h"
 #include "device/command_set.h"
 #include "device/frame.h"
+#include "exchange/capture_writer.h"
+#include "exchange/exchange_log_model.h"
 #include "exchange/exchange_monitor.h"
+#include "util/monotonic_clock.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
 #include "traffic/reply_decoder.h"
@@ -13,6 +16,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPalette>
+#include <QHeaderView>
+#include <QSortFilterProxyModel>
 
 #include <utility>
 
@@ -38,6 +43,9 @@ FrmMain::FrmMain(QWidget *parent)
     , Timer1(new QTimer(this))
     , Timer2(new QTimer(this))
     , m_exchanges(new ExchangeMonitor(this))
+    , m_exchangeLog(new ExchangeLogModel(100'000, this))
+    , m_exchangeFilter(new QSortFilterProxyModel(this))
+    , m_capture(new CaptureWriter(this))
     , m_dialogs(std::make_unique<Dialogs>())
 {
     ui.setupUi(this);
@@ -80,6 +88,7 @@ FrmMain::FrmMain(QWidget *parent)
             [this](const QString &reason) { showLinkNotice(tr("写入失败：%1").arg(reason)); });
     connect(MSComm1, &MSComm::writeResumed, this,
             [this] { showLinkNotice(tr("串口恢复写入")); });
+    connectExchangeTab();
     connect(MSComm1, &MSComm::deviceLost, this, &FrmMain::onDeviceLost);
     connect(frame4.Command32, &QPushButton::clicked, this, &FrmMain::Command32_Click);
     connect(frame4.Command33, &QPushButton::clicked, this, &FrmMain::Command33_Click);
@@ -128,6 +137,7 @@ void FrmMain::Combo7_Scroll()
 {
     const CommMode mode = commModeFromText(ui.Combo7->currentText());
     m_exchanges->setMode(mode);
+    m_capture->setMode(mode);
     const bool rtu = mode == CommMode::Rtu;
     frame3.Command81->setEnabled(rtu);
     frame3.Command88->setEnabled(rtu);
@@ -387,7 +397,74 @@ void FrmMain::showExchangeStatus()
 void FrmMain::showLinkNotice(const QString &text)
 {
     m_linkNotice = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + text;
+    m_capture->linkEvent(text, monotonicUs());
     showExchangeStatus();
+}
+
+void FrmMain::connectExchangeTab()
+{
+    m_exchangeFilter->setSourceModel(m_exchangeLog);
+    m_exchangeFilter->setFilterRole(ExchangeLogModel::VerdictRole);
+    m_exchangeFilter->setFilterKeyColumn(ExchangeLogModel::Result);
+    ui.exchangeLog->setModel(m_exchangeFilter);
+    ui.exchangeLog->verticalHeader()->setDefaultSectionSize(
+            ui.exchangeLog->fontMetrics().height() + 4);
+    ui.exchangeLog->horizontalHeader()->setStretchLastSection(true);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, this, [this](const Exchange &e) {
+        m_exchangeLog->append(e, QDateTime::currentMSecsSinceEpoch());
+    });
+
+    ui.exchangeFilter->addItem(tr("全部"), -1);
+    for (const Verdict verdict : {Verdict::Good, Verdict::BadCheck, Verdict::Exception,
+                                  Verdict::Timeout, Verdict::Unexpected, Verdict::NoReply}) {
+        ui.exchangeFilter->addItem(verdict == Verdict::Exception ? tr("异常") : verdictText(verdict),
+                                   int(verdict));
+    }
+    connect(ui.exchangeFilter, &QComboBox::currentIndexChanged, this, [this] {
+        const int verdict = ui.exchangeFilter->currentData().toInt();
+        m_exchangeFilter->setFilterRegularExpression(
+                verdict < 0 ? QString() : QStringLiteral("^%1$").arg(verdict));
+    });
+
+    connect(ui.replyTimeout, &QSpinBox::valueChanged, this,
+            [this](int ms) { m_exchanges->setReplyTimeoutUs(qint64(ms) * 1000); });
+    connect(ui.byteTimeout, &QSpinBox::valueChanged, this,
+            [this](int ms) { m_exchanges->setByteTimeoutUs(qint64(ms) * 1000); });
+    connect(ui.echoSuppression, &QCheckBox::toggled, m_exchanges,
+            &ExchangeMonitor::setEchoSuppression);
+    m_exchanges->setReplyTimeoutUs(qint64(ui.replyTimeout->value()) * 1000);
+    m_exchanges->setByteTimeoutUs(qint64(ui.byteTimeout->value()) * 1000);
+    m_exchanges->setEchoSuppression(ui.echoSuppression->isChecked());
+
+    connect(ui.captureButton, &QPushButton::clicked, this, &FrmMain::toggleCapture);
+    connect(m_exchanges, &ExchangeMonitor::requestWritten, m_capture, &CaptureWriter::frameSent);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, m_capture,
+            &CaptureWriter::exchangeSettled);
+    connect(m_exchanges, &ExchangeMonitor::bytesDiscarded, m_capture,
+            &CaptureWriter::bytesDiscarded);
+    connect(m_capture, &CaptureWriter::failed, this, [this](const QString &message) {
+        ui.captureButton->setText(tr("开始捕获…"));
+        showMessage(message);
+    });
+}
+
+void FrmMain::toggleCapture()
+{
+    if (m_capture->isActive()) {
+        m_capture->stop();
+        ui.captureButton->setText(tr("开始捕获…"));
+        return;
+    }
+    const QString path = m_dialogs->saveFileName(
+            this, tr("捕获到文件"), tr("文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)"));
+    if (path.isEmpty())
+        return;
+    m_capture->setMode(commModeFromText(ui.Combo7->currentText()));
+    if (const Status started = m_capture->start(path); !started) {
+        showMessage(started.error());
+        return;
+    }
+    ui.captureButton->setText(tr("停止捕获"));
 }
 
 // --- Send path ------------------------------------------------------------

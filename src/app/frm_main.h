@@ -23,8 +23,11 @@
 #include <memory>
 #include <optional>
 
+class CaptureWriter;
+class ExchangeLogModel;
 class ExchangeMonitor;
 class MSComm;
+class QSortFilterProxyModel;
 struct RxEvent;
 
 // The main window. Its controls are the data model: every routine reads the
@@ -134,6 +137,8 @@ private:
     void applyReply(const RxEvent &reply);
     void showLinkNotice(const QString &text);
     void showExchangeStatus();
+    void connectExchangeTab();
+    void toggleCapture();
     void enterClosedState();
     void onDeviceLost(const QString &reason);
     void showPortDevice();
@@ -161,6 +166,9 @@ private:
     ExchangeMonitor *m_exchanges;
     QTimer m_statusTimer; // gathers changes of the statistics line
     QString m_linkNotice; // the latest stall, loss or return of the device
+    ExchangeLogModel *m_exchangeLog;
+    QSortFilterProxyModel *m_exchangeFilter;
+    CaptureWriter *m_capture;
     PortNames m_portNames;
     // The controls the command tables name, by object name (string literals).
     QHash<QByteArrayView, QWidget *> m_controls;
