@@ -89,6 +89,8 @@ FrmMain::FrmMain(QWidget *parent)
     connect(MSComm1, &MSComm::writeResumed, this,
             [this] { showLinkNotice(tr("串口恢复写入")); });
     connectExchangeTab();
+    m_reconnectTimer.setInterval(500);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &FrmMain::tryReconnect);
     connect(MSComm1, &MSComm::deviceLost, this, &FrmMain::onDeviceLost);
     connect(frame4.Command32, &QPushButton::clicked, this, &FrmMain::Command32_Click);
     connect(frame4.Command33, &QPushButton::clicked, this, &FrmMain::Command33_Click);
@@ -249,6 +251,7 @@ QString FrmMain::controlText(const char *name) const
 void FrmMain::Command32_Click()
 {
     QString settings = frame4.Combo2->currentText() + QStringLiteral(",n,8,1");
+    m_reconnectTimer.stop();
     MSComm1->close();
     m_exchanges->reset();
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
@@ -264,6 +267,7 @@ void FrmMain::Command32_Click()
         showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), opened.error()));
         return;
     }
+    m_device = identifyDevice(MSComm1->devicePath());
     frame4.Combo1->setEnabled(false);
     frame4.Combo2->setEnabled(false);
     frame4.Command32->setEnabled(false);
@@ -273,6 +277,7 @@ void FrmMain::Command32_Click()
 
 void FrmMain::Command33_Click()
 {
+    m_reconnectTimer.stop();
     MSComm1->close();
     m_exchanges->reset();
     enterClosedState();
@@ -289,9 +294,28 @@ void FrmMain::enterClosedState()
 void FrmMain::onDeviceLost(const QString &reason)
 {
     drainReceived(); // the last reply before the device went away
+    if (ui.autoReconnect->isChecked()) {
+        // The window stays open: the device is reopened when it comes back, and
+        // the list and a running loop carry on. "关闭" stops waiting.
+        showLinkNotice(tr("串口 %1 已断开（%2），等待设备恢复…").arg(portDescription(), reason));
+        m_reconnectTimer.start();
+        return;
+    }
     enterClosedState();
     showMessage(tr("串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。")
                         .arg(portDescription(), reason));
+}
+
+void FrmMain::tryReconnect()
+{
+    const QString path = findDevice(m_device);
+    if (path.isEmpty())
+        return;
+    MSComm1->setDevicePath(path);
+    if (!MSComm1->open())
+        return; // there, but not ready yet: the next round tries again
+    m_reconnectTimer.stop();
+    showLinkNotice(tr("串口 %1 已恢复（%2）").arg(frame4.Combo1->currentText(), path));
 }
 
 void FrmMain::showPortDevice()

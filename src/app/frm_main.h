@@ -10,6 +10,7 @@
 
 #include "device/command_catalogue.h"
 #include "dialogs.h"
+#include "link/device_finder.h"
 #include "link/port_names.h"
 
 #include <QAction>
@@ -139,6 +140,7 @@ private:
     void showExchangeStatus();
     void connectExchangeTab();
     void toggleCapture();
+    void tryReconnect();
     void enterClosedState();
     void onDeviceLost(const QString &reason);
     void showPortDevice();
@@ -169,6 +171,8 @@ private:
     ExchangeLogModel *m_exchangeLog;
     QSortFilterProxyModel *m_exchangeFilter;
     CaptureWriter *m_capture;
+    DeviceIdentity m_device; // of the port as it was opened, to find it again
+    QTimer m_reconnectTimer; // looks for a vanished device while reconnecting
     PortNames m_portNames;
     // The controls the command tables name, by object name (string literals).
     QHash<QByteArrayView, QWidget *> m_controls;
