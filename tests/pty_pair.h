@@ -1,8 +1,6 @@
 #pragma once
 
-// A kernel pseudo-terminal pair for serial tests: the code under test opens the
-// terminal side's device path like any serial port; the test plays the far end,
-// reading what was written and writing replies.
+// A kernel pseudo-terminal pair: the code under test opens path(), the test plays the far end.
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -11,7 +9,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <utility>
@@ -24,12 +21,11 @@ public:
         termios raw{};
         cfmakeraw(&raw);
         char name[256] = {};
-        // The terminal side stays open here too, so that the far end sees no
-        // hang-up while the code under test closes and reopens it.
-        if (openpty(&m_far, &m_terminal, name, &raw, nullptr) != 0)
-            return;
+        // The terminal side stays open here too, so that the far end sees no hang-up while
+        // the code under test closes and reopens it.
+        if (openpty(&m_far, &m_terminal, name, &raw, nullptr) == 0)
+            fcntl(m_far, F_SETFL, O_NONBLOCK);
         m_path = QString::fromLocal8Bit(name);
-        fcntl(m_far, F_SETFL, fcntl(m_far, F_GETFL) | O_NONBLOCK);
     }
     ~PtyPair()
     {
@@ -38,16 +34,13 @@ public:
     }
     Q_DISABLE_COPY_MOVE(PtyPair)
 
-    bool isValid() const { return m_far >= 0; }
-    /// The device path the code under test opens.
     QString path() const { return m_path; }
 
-    /// Writes \a bytes at the far end.
     bool write(const QByteArray &bytes)
     {
+        pollfd p{m_far, POLLOUT, 0};
         for (qsizetype done = 0; done < bytes.size();) {
             const ssize_t n = ::write(m_far, bytes.data() + done, size_t(bytes.size() - done));
-            pollfd p{m_far, POLLOUT, 0};
             if (n > 0)
                 done += n;
             else if (::poll(&p, 1, 2000) <= 0)
@@ -56,17 +49,14 @@ public:
         return true;
     }
 
-    /// Reads what arrived at the far end until \a expected bytes are there or
-    /// \a timeoutMs passed; the code under test writes synchronously, so this
-    /// waits only for the kernel.
+    /// Reads at the far end until \a expected bytes are there or \a timeoutMs passed.
     QByteArray read(qsizetype expected, int timeoutMs = 2000)
     {
         QByteArray bytes;
-        QDeadlineTimer deadline(timeoutMs);
         char buffer[4096];
-        while (bytes.size() < expected) {
+        pollfd p{m_far, POLLIN, 0};
+        for (QDeadlineTimer deadline(timeoutMs); bytes.size() < expected;) {
             const ssize_t n = ::read(m_far, buffer, sizeof buffer);
-            pollfd p{m_far, POLLIN, 0};
             if (n > 0)
                 bytes.append(buffer, n);
             else if (::poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime()))) <= 0)
@@ -74,20 +64,14 @@ public:
         }
         return bytes;
     }
-
-    /// Everything that is waiting at the far end right now.
     QByteArray readAvailable() { return read(1 << 30, 0); }
 
     /// Hangs up the far end: the terminal side then fails like a pulled adapter.
-    void closeFarEnd() { closeFd(m_far); }
-    void closeTerminal() { closeFd(m_terminal); }
+    void closeFarEnd() { close(m_far); }
+    void closeTerminal() { close(m_terminal); }
 
 private:
-    static void closeFd(int &fd)
-    {
-        if (fd >= 0)
-            ::close(std::exchange(fd, -1));
-    }
+    static void close(int &fd) { ::close(std::exchange(fd, -1)); } // -1: does nothing
 
     int m_far = -1;
     int m_terminal = -1;

@@ -36,17 +36,12 @@ private slots:
             if (!QTest::qWaitFor([&] { return !replies.isEmpty(); }))
                 return false;
             const qsizetype size = replies.first().at(1).toByteArray().size();
-            if (!size || !QTest::qWaitFor([&] { return f.comm()->inBufferCount() >= size; }))
-                return false;
+            const bool arrived = QTest::qWaitFor([&] { return f.comm()->inBufferCount() >= size; });
             f.window.Timer1_Timer();
-            return true;
+            return size && arrived;
         };
-        const auto text = [&f](const char *name) {
-            return f.box(name)->text();
-        };
-
         QVERIFY(exchange("Command13"));
-        QVERIFY(f.view("RichTextBox1")->text().contains(u"查询设备地址:当前地址为1\n"));
+        QVERIFY(f.text("RichTextBox1").contains(u"查询设备地址:当前地址为1\n"));
         // Each parameter set, then read back; they make the profile of the move below.
         const char *const parameters[][5] = {
                 {"Command17", "Text12", "250", "Command57", "Text27"},
@@ -57,30 +52,28 @@ private slots:
                 {"Command64", "Text29", "3000", "Command62", "Text28"},
         };
         for (const auto &[set, box, value, query, readBack] : parameters) {
-            f.box(box)->setText(QString::fromLatin1(value));
+            f.apply(QLatin1String(box) + u'=' + QLatin1String(value));
             QVERIFY(exchange(set) && exchange(query));
-            QCOMPARE(text(readBack), u' ' + QString::fromLatin1(value));
+            QCOMPARE(f.text(readBack), u' ' + QString::fromLatin1(value));
         }
-
         // A move of 10000 pulses: under way after half a second, done after four.
         QVERIFY(exchange("Command18"));
         nowUs += 500'000;
         QVERIFY(exchange("Command29") && exchange("Command28") && exchange("Command30"));
-        QCOMPARE(f.label("Label15")->text(), u"运动中"_s);
+        QCOMPARE(f.text("Label15"), u"运动中"_s);
         QCOMPARE(f.shape(1)->fillColor(), QColor(Qt::red));
-        QVERIFY(text("Text17").trimmed().toInt() > 0);
-        QVERIFY2(text("Text18").trimmed().toInt() > 0 && text("Text18").trimmed().toInt() < 10000,
-                 qPrintable(text("Text18")));
+        const int position = f.text("Text18").trimmed().toInt();
+        QVERIFY2(position > 0 && position < 10000, qPrintable(f.text("Text18")));
+        QVERIFY(f.text("Text17").trimmed().toInt() > 0);
         nowUs += 3'500'000;
         QVERIFY(exchange("Command29") && exchange("Command30") && exchange("Command31"));
-        QCOMPARE(f.label("Label15")->text(), u"停止"_s);
+        QCOMPARE(f.text("Label15"), u"停止"_s);
         const QColor dark = f.window.palette().color(QPalette::WindowText);
         for (const int lamp : {1, 2, 4}) // moving, left limit, right limit
             QCOMPARE(f.shape(lamp)->fillColor(), dark);
-        QCOMPARE(text("Text18") + text("Text19"), u" 10000 10000"_s);
+        QCOMPARE(f.text("Text18") + f.text("Text19"), u" 10000 10000"_s);
         QVERIFY(exchange("Command66") && exchange("Command30"));
-        QCOMPARE(text("Text18"), u" 0"_s);
-
+        QCOMPARE(f.text("Text18"), u" 0"_s);
         simulator.setInputs(0b10010); // IN2 and IN5 active
         QVERIFY(exchange("Command94"));
         for (int i = 1; i <= 5; ++i)

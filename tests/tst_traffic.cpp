@@ -43,9 +43,9 @@ private slots:
             row(name + " RTU", Rtu, bytes.size() == 2 ? bytes : frameRtu(bytes), shown);
             row(name + " ASCII", Ascii, frameAscii(bytes), shown);
         };
-        reply("station address", "0A2100", "查询设备地址:当前地址为A|||");
+        reply("station address", "1A2100", "查询设备地址:当前地址为1A|||");
         reply("baud rate code", "01230108", "查询当前波特率:当前波特率设置为8|||");
-        reply("start speed", "012604000003E8", "查询运动初速度:|Text27 1000||");
+        reply("speed", "013604FFFFFFFF", "查询运动速度:|Text17 4294967295||");
         reply("absolute position", "013704FFFFFFFE", "查询运动绝对位置:|Text18-2||");
         reply("moving, left limit", "013B0401000101", "查询运动状态:||运动中|Shape1:1100");
         reply("stopped, right limit", "013B0400010100", "查询运动状态:||停止|Shape1:0001");

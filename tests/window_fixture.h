@@ -12,9 +12,6 @@
 #include "traffic_view.h"
 
 #include <QComboBox>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -35,18 +32,10 @@ struct RecordingDialogs : Dialogs
     QString saveFileName(QWidget *, const QString &, const QString &) override { return next(); }
     QString next() { return fileNames.isEmpty() ? QString() : fileNames.takeFirst(); }
 
-    QStringList messages; // every message shown
-    QStringList questions; // "title|text" of every question asked
+    QStringList messages, questions; // questions as "title|text"
     QList<bool> answers; // the answers to the next questions (Yes: true)
-    QStringList fileNames; // the names the next file dialogs return ("" cancels)
+    QStringList fileNames; // what the next file dialogs return ("" cancels)
 };
-
-/// Writes \a content as the whole file at \a path.
-inline bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 struct WindowFixture
 {
@@ -55,42 +44,38 @@ struct WindowFixture
         window.setDialogs(std::unique_ptr<Dialogs>(dialogs));
         window.portNames().setMapping(1, pty.path());
         window.refreshPortDevice();
-        // The tests tick the receive poll themselves; the real timer keeps its
-        // place in the window but never fires during a test.
+        // The tests tick the receive poll themselves: the real one never fires.
         timer("Timer1")->setInterval(24 * 3600 * 1000);
         QObject::connect(&window, &FrmMain::frameShown, [this](qsizetype n) { m_shown += n; });
     }
 
-    template<typename T>
-    T *control(const char *name) const
+    template<typename T = QWidget>
+    T *control(const QString &name) const
     {
-        T *found = window.findChild<T *>(QLatin1String(name));
+        T *found = window.findChild<T *>(name);
         if (!found)
-            qFatal("no control %s", name);
+            qFatal("no control %s", qPrintable(name));
         return found;
     }
-    QPushButton *button(const char *name) const { return control<QPushButton>(name); }
-    QLineEdit *box(const char *name) const { return control<QLineEdit>(name); }
-    QComboBox *combo(const char *name) const { return control<QComboBox>(name); }
-    QLabel *label(const char *name) const { return control<QLabel>(name); }
-    TrafficView *view(const char *name) const { return control<TrafficView>(name); }
-    QListWidget *list() const { return control<QListWidget>("List1"); }
-    MSComm *comm() const { return control<MSComm>("MSComm1"); }
-    QTimer *timer(const char *name) const { return control<QTimer>(name); }
-    /// The lamp Shape\a n.
-    ShapeIndicator *shape(int n) const
+    TrafficView *view(int n) const { return control<TrafficView>(u"RichTextBox%1"_s.arg(n)); }
+    QListWidget *list() const { return control<QListWidget>(u"List1"_s); }
+    MSComm *comm() const { return control<MSComm>(u"MSComm1"_s); }
+    QTimer *timer(const QString &name) const { return control<QTimer>(name); }
+    ShapeIndicator *shape(int n) const { return control<ShapeIndicator>(u"Shape%1"_s.arg(n)); }
+    bool enabled(const QString &name) const { return control(name)->isEnabled(); }
+    /// The text of a box, label or traffic view.
+    QString text(const QString &name) const
     {
-        return control<ShapeIndicator>(qPrintable(QStringLiteral("Shape%1").arg(n)));
+        return control<QObject>(name)->property("text").toString();
     }
 
     void click(const QString &name) const
     {
-        QTest::mouseClick(button(qPrintable(name)), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton);
     }
     /// Picks Modbus RTU (0) or Modbus ASC (1).
-    void mode(int index) const { combo("Combo7")->setCurrentIndex(index); }
+    void mode(int index) const { control<QComboBox>(u"Combo7"_s)->setCurrentIndex(index); }
 
-    /// The lines of the command list.
     QStringList listLines() const
     {
         QStringList lines;
@@ -99,42 +84,38 @@ struct WindowFixture
         return lines;
     }
 
-    /// Applies "Box=text;Box=text" settings to boxes and selectors.
+    /// Applies "Name=text;Name=text" to boxes, selectors, labels and views.
     void apply(const QString &settings) const
     {
         for (const QString &setting : settings.split(u';', Qt::SkipEmptyParts)) {
-            QWidget *control = window.findChild<QWidget *>(setting.section(u'=', 0, 0));
-            if (auto *edit = qobject_cast<QLineEdit *>(control))
-                edit->setText(setting.section(u'=', 1));
-            else if (auto *selector = qobject_cast<QComboBox *>(control))
+            auto *control = this->control<QObject>(setting.section(u'=', 0, 0));
+            if (auto *selector = qobject_cast<QComboBox *>(control))
                 selector->setEditText(setting.section(u'=', 1));
             else
-                qFatal("no box in %s", qPrintable(setting));
+                control->setProperty("text", setting.section(u'=', 1));
         }
     }
 
     /// Opens COM1 through the window's own button.
     bool open()
     {
-        click("Command32");
+        click(u"Command32"_s);
         return comm()->portOpen();
     }
 
-    /// The bytes that went out since the last call: as many as the send path
-    /// reports having written, read at the far end.
+    /// The bytes sent since the last call: as many as the send path reports
+    /// having written, read at the far end.
     QByteArray sent() { return pty.read(std::exchange(m_shown, 0)); }
 
-    /// The far end sends \a bytes; they are handed to the window once they have
-    /// arrived, by one tick of the receive poll.
+    /// The far end sends \a bytes; once they have arrived, one tick of the
+    /// receive poll hands them to the window.
     bool receive(const QByteArray &bytes)
     {
-        const qint64 before = comm()->inBufferCount();
-        if (!pty.write(bytes))
-            return false;
-        if (!QTest::qWaitFor([&] { return comm()->inBufferCount() >= before + bytes.size(); }))
-            return false;
+        const qint64 expected = comm()->inBufferCount() + bytes.size();
+        const bool arrived = pty.write(bytes)
+                && QTest::qWaitFor([&] { return comm()->inBufferCount() >= expected; });
         window.Timer1_Timer();
-        return true;
+        return arrived;
     }
 
     PtyPair pty;

@@ -256,6 +256,7 @@ void FrmMain::Command32_Click()
     m_exchanges->reset();
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     if (!number) {
+        enterClosedState(); // the port is closed now; it must not look open
         showMessage(tr("请选择正确的串口名"));
         return;
     }

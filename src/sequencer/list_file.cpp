@@ -76,15 +76,6 @@ bool FileExists(const QString &path)
     return !path.isEmpty() && QFileInfo::exists(path);
 }
 
-bool AppendListLine(QByteArray &file, const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    file += toGbk(text).bytes;
-    file += "\r\n";
-    return true;
-}
-
 Result<ListFileContent> readListLines(QIODevice &device, int maxLines)
 {
     // The byte-order mark, if any, names the encoding; GBK otherwise.

@@ -16,10 +16,6 @@
 /// True when \a path names an existing file-system entry (a folder counts too).
 bool FileExists(const QString &path);
 
-/// Appends \a text and CR LF to the file content \a file. An empty text is not
-/// written; gives false then.
-bool AppendListLine(QByteArray &file, const QString &text);
-
 /// The longest line a list file may hold, in characters: far beyond any frame a
 /// controller takes, and a bound on what one line may cost to read.
 inline constexpr qsizetype maxListLineLength = 16 * 1024 * 1024;
