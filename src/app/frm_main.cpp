@@ -421,7 +421,9 @@ void FrmMain::showExchangeStatus()
 
 void FrmMain::showLinkNotice(const QString &text)
 {
-    m_linkNotice = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + text;
+    // The latest two notices: a stall and its end often come together.
+    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + text;
+    m_linkNotice = m_linkNotice.isEmpty() ? line : m_linkNotice.section(u'\n', -1) + u'\n' + line;
     m_capture->linkEvent(text, monotonicUs());
     showExchangeStatus();
 }

@@ -167,7 +167,7 @@ private:
     QElapsedTimer m_lastPoll; // the last receive poll, so that sends never starve it
     ExchangeMonitor *m_exchanges;
     QTimer m_statusTimer; // gathers changes of the statistics line
-    QString m_linkNotice; // the latest stall, loss or return of the device
+    QString m_linkNotice; // the latest two stalls, losses or returns of the device
     ExchangeLogModel *m_exchangeLog;
     QSortFilterProxyModel *m_exchangeFilter;
     CaptureWriter *m_capture;
