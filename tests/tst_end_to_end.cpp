@@ -1,9 +1,12 @@
 // The window against the simulated controller over a pseudo-terminal, in both
 // modes: each exchange shows the controller's answer where the user reads it.
 
+#include "device/frame.h"
 #include "sim/sim_server.h"
 #include "window_fixture.h"
 
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
 class TestEndToEnd : public QObject
@@ -78,6 +81,67 @@ private slots:
         QVERIFY(exchange("Command94"));
         for (int i = 1; i <= 5; ++i)
             QCOMPARE(f.shape(4 + i)->fillColor(), i == 2 || i == 5 ? QColor(Qt::red) : dark);
+    }
+
+    // A reply that straddles two polls is shown as two blocks, and its value is
+    // taken from the whole frame, never from a piece.
+    void splitReply_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("split");
+        const QByteArray ascii = frameAscii(QByteArray::fromHex("013704FFFFFFFE"));
+        const QByteArray rtu = frameRtu(QByteArray::fromHex("013704FFFFFFFE"));
+        for (const int split : {3, 8})
+            QTest::addRow("ASCII after byte %d", split) << 1 << ascii << split;
+        QTest::newRow("RTU after byte 4") << 0 << rtu << 4;
+    }
+    void splitReply()
+    {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, split);
+        WindowFixture f;
+        f.mode(mode);
+        QVERIFY(f.open());
+        f.click(u"Command30"_s); // the absolute position
+        QVERIFY(f.receive(reply.first(split)));
+        QCOMPARE(f.text("Text18") + f.text("Text28"), u"00"_s);
+        QVERIFY(f.receive(reply.sliced(split)));
+        QCOMPARE(f.text("Text18") + f.text("Text28"), u"-20"_s);
+        QCOMPARE(f.text("RichTextBox1").count(u"RecHex:"), 2);
+        QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 1 · 应答 1 · 校验错误 0"));
+    }
+
+    // A command list faster than the receive poll: every reply is still shown
+    // within two poll intervals of its arrival.
+    void fastRunShowsReplies()
+    {
+        WindowFixture f;
+        SimServer simulator{SimConfig{}};
+        QVERIFY(simulator.openPseudoTerminal());
+        f.window.portNames().setMapping(1, simulator.devicePath());
+        f.timer(u"Timer1"_s)->setInterval(200);
+        QVERIFY(f.open());
+        f.list()->addItem(QString::fromLatin1(frameRtu(QByteArray::fromHex("013700")).toHex(' ')));
+        f.apply(u"Text22=150"_s);
+        QElapsedTimer clock;
+        clock.start();
+        QList<std::pair<qint64, qsizetype>> arrivals; // time, bytes
+        qint64 shown = 0, arrived = 0, longestMs = 0;
+        QObject::connect(f.comm(), &MSComm::bytesArrived, [&](const QByteArray &bytes, qint64) {
+            arrivals.append({clock.elapsed(), arrived += bytes.size()});
+        });
+        QObject::connect(&f.window, &FrmMain::blockShown, [&](qsizetype n) {
+            shown += n;
+            while (!arrivals.isEmpty() && arrivals.first().second <= shown)
+                longestMs = qMax(longestMs, clock.elapsed() - arrivals.takeFirst().first);
+        });
+        f.control<QCheckBox>(u"Check1"_s)->setChecked(true);
+        QTest::qWait(2000); // the run goes on for a while
+        f.control<QCheckBox>(u"Check1"_s)->setChecked(false);
+        QVERIFY2(shown >= 9 * 8, qPrintable(QString::number(shown)));
+        QVERIFY2(longestMs <= 400, qPrintable(QString::number(longestMs)));
     }
 };
 
