@@ -7,6 +7,10 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 
 class TestEndToEnd : public QObject
@@ -111,6 +115,38 @@ private slots:
         QCOMPARE(f.text("Text18") + f.text("Text28"), u"-20"_s);
         QCOMPARE(f.text("RichTextBox1").count(u"RecHex:"), 2);
         QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 1 · 应答 1 · 校验错误 0"));
+    }
+
+    // Every frame sent and every reply is in the capture, with its verdict and
+    // response time; the exchange log holds the same exchanges.
+    void capture()
+    {
+        WindowFixture f;
+        SimServer simulator{SimConfig{}};
+        QVERIFY(simulator.openPseudoTerminal());
+        f.window.portNames().setMapping(1, simulator.devicePath());
+        QVERIFY(f.open());
+        QTemporaryDir dir;
+        f.dialogs->fileNames << dir.filePath(u"bench.log"_s);
+        f.click(u"captureButton"_s);
+        QCOMPARE(f.text("captureButton"), u"停止捕获"_s);
+        for (const char *button : {"Command12", "Command30", "Command29"}) {
+            const qsizetype rows = f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount();
+            f.click(QString::fromLatin1(button));
+            QTRY_COMPARE(f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount(), rows + 1);
+        }
+        f.click(u"captureButton"_s);
+        QFile file(dir.filePath(u"bench.log"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        static const QRegularExpression rx(
+                u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (TX|RX) ([0-9A-F]{2} )*[0-9A-F]{2}  \\S+:( {2}校验正确  \\d+\\.\\d ms)?$"_s);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QVERIFY2(rx.match(lines[i]).hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(lines[i].contains(u" RX "), i % 2 == 1);
+        }
+        QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 3 · 应答 3 · 校验错误 0 · 超时 0"));
     }
 
     // A command list faster than the receive poll: every reply is still shown
