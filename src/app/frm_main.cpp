@@ -56,6 +56,13 @@ FrmMain::FrmMain(QWidget *parent)
     frame5.setupUi(ui.Frame5);
     frame6.setupUi(ui.Frame6);
 
+    // The byte counters change with every frame: at a fixed size a change only
+    // repaints the counter, instead of asking the window for a new layout.
+    for (QLabel *counter : {ui.Label44, ui.Label45}) {
+        counter->setFixedSize(counter->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
+                              counter->sizeHint().height());
+    }
+
     MenuCMD->setObjectName(QStringLiteral("MenuCMD"));
     DelectList->setObjectName(QStringLiteral("DelectList"));
     DelectAll->setObjectName(QStringLiteral("DelectAll"));
