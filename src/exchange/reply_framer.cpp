@@ -49,6 +49,20 @@ const std::array<RtuLayout, 256> &rtuLayouts()
     return layouts;
 }
 
+// Whether a reply could start at \a p, \a left bytes before the end: the quick
+// test that lets runs of noise pass without building a candidate.
+inline bool mayStart(const std::array<RtuLayout, 256> &layouts, const uchar *p, qsizetype left)
+{
+    if (left < 3)
+        return true; // too short to tell
+    const uchar code = p[1];
+    if (code & 0x80)
+        return p[2] >= 0x01 && p[2] <= 0x0B;
+    const RtuLayout layout = layouts[code];
+    return layout.kind == RtuLayout::Short
+            || (layout.kind == RtuLayout::Counted && (layout.data < 0 || p[2] == layout.data));
+}
+
 enum class Fit { None, Incomplete, Good, Bad };
 struct Candidate
 {
@@ -262,15 +276,17 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
 {
     while (waiting() > 0) {
         QByteArrayView bytes = rest();
-        Candidate candidate = rtuCandidate(bytes);
         // A run of bytes that start no reply is noise in one step.
+        const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+        const std::array<RtuLayout, 256> &layouts = rtuLayouts();
         qsizetype skipped = 0;
-        while (candidate.fit == Fit::None && skipped + 1 < bytes.size())
-            candidate = rtuCandidate(bytes.sliced(++skipped));
-        if (skipped > 0 && candidate.fit != Fit::None) {
+        while (!mayStart(layouts, data + skipped, bytes.size() - skipped))
+            ++skipped;
+        if (skipped > 0) {
             takeNoise(skipped);
             bytes = rest();
         }
+        const Candidate candidate = rtuCandidate(bytes);
         switch (candidate.fit) {
         case Fit::Good:
             take(candidate.length, RxEvent::Frame, true, out);
