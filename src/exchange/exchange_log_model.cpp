@@ -7,9 +7,10 @@
 
 namespace {
 
-QString hexText(const QByteArray &bytes)
+QString hexText(QByteArrayView bytes, bool cut)
 {
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+    const QString hex = QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper());
+    return cut ? hex + QStringLiteral(" …") : hex;
 }
 
 } // namespace
@@ -32,7 +33,13 @@ void ExchangeLogModel::append(const Exchange &exchange, qint64 wallMs)
     }
     const int row = int(m_rows.size());
     beginInsertRows({}, row, row);
-    m_rows.append({exchange, wallMs});
+    const QByteArray request = exchange.request.first(qMin(exchange.request.size(), maxBytesShown));
+    const QByteArray reply = exchange.reply.first(qMin(exchange.reply.size(), maxBytesShown));
+    m_rows.append({request + reply, wallMs, exchange.responseUs(), quint16(request.size()),
+                   request.size() < exchange.request.size(), reply.size() < exchange.reply.size(),
+                   exchange.verdict,
+                   qint16(exchange.station ? *exchange.station : -1),
+                   qint16(exchange.code ? *exchange.code : -1), exchange.exceptionCode});
     endInsertRows();
 }
 
@@ -62,7 +69,7 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return text(row, index.column());
     case VerdictRole:
-        return int(row.exchange.verdict);
+        return int(row.verdict);
     case Qt::TextAlignmentRole:
         return index.column() == ResponseTime ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                               : QVariant();
@@ -73,26 +80,26 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
 
 QString ExchangeLogModel::text(const Row &row, int column) const
 {
-    const Exchange &e = row.exchange;
+    const auto hexByte = [](qint16 value) {
+        return value < 0 ? QString() : QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+    };
     switch (column) {
     case Time:
         return QDateTime::fromMSecsSinceEpoch(row.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
     case Station:
-        return e.station ? QStringLiteral("%1").arg(*e.station, 2, 16, QLatin1Char('0')).toUpper()
-                         : QString();
+        return hexByte(row.station);
     case Code:
-        return e.code ? QStringLiteral("%1").arg(*e.code, 2, 16, QLatin1Char('0')).toUpper()
-                      : QString();
+        return hexByte(row.code);
     case Description:
-        return e.code ? sendDescription(*e.code).value_or(QString()) : QString();
+        return row.code < 0 ? QString() : sendDescription(quint8(row.code)).value_or(QString());
     case Request:
-        return hexText(e.request);
+        return hexText(row.bytes.first(row.requestSize), row.requestCut);
     case Reply:
-        return hexText(e.reply);
+        return hexText(row.bytes.sliced(row.requestSize), row.replyCut);
     case Result:
-        return verdictText(e.verdict, e.exceptionCode);
+        return verdictText(row.verdict, row.exceptionCode);
     case ResponseTime:
-        return e.responseUs() >= 0 ? millisecondsText(e.responseUs()) : QString();
+        return row.responseUs >= 0 ? millisecondsText(row.responseUs) : QString();
     default:
         return {};
     }

@@ -15,6 +15,9 @@ class ExchangeLogModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
+    /// Bytes of a request or a reply the log keeps; the capture keeps them all.
+    static constexpr qsizetype maxBytesShown = 512;
+
     enum Column { Time, Station, Code, Description, Request, Reply, Result, ResponseTime, ColumnCount };
     /// The role that gives a row's Verdict as an int, for filtering.
     static constexpr int VerdictRole = Qt::UserRole;
@@ -33,10 +36,19 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    // Compact, for a log of 100,000 rows: the request and the reply share one
+    // allocation, and only what the columns show is kept.
     struct Row
     {
-        Exchange exchange;
+        QByteArray bytes; // the request, then the reply, each cut at maxBytesShown
         qint64 wallMs;
+        qint64 responseUs;
+        quint16 requestSize; // of the request in bytes
+        bool requestCut, replyCut;
+        Verdict verdict;
+        qint16 station; // -1: none
+        qint16 code; // -1: none
+        quint8 exceptionCode;
     };
     QString text(const Row &row, int column) const;
 
