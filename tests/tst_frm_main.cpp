@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 
 namespace {
@@ -169,6 +171,31 @@ private slots:
         QCOMPARE(arrived, frame);
         QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
         QVERIFY(f.messages.isEmpty() && !f.comm()->writeStalled());
+    }
+
+    // The options of the exchange tab act on the next exchanges.
+    void exchangeOptions()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(10);
+        f.click(u"Command30"_s); // nobody answers
+        QTRY_VERIFY(f.text("exchangeStatus").contains(u"超时 1"));
+        // The adapter hands back what it sends: taken off, the reply counted once.
+        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(5000);
+        f.control<QCheckBox>(u"echoSuppression"_s)->setChecked(true);
+        f.click(u"Command30"_s);
+        QVERIFY(f.pty.write(f.sent() + frameRtu(QByteArray::fromHex("01370400000007"))));
+        QTRY_VERIFY(f.text("exchangeStatus").contains(u"应答 1 · 校验错误 0 · 超时 1 · 意外应答 0 · 噪声 0 字节"));
+        QCOMPARE(f.text("Text18"), u" 7"_s);
+        // The log shows one verdict when asked.
+        auto *log = f.control<QTableView>(u"exchangeLog"_s);
+        QCOMPARE(log->model()->rowCount(), 2);
+        f.control<QComboBox>(u"exchangeFilter"_s)->setCurrentText(u"超时"_s);
+        QCOMPARE(log->model()->rowCount(), 1);
+        QCOMPARE(log->model()->index(0, 6).data().toString(), u"超时"_s);
+        f.click(u"statsReset"_s);
+        QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 0 · 应答 0"));
     }
 
     void viewLimit()
