@@ -181,6 +181,7 @@ private slots:
         f.control<QSpinBox>(u"replyTimeout"_s)->setValue(10);
         f.click(u"Command30"_s); // nobody answers
         QTRY_VERIFY(f.text("exchangeStatus").contains(u"超时 1"));
+        f.sent();
         // The adapter hands back what it sends: taken off, the reply counted once.
         f.control<QSpinBox>(u"replyTimeout"_s)->setValue(5000);
         f.control<QCheckBox>(u"echoSuppression"_s)->setChecked(true);
