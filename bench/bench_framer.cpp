@@ -27,7 +27,10 @@ Result framed(const QByteArray &stream, CommMode mode)
     QElapsedTimer timer;
     timer.start();
     for (qsizetype at = 0; at < stream.size(); at += 64)
-        events += framer.feed(QByteArrayView(stream).sliced(at, std::min<qsizetype>(64, stream.size() - at)), at).size();
+        events += framer.feed(QByteArrayView(stream).sliced(
+                                      at, std::min<qsizetype>(64, stream.size() - at)),
+                              at)
+                          .size();
     events += framer.flush().size();
     return {double(timer.nsecsElapsed()) / 1e9, events};
 }

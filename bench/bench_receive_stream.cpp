@@ -42,12 +42,17 @@ int main(int argc, char *argv[])
     writer.join();
     const qint64 noiseLines = capture ? stopCapture(bench.window, capturePath).value("NOISE") : 0;
 
-    std::printf("4 MiB streamed into the receive view%s: %lld of %lld bytes shown, %lld left waiting,"
-                " %.2f s, window thread %.3f CPU s per MiB, longest event-loop stall %lld ms"
-                " (goal: all shown, stall at most 50 ms)\n",
-                capture ? QStringLiteral(", captured (%1 noise lines)").arg(noiseLines).toLatin1().constData() : "",
-                bench.shown, total, qlonglong(bench.comm->inBufferCount()), seconds, cpu / 4.0,
-                heartbeat.longestStallMs());
+    std::printf(
+            "4 MiB streamed into the receive view%s: %lld of %lld bytes shown, %lld left waiting,"
+            " %.2f s, window thread %.3f CPU s per MiB, longest event-loop stall %lld ms"
+            " (goal: all shown, stall at most 50 ms)\n",
+            capture ? QStringLiteral(", captured (%1 noise lines)")
+                              .arg(noiseLines)
+                              .toLatin1()
+                              .constData()
+                    : "",
+            bench.shown, total, qlonglong(bench.comm->inBufferCount()), seconds, cpu / 4.0,
+            heartbeat.longestStallMs());
     std::printf("reproduce: scripts/bench receive_stream [--capture]\n");
     return bench.shown == total ? 0 : 1;
 }

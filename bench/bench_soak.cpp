@@ -134,14 +134,15 @@ int main(int argc, char *argv[])
     bool ok = true;
     double plainSeconds = 0;
     for (const bool capture : {false, true}) {
-        const Soak r = soak(exchanges, capture ? dir.filePath(QStringLiteral("soak.log")) : QString());
+        const Soak r = soak(exchanges,
+                            capture ? dir.filePath(QStringLiteral("soak.log")) : QString());
         const double growth = r.residentAtEnd - r.residentAfterWarmUp;
         std::printf("soak%s: %d exchanges in %.1f s; every byte through SendFrame and ShowReceived:"
                     " %s / %s; replies %lld; unanswered %d; resident memory %.1f MiB after 1000,"
                     " %.1f MiB at the end, growth %.2f MiB",
-                    capture ? " with capture" : "", exchanges, r.seconds,
-                    r.allSent ? "yes" : "NO", r.allShown ? "yes" : "NO", r.replies, r.lost,
-                    r.residentAfterWarmUp, r.residentAtEnd, growth);
+                    capture ? " with capture" : "", exchanges, r.seconds, r.allSent ? "yes" : "NO",
+                    r.allShown ? "yes" : "NO", r.replies, r.lost, r.residentAfterWarmUp,
+                    r.residentAtEnd, growth);
         ok = ok && r.allSent && r.allShown && r.lost == 0;
         if (capture) {
             const bool whole = r.capturedTx == r.requests && r.capturedRx == r.replies;

@@ -39,7 +39,9 @@ struct WindowOnPty
 /// direction ("TX", "RX", "NOISE" ...) in the file.
 struct CaptureDialogs : Dialogs
 {
-    explicit CaptureDialogs(QString path) : m_path(std::move(path)) {}
+    explicit CaptureDialogs(QString path)
+        : m_path(std::move(path))
+    { }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return m_path; }
     QString m_path;
 };

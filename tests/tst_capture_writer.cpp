@@ -16,7 +16,8 @@ QStringList linesOf(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    static const QRegularExpression time(QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}"));
+    static const QRegularExpression time(
+            QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}"));
     QString text = QString::fromUtf8(file.readAll());
     text.replace(time, QStringLiteral("T"));
     return text.split(u'\n', Qt::SkipEmptyParts);
@@ -33,19 +34,20 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("text log") << "bench.log" << QStringList{
-                "T TX 01 26 00 3A 60  查询运动初速度:",
-                "T RX 01 26 04 00 00 03 E8 FD B8  查询运动初速度:  校验正确  3.5 ms",
-                "T TO 01 37 00 36 30  查询运动绝对位置:  超时",
-                "T NOISE FF 00  噪声",
-                "T LINK  串口恢复写入"};
-        QTest::newRow("CSV, any letter case") << "bench.CSV" << QStringList{
-                "\uFEFFtime,direction,bytes,description,verdict,response_ms\r",
-                "T,TX,01 26 00 3A 60,查询运动初速度:,,\r",
-                "T,RX,01 26 04 00 00 03 E8 FD B8,查询运动初速度:,校验正确,3.5\r",
-                "T,TO,01 37 00 36 30,查询运动绝对位置:,超时,\r",
-                "T,NOISE,FF 00,噪声,,\r",
-                "T,LINK,,串口恢复写入,,\r"};
+        QTest::newRow("text log")
+                << "bench.log"
+                << QStringList{"T TX 01 26 00 3A 60  查询运动初速度:",
+                               "T RX 01 26 04 00 00 03 E8 FD B8  查询运动初速度:  校验正确  3.5 ms",
+                               "T TO 01 37 00 36 30  查询运动绝对位置:  超时",
+                               "T NOISE FF 00  噪声", "T LINK  串口恢复写入"};
+        QTest::newRow("CSV, any letter case")
+                << "bench.CSV"
+                << QStringList{"\uFEFFtime,direction,bytes,description,verdict,response_ms\r",
+                               "T,TX,01 26 00 3A 60,查询运动初速度:,,\r",
+                               "T,RX,01 26 04 00 00 03 E8 FD B8,查询运动初速度:,校验正确,3.5\r",
+                               "T,TO,01 37 00 36 30,查询运动绝对位置:,超时,\r",
+                               "T,NOISE,FF 00,噪声,,\r",
+                               "T,LINK,,串口恢复写入,,\r"};
     }
     void formats()
     {
@@ -59,10 +61,14 @@ private slots:
         const QByteArray reply = frameRtu(QByteArray::fromHex("012604000003E8"));
         const qint64 now = monotonicUs();
         capture.frameSent(request, now);
-        capture.exchangeSettled({.request = request, .reply = reply, .verdict = Verdict::Good,
-                                 .sentUs = now, .repliedUs = now + 3500});
+        capture.exchangeSettled({.request = request,
+                                 .reply = reply,
+                                 .verdict = Verdict::Good,
+                                 .sentUs = now,
+                                 .repliedUs = now + 3500});
         capture.exchangeSettled({.request = frameRtu(QByteArray::fromHex("013700")),
-                                 .verdict = Verdict::Timeout, .sentUs = now});
+                                 .verdict = Verdict::Timeout,
+                                 .sentUs = now});
         capture.exchangeSettled({.request = request, .verdict = Verdict::NoReply, .sentUs = now});
         capture.bytesDiscarded({RxEvent::Noise, QByteArray::fromHex("FF00"), false, now, now});
         capture.linkEvent(QStringLiteral("串口恢复写入"), now);

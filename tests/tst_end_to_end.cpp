@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QSignalSpy>
 
 class TestEndToEnd : public QObject
 {
@@ -138,14 +138,17 @@ private slots:
         f.click(u"captureButton"_s);
         QCOMPARE(f.text("captureButton"), u"停止捕获"_s);
         for (const char *button : {"Command12", "Command30", "Command29"}) {
-            const qsizetype rows = f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount();
+            const qsizetype rows
+                    = f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount();
             f.click(QString::fromLatin1(button));
-            QTRY_COMPARE(f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount(), rows + 1);
+            QTRY_COMPARE(f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount(),
+                         rows + 1);
         }
         f.click(u"captureButton"_s);
         QFile file(dir.filePath(u"bench.log"_s));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList lines
+                = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 6);
         static const QRegularExpression rx(
                 u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (TX|RX) ([0-9A-F]{2} )*[0-9A-F]{2}  \\S+:( {2}校验正确  \\d+\\.\\d ms)?$"_s);

@@ -66,24 +66,28 @@ private slots:
         QTest::newRow("other requests to station 0 ask for no reply")
                 << Steps{{'>', rtu("002000"), 7}, {'@', "", timeout * 2}}
                 << QStringList{"无需应答 0 20 7 -1 -1"};
-        QTest::newRow("exception with its code")
-                << Steps{{'>', speed, 0}, {'<', rtu("01A602"), 30}}
-                << QStringList{"异常 02 1 26 0 30 30"};
+        QTest::newRow("exception with its code") << Steps{{'>', speed, 0}, {'<', rtu("01A602"), 30}}
+                                                 << QStringList{"异常 02 1 26 0 30 30"};
         QTest::newRow("garbled code: a bad check for the waiting request")
-                << Steps{{'>', speed, 0}, {'!', garbled, 40}} << QStringList{"校验错误 1 26 0 40 40"};
+                << Steps{{'>', speed, 0}, {'!', garbled, 40}}
+                << QStringList{"校验错误 1 26 0 40 40"};
         QTest::newRow("the latest of two alike requests is answered")
-                << Steps{{'>', speed, 0}, {'>', speed, 100}, {'<', speedReply, 300}, {'@', "", timeout + 1}}
+                << Steps{{'>', speed, 0},
+                         {'>', speed, 100},
+                         {'<', speedReply, 300},
+                         {'@', "", timeout + 1}}
                 << QStringList{"校验正确 1 26 100 300 200", "超时 1 26 0 -1 -1"};
         QTest::newRow("a reply at the deadline is in time")
                 << Steps{{'>', speed, 0}, {'@', "", timeout}, {'<', speedReply, timeout}}
                 << QStringList{QStringLiteral("校验正确 1 26 0 %1 %1").arg(timeout)};
         QTest::newRow("a reply after it: time-out, then unexpected")
                 << Steps{{'>', speed, 0}, {'<', speedReply, timeout + 1}}
-                << QStringList{"超时 1 26 0 -1 -1", QStringLiteral("意外应答 1 26 -1 %1 -1").arg(timeout + 1)};
-        QTest::newRow("ASCII")
-                << Steps{{'>', frameAscii(QByteArray::fromHex("013700")), 0},
-                         {'<', frameAscii(QByteArray::fromHex("013704FFFFFFFE")), 90}}
-                << QStringList{"校验正确 1 37 0 90 90"};
+                << QStringList{"超时 1 26 0 -1 -1",
+                               QStringLiteral("意外应答 1 26 -1 %1 -1").arg(timeout + 1)};
+        QTest::newRow("ASCII") << Steps{{'>', frameAscii(QByteArray::fromHex("013700")), 0},
+                                        {'<', frameAscii(QByteArray::fromHex("013704FFFFFFFE")),
+                                         90}}
+                               << QStringList{"校验正确 1 37 0 90 90"};
         QTest::newRow("a frame without a code")
                 << Steps{{'>', "\x01", 5}} << QStringList{"无需应答 - - 5 -1 -1"};
     }

@@ -27,7 +27,8 @@ private slots:
         // Nearest rank: the 95th of 100 sorted times.
         QTest::newRow("1 to 100 ms") << hundred << QList<qint64>{1000, 50500, 95000, 100000};
         QTest::newRow("an outlier past the histogram")
-                << QList<qint64>{2000, 2000, 90'000'000} << QList<qint64>{2000, 30'001'333, 90'000'000, 90'000'000};
+                << QList<qint64>{2000, 2000, 90'000'000}
+                << QList<qint64>{2000, 30'001'333, 90'000'000, 90'000'000};
     }
     void responseTimes()
     {
@@ -45,8 +46,9 @@ private slots:
     void summary()
     {
         ExchangeStats stats;
-        QCOMPARE(stats.summary(),
-                 QStringLiteral("请求 0 · 应答 0 · 校验错误 0 · 超时 0 · 意外应答 0 · 噪声 0 字节"));
+        QCOMPARE(
+                stats.summary(),
+                QStringLiteral("请求 0 · 应答 0 · 校验错误 0 · 超时 0 · 意外应答 0 · 噪声 0 字节"));
         for (int i = 0; i < 6; ++i)
             stats.addRequest();
         stats.addExchange(timed(Verdict::Good, 4000));

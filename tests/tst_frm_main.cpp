@@ -157,7 +157,8 @@ private slots:
         QElapsedTimer beat;
         qint64 longest = 0;
         QTimer heartbeat;
-        QObject::connect(&heartbeat, &QTimer::timeout, [&] { longest = qMax(longest, beat.restart()); });
+        QObject::connect(&heartbeat, &QTimer::timeout,
+                         [&] { longest = qMax(longest, beat.restart()); });
         heartbeat.start(5);
         beat.start();
         f.window.SendFrame(frame);
@@ -187,7 +188,8 @@ private slots:
         f.control<QCheckBox>(u"echoSuppression"_s)->setChecked(true);
         f.click(u"Command30"_s);
         QVERIFY(f.pty.write(f.sent() + frameRtu(QByteArray::fromHex("01370400000007"))));
-        QTRY_VERIFY(f.text("exchangeStatus").contains(u"应答 1 · 校验错误 0 · 超时 1 · 意外应答 0 · 噪声 0 字节"));
+        QTRY_VERIFY(f.text("exchangeStatus")
+                            .contains(u"应答 1 · 校验错误 0 · 超时 1 · 意外应答 0 · 噪声 0 字节"));
         QCOMPARE(f.text("Text18"), u" 7"_s);
         // The log shows one verdict when asked.
         auto *log = f.control<QTableView>(u"exchangeLog"_s);

@@ -128,7 +128,8 @@ private slots:
         PtyPair second; // back under a new name
         QVERIFY(QFile::remove(link) && QFile::link(second.path(), link));
         QCOMPARE(findDevice(identity), link);
-        QCOMPARE(findDevice(identifyDevice(second.path(), byId.filePath(u"none"_qs))), second.path());
+        QCOMPARE(findDevice(identifyDevice(second.path(), byId.filePath(u"none"_qs))),
+                 second.path());
     }
 };
 

@@ -110,7 +110,9 @@ private slots:
         QByteArray badSpeed = speed;
         badSpeed.back() = char(badSpeed.back() ^ 1);
         const QByteArray a = ascii("013704FFFFFFFE");
-        const auto hex = [](const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); };
+        const auto hex = [](const QByteArray &bytes) {
+            return QString::fromLatin1(bytes.toHex(' '));
+        };
         using L = QList<QByteArray>;
         using S = QStringList;
 
@@ -134,8 +136,8 @@ private slots:
                 << CommMode::Rtu << L{rtu("0103020001"), "."} << S{"N " + hex(rtu("0103020001"))};
         QTest::newRow("a length byte the code does not have")
                 << CommMode::Rtu << L{rtu("012602AAAA"), "."} << S{"N " + hex(rtu("012602AAAA"))};
-        QTest::newRow("standard exception") << CommMode::Rtu << L{rtu("018301")}
-                                            << S{"F " + hex(rtu("018301"))};
+        QTest::newRow("standard exception")
+                << CommMode::Rtu << L{rtu("018301")} << S{"F " + hex(rtu("018301"))};
 
         QByteArray badA = a;
         badA[3] = 'E';
@@ -143,12 +145,12 @@ private slots:
                 << CommMode::Ascii << L{"xy" + a + "\r\n" + a + "z", "."}
                 << S{"N 78 79", "F " + hex(a), "N 0d 0a", "F " + hex(a), "N 7a"};
         QTest::newRow("ASCII bad LRC at once") << CommMode::Ascii << L{badA} << S{"B " + hex(badA)};
-        QTest::newRow("ASCII not hex") << CommMode::Ascii << L{":01G7\r\n"}
-                                       << S{"B " + hex(":01G7\r\n")};
+        QTest::newRow("ASCII not hex")
+                << CommMode::Ascii << L{":01G7\r\n"} << S{"B " + hex(":01G7\r\n")};
         QTest::newRow("ASCII restarted by a colon")
                 << CommMode::Ascii << L{":0137", a} << S{"N 3a 30 31 33 37", "F " + hex(a)};
-        QTest::newRow("ASCII cut short by a silence")
-                << CommMode::Ascii << L{a.first(9), "~", a} << S{"N " + hex(a.first(9)), "F " + hex(a)};
+        QTest::newRow("ASCII cut short by a silence") << CommMode::Ascii << L{a.first(9), "~", a}
+                                                      << S{"N " + hex(a.first(9)), "F " + hex(a)};
     }
     void streams()
     {
@@ -185,14 +187,17 @@ private slots:
         const QByteArray hello = rtu("012000");
         const QString h = QString::fromLatin1(hello.toHex(' '));
         using L = QList<QByteArray>;
-        QTest::newRow("on, echo and reply") << true << L{hello + hello} << QStringList{"E " + h, "F " + h};
-        QTest::newRow("on, in pieces") << true << L{hello.first(2), hello.sliced(2) + hello.first(1), hello.sliced(1)}
-                                       << QStringList{"E " + h, "F " + h};
-        QTest::newRow("on, no echo comes") << true << L{rtu("0126040000 03E8")}
-                                           << QStringList{"F " + QString::fromLatin1(rtu("0126040000 03E8").toHex(' '))};
+        QTest::newRow("on, echo and reply")
+                << true << L{hello + hello} << QStringList{"E " + h, "F " + h};
+        QTest::newRow("on, in pieces")
+                << true << L{hello.first(2), hello.sliced(2) + hello.first(1), hello.sliced(1)}
+                << QStringList{"E " + h, "F " + h};
+        QTest::newRow("on, no echo comes")
+                << true << L{rtu("0126040000 03E8")}
+                << QStringList{"F " + QString::fromLatin1(rtu("0126040000 03E8").toHex(' '))};
         // Not an echo after all: the bytes are framed (here: noise).
-        QTest::newRow("on, echo broken off") << true << L{hello.first(2) + "\xFF"}
-                                             << QStringList{"N 01 20 ff"};
+        QTest::newRow("on, echo broken off")
+                << true << L{hello.first(2) + "\xFF"} << QStringList{"N 01 20 ff"};
         QTest::newRow("off") << false << L{hello + hello} << QStringList{"F " + h, "F " + h};
     }
     void echo()

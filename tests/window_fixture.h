@@ -109,8 +109,8 @@ struct WindowFixture
     {
         const qsizetype expected = std::exchange(m_shown, 0);
         QByteArray bytes = pty.readAvailable();
-        static_cast<void>(QTest::qWaitFor(
-                [&] { return (bytes += pty.readAvailable()).size() >= expected; }));
+        static_cast<void>(
+                QTest::qWaitFor([&] { return (bytes += pty.readAvailable()).size() >= expected; }));
         return bytes;
     }
 

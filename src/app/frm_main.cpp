@@ -6,17 +6,17 @@
 #include "exchange/capture_writer.h"
 #include "exchange/exchange_log_model.h"
 #include "exchange/exchange_monitor.h"
-#include "util/monotonic_clock.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
+#include "util/monotonic_clock.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPalette>
 #include <QHeaderView>
+#include <QPalette>
 #include <QSortFilterProxyModel>
 
 #include <utility>
@@ -59,8 +59,9 @@ FrmMain::FrmMain(QWidget *parent)
     // The byte counters change with every frame: at a fixed size a change only
     // repaints the counter, instead of asking the window for a new layout.
     for (QLabel *counter : {ui.Label44, ui.Label45}) {
-        counter->setFixedSize(counter->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
-                              counter->sizeHint().height());
+        counter->setFixedSize(
+                counter->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
+                counter->sizeHint().height());
     }
 
     MenuCMD->setObjectName(QStringLiteral("MenuCMD"));
@@ -93,8 +94,7 @@ FrmMain::FrmMain(QWidget *parent)
     connect(ui.statsReset, &QPushButton::clicked, m_exchanges, &ExchangeMonitor::resetStats);
     connect(MSComm1, &MSComm::writeFailed, this,
             [this](const QString &reason) { showLinkNotice(tr("写入失败：%1").arg(reason)); });
-    connect(MSComm1, &MSComm::writeResumed, this,
-            [this] { showLinkNotice(tr("串口恢复写入")); });
+    connect(MSComm1, &MSComm::writeResumed, this, [this] { showLinkNotice(tr("串口恢复写入")); });
     connectExchangeTab();
     m_reconnectTimer.setInterval(500);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &FrmMain::tryReconnect);
@@ -200,9 +200,10 @@ void FrmMain::connectCommands()
         const CommandSpec *target = findCommand(add.target);
         if (!target)
             qFatal("FrmMain: %s leads to %s, which is no command button", add.button, add.target);
-        connect(resolved<QPushButton>(add.button), &QPushButton::clicked, this, [this, &add, target] {
-            addThenRun(add.toIoBox, [this, target] { runCommand(*target); });
-        });
+        connect(resolved<QPushButton>(add.button), &QPushButton::clicked, this,
+                [this, &add, target] {
+                    addThenRun(add.toIoBox, [this, target] { runCommand(*target); });
+                });
     }
 }
 
@@ -216,8 +217,8 @@ void FrmMain::runCommand(const CommandSpec &command)
     const bool toList = command.requests != Requests::None
             && std::exchange(AddToListRequest, false);
 
-    const Result<QByteArray, FieldError> payload =
-            buildPayload(command, [this](const char *box) { return controlText(box); });
+    const Result<QByteArray, FieldError> payload = buildPayload(
+            command, [this](const char *box) { return controlText(box); });
     if (!payload) {
         showMessage(fieldErrorMessage(payload.error()));
         return;
@@ -422,14 +423,14 @@ void FrmMain::applyReply(const RxEvent &reply)
 void FrmMain::showExchangeStatus()
 {
     const QString summary = m_exchanges->stats().summary();
-    ui.exchangeStatus->setText(m_linkNotice.isEmpty() ? summary
-                                                      : summary + u'\n' + m_linkNotice);
+    ui.exchangeStatus->setText(m_linkNotice.isEmpty() ? summary : summary + u'\n' + m_linkNotice);
 }
 
 void FrmMain::showLinkNotice(const QString &text)
 {
     // The latest two notices: a stall and its end often come together.
-    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) + text;
+    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz "))
+            + text;
     m_linkNotice = m_linkNotice.isEmpty() ? line : m_linkNotice.section(u'\n', -1) + u'\n' + line;
     m_capture->linkEvent(text, monotonicUs());
     showExchangeStatus();
@@ -441,8 +442,8 @@ void FrmMain::connectExchangeTab()
     m_exchangeFilter->setFilterRole(ExchangeLogModel::VerdictRole);
     m_exchangeFilter->setFilterKeyColumn(ExchangeLogModel::Result);
     ui.exchangeLog->setModel(m_exchangeFilter);
-    ui.exchangeLog->verticalHeader()->setDefaultSectionSize(
-            ui.exchangeLog->fontMetrics().height() + 4);
+    ui.exchangeLog->verticalHeader()->setDefaultSectionSize(ui.exchangeLog->fontMetrics().height()
+                                                            + 4);
     ui.exchangeLog->horizontalHeader()->setStretchLastSection(true);
     connect(m_exchanges, &ExchangeMonitor::exchangeSettled, this, [this](const Exchange &e) {
         m_exchangeLog->append(e, QDateTime::currentMSecsSinceEpoch());
@@ -451,8 +452,8 @@ void FrmMain::connectExchangeTab()
     ui.exchangeFilter->addItem(tr("全部"), -1);
     for (const Verdict verdict : {Verdict::Good, Verdict::BadCheck, Verdict::Exception,
                                   Verdict::Timeout, Verdict::Unexpected, Verdict::NoReply}) {
-        ui.exchangeFilter->addItem(verdict == Verdict::Exception ? tr("异常") : verdictText(verdict),
-                                   int(verdict));
+        ui.exchangeFilter->addItem(
+                verdict == Verdict::Exception ? tr("异常") : verdictText(verdict), int(verdict));
     }
     connect(ui.exchangeFilter, &QComboBox::currentIndexChanged, this, [this] {
         const int verdict = ui.exchangeFilter->currentData().toInt();

@@ -25,8 +25,7 @@ QByteArray csvField(const QString &text)
 
 CaptureWriter::Format CaptureWriter::formatFor(const QString &path)
 {
-    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? Format::Csv
-                                                                       : Format::Text;
+    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? Format::Csv : Format::Text;
 }
 
 CaptureWriter::CaptureWriter(QObject *parent)
@@ -119,8 +118,7 @@ void CaptureWriter::linkEvent(const QString &text, qint64 atUs)
 }
 
 void CaptureWriter::record(qint64 atUs, const char *direction, QByteArrayView bytes,
-                           const QString &description, const QString &verdict,
-                           qint64 responseUs)
+                           const QString &description, const QString &verdict, qint64 responseUs)
 {
     if (!m_file.isOpen())
         return;

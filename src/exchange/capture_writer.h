@@ -61,8 +61,7 @@ signals:
 
 private:
     void record(qint64 atUs, const char *direction, QByteArrayView bytes,
-                const QString &description, const QString &verdict = {},
-                qint64 responseUs = -1);
+                const QString &description, const QString &verdict = {}, qint64 responseUs = -1);
 
     QFile m_file;
     Format m_format = Format::Text;

@@ -18,8 +18,7 @@ QString hexText(QByteArrayView bytes, bool cut)
 ExchangeLogModel::ExchangeLogModel(qsizetype capacity, QObject *parent)
     : QAbstractTableModel(parent)
     , m_capacity(qMax<qsizetype>(capacity, 1))
-{
-}
+{ }
 
 void ExchangeLogModel::append(const Exchange &exchange, qint64 wallMs)
 {
@@ -37,8 +36,7 @@ void ExchangeLogModel::append(const Exchange &exchange, qint64 wallMs)
     const QByteArray reply = exchange.reply.first(qMin(exchange.reply.size(), maxBytesShown));
     m_rows.append({request + reply, wallMs, exchange.responseUs(), quint16(request.size()),
                    request.size() < exchange.request.size(), reply.size() < exchange.reply.size(),
-                   exchange.verdict,
-                   qint16(exchange.station ? *exchange.station : -1),
+                   exchange.verdict, qint16(exchange.station ? *exchange.station : -1),
                    qint16(exchange.code ? *exchange.code : -1), exchange.exceptionCode});
     endInsertRows();
 }
@@ -81,7 +79,8 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
 QString ExchangeLogModel::text(const Row &row, int column) const
 {
     const auto hexByte = [](qint16 value) {
-        return value < 0 ? QString() : QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+        return value < 0 ? QString()
+                         : QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
     };
     switch (column) {
     case Time:

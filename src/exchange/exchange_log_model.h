@@ -18,7 +18,17 @@ public:
     /// Bytes of a request or a reply the log keeps; the capture keeps them all.
     static constexpr qsizetype maxBytesShown = 512;
 
-    enum Column { Time, Station, Code, Description, Request, Reply, Result, ResponseTime, ColumnCount };
+    enum Column {
+        Time,
+        Station,
+        Code,
+        Description,
+        Request,
+        Reply,
+        Result,
+        ResponseTime,
+        ColumnCount
+    };
     /// The role that gives a row's Verdict as an int, for filtering.
     static constexpr int VerdictRole = Qt::UserRole;
 

@@ -130,8 +130,7 @@ bool asciiCheckOk(QByteArrayView frame)
 
 ReplyFramer::ReplyFramer(CommMode mode)
     : m_mode(mode)
-{
-}
+{ }
 
 void ReplyFramer::setMode(CommMode mode)
 {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
-#include <QList>
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
