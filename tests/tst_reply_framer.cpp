@@ -2,7 +2,6 @@
 #include "device/frame.h"
 #include "exchange/reply_framer.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 // The framer on a stream given piece by piece with invented arrival times, so
@@ -226,27 +225,6 @@ private slots:
                  QStringList{"F " + QString::fromLatin1(hello.toHex(' '))});
     }
 
-    // Over random bytes every byte comes out once, as a frame or as noise, in
-    // the order it came.
-    void everyByteOnceOverRandomBytes()
-    {
-        QRandomGenerator random(7);
-        ReplyFramer framer(CommMode::Rtu);
-        QByteArray in;
-        QByteArray out;
-        for (int i = 0; i < 2000; ++i) {
-            QByteArray piece;
-            for (int n = int(random.bounded(1, 600)); n > 0; --n)
-                piece += char(random.bounded(256));
-            in += piece;
-            for (const RxEvent &event : framer.feed(piece, i * 10))
-                out += event.bytes;
-        }
-        for (const RxEvent &event : framer.flush())
-            out += event.bytes;
-        QCOMPARE(out, in);
-        QCOMPARE(framer.pendingSinceUs(), -1);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestReplyFramer)
