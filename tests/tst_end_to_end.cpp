@@ -13,6 +13,17 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+// The window with COM1 standing for the simulated controller.
+struct SimFixture : WindowFixture
+{
+    SimFixture()
+    {
+        if (simulator.openPseudoTerminal())
+            window.portNames().setMapping(1, simulator.devicePath());
+    }
+    SimServer simulator{SimConfig{}};
+};
+
 class TestEndToEnd : public QObject
 {
     Q_OBJECT
@@ -28,12 +39,10 @@ private slots:
     void session()
     {
         QFETCH(int, mode);
-        WindowFixture f;
-        SimServer simulator{SimConfig{}};
-        QVERIFY(simulator.openPseudoTerminal());
+        SimFixture f;
+        SimServer &simulator = f.simulator;
         qint64 nowUs = 0; // the controller's clock moves only when the test says
         simulator.setClock([&nowUs] { return nowUs; });
-        f.window.portNames().setMapping(1, simulator.devicePath());
         f.mode(mode);
         QVERIFY(f.open());
         // Clicks a button and shows the controller's reply, as the receive poll would.
@@ -128,10 +137,7 @@ private slots:
     // response time; the exchange log holds the same exchanges.
     void capture()
     {
-        WindowFixture f;
-        SimServer simulator{SimConfig{}};
-        QVERIFY(simulator.openPseudoTerminal());
-        f.window.portNames().setMapping(1, simulator.devicePath());
+        SimFixture f;
         QVERIFY(f.open());
         QTemporaryDir dir;
         f.dialogs->fileNames << dir.filePath(u"bench.log"_s);
@@ -163,10 +169,7 @@ private slots:
     // within two poll intervals of its arrival.
     void fastRunShowsReplies()
     {
-        WindowFixture f;
-        SimServer simulator{SimConfig{}};
-        QVERIFY(simulator.openPseudoTerminal());
-        f.window.portNames().setMapping(1, simulator.devicePath());
+        SimFixture f;
         f.timer(u"Timer1"_s)->setInterval(200);
         QVERIFY(f.open());
         f.list()->addItem(QString::fromLatin1(frameRtu(QByteArray::fromHex("013700")).toHex(' ')));
