@@ -170,7 +170,7 @@ private slots:
             arrived += f.pty.read(qMin<qsizetype>(640, frame.size() - arrived.size()), 0);
         }
         QCOMPARE(arrived, frame);
-        QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
+        QVERIFY2(longest < 200, qPrintable(QString::number(longest))); // a blocking write: 1 s
         QVERIFY(f.messages.isEmpty() && !f.comm()->writeStalled());
     }
 
