@@ -97,8 +97,10 @@ private slots:
     }
 
     // Streams as the line brings them: noise before, between and after replies,
-    // bad checks, a silence of the byte time-out. "|" separates pieces that
-    // arrive 1 ms apart, "~" a silence of the byte time-out; "." ends with one.
+    // bad checks, a silence of the byte time-out, echoes. Pieces arrive 1 ms
+    // apart; "~" is a silence of the byte time-out, "." ends with one, and "!"
+    // turns echo suppression on as the handshake is written (the handshake's
+    // reply is its own echo).
     void streams_data()
     {
         QTest::addColumn<CommMode>("mode");
@@ -148,6 +150,21 @@ private slots:
                 << CommMode::Ascii << L{":01G7\r\n"} << S{"B " + hex(":01G7\r\n")};
         QTest::newRow("ASCII restarted by a colon")
                 << CommMode::Ascii << L{":0137", a} << S{"N 3a 30 31 33 37", "F " + hex(a)};
+        const QByteArray hello = rtu("012000");
+        QTest::newRow("echo off") << CommMode::Rtu << L{hello + hello}
+                                  << S{"F " + hex(hello), "F " + hex(hello)};
+        QTest::newRow("echo and reply") << CommMode::Rtu << L{"!", hello + hello}
+                                        << S{"E " + hex(hello), "F " + hex(hello)};
+        QTest::newRow("echo in pieces")
+                << CommMode::Rtu
+                << L{"!", hello.first(2), hello.sliced(2) + hello.first(1), hello.sliced(1)}
+                << S{"E " + hex(hello), "F " + hex(hello)};
+        QTest::newRow("no echo comes") << CommMode::Rtu << L{"!", speed} << S{"F " + hex(speed)};
+        QTest::newRow("no echo within the byte time-out")
+                << CommMode::Rtu << L{"!", "~", hello} << S{"F " + hex(hello)};
+        // Not an echo after all: the bytes are framed (here: noise).
+        QTest::newRow("echo broken off")
+                << CommMode::Rtu << L{"!", hello.first(2) + "\xFF", "."} << S{"N 01 20 ff"};
         QTest::newRow("ASCII cut short by a silence") << CommMode::Ascii << L{a.first(9), "~", a}
                                                       << S{"N " + hex(a.first(9)), "F " + hex(a)};
     }
@@ -160,7 +177,10 @@ private slots:
         QList<RxEvent> seen;
         qint64 now = 0;
         for (const QByteArray &piece : pieces) {
-            if (piece == "." || piece == "~") {
+            if (piece == "!") {
+                framer.setEchoSuppression(true);
+                framer.expectEcho(rtu("012000"), now);
+            } else if (piece == "." || piece == "~") {
                 now += timeout;
                 const qsizetype before = seen.size();
                 seen += framer.expire(now - 1); // not yet silent
@@ -174,57 +194,6 @@ private slots:
         }
         QCOMPARE(described(seen), events);
     }
-
-    // An adapter that hands back what it sends: with suppression on, the echo
-    // of the frame just sent is taken off; off, it is framed like any reply
-    // (the handshake's reply is its own echo).
-    void echo_data()
-    {
-        QTest::addColumn<bool>("suppress");
-        QTest::addColumn<QList<QByteArray>>("pieces");
-        QTest::addColumn<QStringList>("events");
-        const QByteArray hello = rtu("012000");
-        const QString h = QString::fromLatin1(hello.toHex(' '));
-        using L = QList<QByteArray>;
-        QTest::newRow("on, echo and reply")
-                << true << L{hello + hello} << QStringList{"E " + h, "F " + h};
-        QTest::newRow("on, in pieces")
-                << true << L{hello.first(2), hello.sliced(2) + hello.first(1), hello.sliced(1)}
-                << QStringList{"E " + h, "F " + h};
-        QTest::newRow("on, no echo comes")
-                << true << L{rtu("0126040000 03E8")}
-                << QStringList{"F " + QString::fromLatin1(rtu("0126040000 03E8").toHex(' '))};
-        // Not an echo after all: the bytes are framed (here: noise).
-        QTest::newRow("on, echo broken off")
-                << true << L{hello.first(2) + "\xFF"} << QStringList{"N 01 20 ff"};
-        QTest::newRow("off") << false << L{hello + hello} << QStringList{"F " + h, "F " + h};
-    }
-    void echo()
-    {
-        QFETCH(bool, suppress);
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(QStringList, events);
-        ReplyFramer framer(CommMode::Rtu);
-        framer.setEchoSuppression(suppress);
-        framer.expectEcho(rtu("012000"), 0);
-        QList<RxEvent> seen;
-        for (qsizetype i = 0; i < pieces.size(); ++i)
-            seen += framer.feed(pieces[i], 100 * (i + 1));
-        QCOMPARE(described(seen + framer.flush()), events);
-    }
-
-    void echoExpectationLapses()
-    {
-        ReplyFramer framer(CommMode::Rtu);
-        framer.setEchoSuppression(true);
-        const QByteArray hello = rtu("012000");
-        framer.expectEcho(hello, 0);
-        // No echo within the byte time-out: the adapter gave none, and the
-        // handshake's reply that comes later is a reply.
-        QCOMPARE(described(framer.feed(hello, timeout)),
-                 QStringList{"F " + QString::fromLatin1(hello.toHex(' '))});
-    }
-
 };
 
 QTEST_GUILESS_MAIN(TestReplyFramer)
