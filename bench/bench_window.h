@@ -4,15 +4,18 @@
 // end the benchmark plays, a count of the bytes the window showed, and the
 // event loop's heartbeat.
 
+#include "dialogs.h"
 #include "frm_main.h"
 #include "link/mscomm.h"
 #include "pty_pair.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 struct WindowOnPty
 {
@@ -30,6 +33,36 @@ struct WindowOnPty
     MSComm *comm = nullptr;
     qint64 shown = 0; // bytes through ShowReceived
 };
+
+/// Captures the window's traffic into \a path through its own button, as a
+/// user would; stopCapture() ends it and gives the number of lines of each
+/// direction ("TX", "RX", "NOISE" ...) in the file.
+struct CaptureDialogs : Dialogs
+{
+    explicit CaptureDialogs(QString path)
+        : m_path(std::move(path))
+    { }
+    QString saveFileName(QWidget *, const QString &, const QString &) override { return m_path; }
+    QString m_path;
+};
+
+inline void startCapture(FrmMain &window, const QString &path)
+{
+    window.setDialogs(std::make_unique<CaptureDialogs>(path));
+    window.findChild<QPushButton *>(QStringLiteral("captureButton"))->click();
+}
+
+inline QHash<QByteArray, qint64> stopCapture(FrmMain &window, const QString &path)
+{
+    window.findChild<QPushButton *>(QStringLiteral("captureButton"))->click();
+    QHash<QByteArray, qint64> lines;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd())
+            ++lines[file.readLine().split(' ').value(2)];
+    }
+    return lines;
+}
 
 /// Ticks every millisecond and keeps the longest gap between two ticks: how
 /// long the event loop was kept from running. \a onBeat sees the elapsed time.

@@ -1,10 +1,28 @@
 // The window against the simulated controller over a pseudo-terminal, in both
 // modes: each exchange shows the controller's answer where the user reads it.
 
+#include "device/frame.h"
 #include "sim/sim_server.h"
 #include "window_fixture.h"
 
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+
+// The window with COM1 standing for the simulated controller.
+struct SimFixture : WindowFixture
+{
+    SimFixture()
+    {
+        if (simulator.openPseudoTerminal())
+            window.portNames().setMapping(1, simulator.devicePath());
+    }
+    SimServer simulator{SimConfig{}};
+};
 
 class TestEndToEnd : public QObject
 {
@@ -21,12 +39,10 @@ private slots:
     void session()
     {
         QFETCH(int, mode);
-        WindowFixture f;
-        SimServer simulator{SimConfig{}};
-        QVERIFY(simulator.openPseudoTerminal());
+        SimFixture f;
+        SimServer &simulator = f.simulator;
         qint64 nowUs = 0; // the controller's clock moves only when the test says
         simulator.setClock([&nowUs] { return nowUs; });
-        f.window.portNames().setMapping(1, simulator.devicePath());
         f.mode(mode);
         QVERIFY(f.open());
         // Clicks a button and shows the controller's reply, as the receive poll would.
@@ -78,6 +94,103 @@ private slots:
         QVERIFY(exchange("Command94"));
         for (int i = 1; i <= 5; ++i)
             QCOMPARE(f.shape(4 + i)->fillColor(), i == 2 || i == 5 ? QColor(Qt::red) : dark);
+    }
+
+    // A reply that straddles two polls is shown as two blocks, and its value is
+    // taken from the whole frame, never from a piece.
+    void splitReply_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("split");
+        QTest::addColumn<QString>("position"); // Text18 once the reply is whole
+        const QByteArray ascii = frameAscii(QByteArray::fromHex("013704FFFFFFFE"));
+        const QByteArray rtu = frameRtu(QByteArray::fromHex("013704FFFFFFFE"));
+        for (const int split : {3, 8})
+            QTest::addRow("ASCII after byte %d", split) << 1 << ascii << split << "-2";
+        QTest::newRow("RTU after noise") << 0 << "\xFF" + rtu << 4 << "-2";
+        // The second piece reads like a position reply; it is a piece of an IO
+        // table reply, which has no value.
+        QTest::newRow("RTU, a piece that looks like a reply")
+                << 0 << frameRtu(QByteArray::fromHex("01410A00370400000009000000")) << 3 << "0";
+    }
+    void splitReply()
+    {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, split);
+        QFETCH(QString, position);
+        WindowFixture f;
+        f.mode(mode);
+        QVERIFY(f.open());
+        f.click(u"Command30"_s); // the absolute position
+        QVERIFY(f.receive(reply.first(split)));
+        QCOMPARE(f.text("Text18") + f.text("Text28"), u"00"_s);
+        QVERIFY(f.receive(reply.sliced(split)));
+        QCOMPARE(f.text("Text18") + f.text("Text28"), position + u'0');
+        QCOMPARE(f.text("RichTextBox1").count(u"RecHex:"), 2);
+        if (position != u"0")
+            QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 1 · 应答 1 · 校验错误 0"));
+    }
+
+    // Every frame sent and every reply is in the capture, with its verdict and
+    // response time; the exchange log holds the same exchanges.
+    void capture()
+    {
+        SimFixture f;
+        QVERIFY(f.open());
+        QTemporaryDir dir;
+        f.dialogs->fileNames << dir.filePath(u"bench.log"_s);
+        f.click(u"captureButton"_s);
+        QCOMPARE(f.text("captureButton"), u"停止捕获"_s);
+        for (const char *button : {"Command12", "Command30", "Command29"}) {
+            const qsizetype rows
+                    = f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount();
+            f.click(QString::fromLatin1(button));
+            QTRY_COMPARE(f.window.findChild<QTableView *>(u"exchangeLog"_s)->model()->rowCount(),
+                         rows + 1);
+        }
+        f.click(u"captureButton"_s);
+        QFile file(dir.filePath(u"bench.log"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines
+                = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        static const QRegularExpression rx(
+                u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (TX|RX) ([0-9A-F]{2} )*[0-9A-F]{2}  \\S+:( {2}校验正确  \\d+\\.\\d ms)?$"_s);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QVERIFY2(rx.match(lines[i]).hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(lines[i].contains(u" RX "), i % 2 == 1);
+        }
+        QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 3 · 应答 3 · 校验错误 0 · 超时 0"));
+    }
+
+    // A command list faster than the receive poll: every reply is still shown
+    // within two poll intervals of its arrival.
+    void fastRunShowsReplies()
+    {
+        SimFixture f;
+        f.timer(u"Timer1"_s)->setInterval(200);
+        QVERIFY(f.open());
+        f.list()->addItem(QString::fromLatin1(frameRtu(QByteArray::fromHex("013700")).toHex(' ')));
+        f.apply(u"Text22=150"_s);
+        QElapsedTimer clock;
+        clock.start();
+        QList<std::pair<qint64, qsizetype>> arrivals; // time, bytes
+        qint64 shown = 0, arrived = 0, longestMs = 0;
+        QObject::connect(f.comm(), &MSComm::bytesArrived, [&](const QByteArray &bytes, qint64) {
+            arrivals.append({clock.elapsed(), arrived += bytes.size()});
+        });
+        QObject::connect(&f.window, &FrmMain::blockShown, [&](qsizetype n) {
+            shown += n;
+            while (!arrivals.isEmpty() && arrivals.first().second <= shown)
+                longestMs = qMax(longestMs, clock.elapsed() - arrivals.takeFirst().first);
+        });
+        f.control<QCheckBox>(u"Check1"_s)->setChecked(true);
+        QTest::qWait(2000); // the run goes on for a while
+        f.control<QCheckBox>(u"Check1"_s)->setChecked(false);
+        QVERIFY2(shown >= 9 * 8, qPrintable(QString::number(shown)));
+        QVERIFY2(longestMs <= 400, qPrintable(QString::number(longestMs)));
     }
 };
 

@@ -2,7 +2,15 @@
 
 #include "window_fixture.h"
 
+#include "device/frame.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QSerialPort>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -124,13 +132,73 @@ private slots:
         QCOMPARE(f.comm()->inBufferCount(), qint64(0));
         QCOMPARE(f.text("RichTextBox1").count(u'z'), 1300);
         // The far end reads nothing: a frame far larger than the terminal's buffer
-        // is cut short, said once, not shown as sent, and the port stays usable.
-        f.window.SendFrame(QByteArray(4 << 20, 'x'));
-        QCOMPARE(f.messages.size(), 1);
-        for (const QString &word : {u"COM1"_s, QString::number(4 << 20)})
-            QVERIFY2(f.messages.first().contains(word), qPrintable(f.messages.first()));
-        QCOMPARE(f.text("RichTextBox2") + f.text("Label44"), u"0"_s);
-        QVERIFY(f.comm()->portOpen());
+        // is handed over at once and shown; once the line has taken no byte for
+        // the stall time, the rest is dropped and said once on the statistics
+        // line, never in a box, and the port stays usable.
+        f.comm()->setStallTimeMs(100);
+        f.window.SendFrame(QByteArray(256 << 10, 'x'));
+        QCOMPARE(f.text("Label44"), QString::number(256 << 10));
+        // Dropping the rest drains a pseudo-terminal at once: writing goes on.
+        QTRY_VERIFY(f.text("exchangeStatus").contains(u"串口恢复写入"));
+        QVERIFY(f.text("exchangeStatus").contains(u"写入失败：the line took no byte for 0.1 s"));
+        QVERIFY(!f.comm()->writeStalled() && f.comm()->portOpen() && f.messages.isEmpty());
+        QCOMPARE(f.comm()->bytesToWrite(), 0);
+    }
+
+    // A large frame to a far end that reads slowly arrives whole, and the window
+    // answers throughout: the longest wait of a 5 ms heartbeat stays short.
+    void slowFarEnd()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        QByteArray frame(60000, Qt::Uninitialized);
+        for (qsizetype i = 0; i < frame.size(); ++i)
+            frame[i] = char(i * 7);
+        QElapsedTimer beat;
+        qint64 longest = 0;
+        QTimer heartbeat;
+        QObject::connect(&heartbeat, &QTimer::timeout,
+                         [&] { longest = qMax(longest, beat.restart()); });
+        heartbeat.start(5);
+        beat.start();
+        f.window.SendFrame(frame);
+        QByteArray arrived;
+        QElapsedTimer pace;
+        pace.start();
+        while (arrived.size() < frame.size() && pace.elapsed() < 10000) {
+            QTest::qWait(10); // the far end reads 640 bytes every 10 ms (64 KB/s)
+            arrived += f.pty.read(qMin<qsizetype>(640, frame.size() - arrived.size()), 0);
+        }
+        QCOMPARE(arrived, frame);
+        QVERIFY2(longest < 200, qPrintable(QString::number(longest))); // a blocking write: 1 s
+        QVERIFY(f.messages.isEmpty() && !f.comm()->writeStalled());
+    }
+
+    // The options of the exchange tab act on the next exchanges.
+    void exchangeOptions()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(10);
+        f.click(u"Command30"_s); // nobody answers
+        QTRY_VERIFY(f.text("exchangeStatus").contains(u"超时 1"));
+        f.sent();
+        // The adapter hands back what it sends: taken off, the reply counted once.
+        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(5000);
+        f.control<QCheckBox>(u"echoSuppression"_s)->setChecked(true);
+        f.click(u"Command30"_s);
+        QVERIFY(f.pty.write(f.sent() + frameRtu(QByteArray::fromHex("01370400000007"))));
+        QTRY_VERIFY(f.text("exchangeStatus")
+                            .contains(u"应答 1 · 校验错误 0 · 超时 1 · 意外应答 0 · 噪声 0 字节"));
+        QCOMPARE(f.text("Text18"), u" 7"_s);
+        // The log shows one verdict when asked.
+        auto *log = f.control<QTableView>(u"exchangeLog"_s);
+        QCOMPARE(log->model()->rowCount(), 2);
+        f.control<QComboBox>(u"exchangeFilter"_s)->setCurrentText(u"超时"_s);
+        QCOMPARE(log->model()->rowCount(), 1);
+        QCOMPARE(log->model()->index(0, 6).data().toString(), u"超时"_s);
+        f.click(u"statsReset"_s);
+        QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 0 · 应答 0"));
     }
 
     void viewLimit()
@@ -154,31 +222,51 @@ private slots:
         }
     }
 
+    void vanishedDevice_data()
+    {
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("reconnect") << true;
+        QTest::newRow("no reconnect") << false;
+    }
     void vanishedDevice()
     {
+        QFETCH(bool, reconnect);
+        // Through a link, as a /dev/serial/by-id name, so the device can come back
+        // under the same name.
+        QTemporaryDir dir;
+        const QString link = dir.filePath(u"ttyBench"_s);
+        auto pty = std::make_unique<PtyPair>();
+        QVERIFY(QFile::link(pty->path(), link));
         WindowFixture f;
+        f.window.portNames().setMapping(1, link);
+        f.control<QCheckBox>(u"autoReconnect"_s)->setChecked(reconnect);
         QVERIFY(f.open());
         // The controller's last reply arrives just before it goes away.
-        const QByteArray reply = QByteArray::fromHex("01370400000005AABB");
-        QVERIFY(f.pty.write(reply));
-        QTRY_COMPARE(f.comm()->inBufferCount(), qint64(reply.size()));
-        f.pty.closeFarEnd();
-        f.pty.closeTerminal();
-        QTRY_COMPARE(f.messages.size(), 1);
-        QVERIFY2(f.messages.first().contains(u"COM1"), qPrintable(f.messages.first()));
-        QVERIFY(!f.comm()->portOpen() && portControls(f) == closed);
-        QCOMPARE(f.text("Text18"), u" 5"_s);
-        // Sending now shows and reports nothing.
+        QVERIFY(pty->write(frameRtu(QByteArray::fromHex("01370400000005"))));
+        QTRY_COMPARE(f.text("Text18"), u" 5"_s);
+        pty.reset();
         const QByteArray frame = QByteArray::fromHex("01200039C0");
+        if (!reconnect) {
+            // One message, the port closed; opening works once the device is back.
+            QTRY_COMPARE(f.messages.size(), 1);
+            QVERIFY2(f.messages.first().contains(u"COM1"), qPrintable(f.messages.first()));
+            QVERIFY(!f.comm()->portOpen() && portControls(f) == closed);
+            f.window.SendFrame(frame); // shows and reports nothing
+            QCOMPARE(f.messages.size() + f.text("RichTextBox2").size(), 1);
+        } else {
+            // One line on the statistics line, no box; the window stays open.
+            QTRY_VERIFY(f.text("exchangeStatus").contains(u"已断开"));
+            QVERIFY(f.messages.isEmpty() && portControls(f) != closed);
+        }
+        pty = std::make_unique<PtyPair>();
+        QVERIFY(QFile::remove(link) && QFile::link(pty->path(), link));
+        if (!reconnect)
+            QVERIFY(f.open());
+        else
+            QTRY_VERIFY(f.comm()->portOpen() && f.text("exchangeStatus").contains(u"已恢复"));
         f.window.SendFrame(frame);
-        QTest::qWait(0);
-        QCOMPARE(f.messages.size() + f.text("RichTextBox2").size(), 1);
-        // The device is back (a new terminal under the same name): opening works.
-        PtyPair again;
-        f.window.portNames().setMapping(1, again.path());
-        QVERIFY(f.open());
-        f.window.SendFrame(frame);
-        QCOMPARE(again.read(5), frame);
+        QCOMPARE(pty->read(5), frame);
+        QVERIFY(f.messages.size() == (reconnect ? 0 : 1));
     }
 };
 

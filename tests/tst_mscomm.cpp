@@ -1,3 +1,4 @@
+#include "link/device_finder.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
 #include "link/port_names.h"
@@ -110,6 +111,25 @@ private slots:
         QVERIFY(QFile::remove(link) && QFile::link(pty->path(), link));
         QVERIFY(comm.open() && comm.output("01 20"));
         QCOMPARE(pty->read(5), QByteArray("01 20"));
+    }
+
+    // An adapter plugged back under another name is found by its by-id link;
+    // a device without one by the path it was opened by.
+    void deviceFoundAgain()
+    {
+        QTemporaryDir byId;
+        auto first = std::make_unique<PtyPair>();
+        const QString link = byId.filePath(u"usb-FTDI_bench-if00-port0"_qs);
+        QVERIFY(QFile::link(first->path(), link));
+        const DeviceIdentity identity = identifyDevice(first->path(), byId.path());
+        QCOMPARE(identity.byIdLink, link);
+        first.reset(); // unplugged: the link leads nowhere
+        QCOMPARE(findDevice(identity), QString());
+        PtyPair second; // back under a new name
+        QVERIFY(QFile::remove(link) && QFile::link(second.path(), link));
+        QCOMPARE(findDevice(identity), link);
+        QCOMPARE(findDevice(identifyDevice(second.path(), byId.filePath(u"none"_qs))),
+                 second.path());
     }
 };
 

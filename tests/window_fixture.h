@@ -104,8 +104,15 @@ struct WindowFixture
     }
 
     /// The bytes sent since the last call: as many as the send path reports
-    /// having written, read at the far end.
-    QByteArray sent() { return pty.read(std::exchange(m_shown, 0)); }
+    /// having written, read at the far end while the frames drain.
+    QByteArray sent()
+    {
+        const qsizetype expected = std::exchange(m_shown, 0);
+        QByteArray bytes = pty.readAvailable();
+        static_cast<void>(
+                QTest::qWaitFor([&] { return (bytes += pty.readAvailable()).size() >= expected; }));
+        return bytes;
+    }
 
     /// The far end sends \a bytes; once they have arrived, one tick of the
     /// receive poll hands them to the window.

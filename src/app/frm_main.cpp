@@ -3,14 +3,21 @@
 #include "codec/hex_text.h"
 #include "device/command_set.h"
 #include "device/frame.h"
+#include "exchange/capture_writer.h"
+#include "exchange/exchange_log_model.h"
+#include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
+#include "util/monotonic_clock.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QPalette>
+#include <QSortFilterProxyModel>
 
 #include <utility>
 
@@ -35,6 +42,10 @@ FrmMain::FrmMain(QWidget *parent)
     , MSComm1(new MSComm(this))
     , Timer1(new QTimer(this))
     , Timer2(new QTimer(this))
+    , m_exchanges(new ExchangeMonitor(this))
+    , m_exchangeLog(new ExchangeLogModel(100'000, this))
+    , m_exchangeFilter(new QSortFilterProxyModel(this))
+    , m_capture(new CaptureWriter(this))
     , m_dialogs(std::make_unique<Dialogs>())
 {
     ui.setupUi(this);
@@ -44,6 +55,14 @@ FrmMain::FrmMain(QWidget *parent)
     frame4.setupUi(ui.Frame4);
     frame5.setupUi(ui.Frame5);
     frame6.setupUi(ui.Frame6);
+
+    // The byte counters change with every frame: at a fixed size a change only
+    // repaints the counter, instead of asking the window for a new layout.
+    for (QLabel *counter : {ui.Label44, ui.Label45}) {
+        counter->setFixedSize(
+                counter->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
+                counter->sizeHint().height());
+    }
 
     MenuCMD->setObjectName(QStringLiteral("MenuCMD"));
     DelectList->setObjectName(QStringLiteral("DelectList"));
@@ -58,6 +77,27 @@ FrmMain::FrmMain(QWidget *parent)
 
     connect(Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
     connect(&m_drainTimer, &QTimer::timeout, this, &FrmMain::drainReceived);
+    m_lastPoll.start();
+
+    // The exchange layer sees bytes as they arrive and frames as they leave;
+    // the receive poll only shows the blocks.
+    connect(MSComm1, &MSComm::bytesArrived, m_exchanges, &ExchangeMonitor::bytesArrived);
+    connect(MSComm1, &MSComm::frameWritten, m_exchanges, &ExchangeMonitor::frameWritten);
+    connect(m_exchanges, &ExchangeMonitor::replyFramed, this, &FrmMain::applyReply);
+    m_statusTimer.setSingleShot(true);
+    m_statusTimer.setInterval(100);
+    connect(&m_statusTimer, &QTimer::timeout, this, &FrmMain::showExchangeStatus);
+    connect(m_exchanges, &ExchangeMonitor::statsChanged, this, [this] {
+        if (!m_statusTimer.isActive())
+            m_statusTimer.start();
+    });
+    connect(ui.statsReset, &QPushButton::clicked, m_exchanges, &ExchangeMonitor::resetStats);
+    connect(MSComm1, &MSComm::writeFailed, this,
+            [this](const QString &reason) { showLinkNotice(tr("写入失败：%1").arg(reason)); });
+    connect(MSComm1, &MSComm::writeResumed, this, [this] { showLinkNotice(tr("串口恢复写入")); });
+    connectExchangeTab();
+    m_reconnectTimer.setInterval(500);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &FrmMain::tryReconnect);
     connect(MSComm1, &MSComm::deviceLost, this, &FrmMain::onDeviceLost);
     connect(frame4.Command32, &QPushButton::clicked, this, &FrmMain::Command32_Click);
     connect(frame4.Command33, &QPushButton::clicked, this, &FrmMain::Command33_Click);
@@ -98,11 +138,16 @@ void FrmMain::FrmMain_Form_Load()
     ui.RichTextBox3->setHtml(resourceText(QStringLiteral(":/help_protocol.html")));
     ui.Picture1->setPixmap(QPixmap(QStringLiteral(":/picture1.png")));
     showPortDevice();
+    m_exchanges->setMode(commModeFromText(ui.Combo7->currentText()));
+    showExchangeStatus();
 }
 
 void FrmMain::Combo7_Scroll()
 {
-    const bool rtu = commModeFromText(ui.Combo7->currentText()) == CommMode::Rtu;
+    const CommMode mode = commModeFromText(ui.Combo7->currentText());
+    m_exchanges->setMode(mode);
+    m_capture->setMode(mode);
+    const bool rtu = mode == CommMode::Rtu;
     frame3.Command81->setEnabled(rtu);
     frame3.Command88->setEnabled(rtu);
 }
@@ -155,9 +200,10 @@ void FrmMain::connectCommands()
         const CommandSpec *target = findCommand(add.target);
         if (!target)
             qFatal("FrmMain: %s leads to %s, which is no command button", add.button, add.target);
-        connect(resolved<QPushButton>(add.button), &QPushButton::clicked, this, [this, &add, target] {
-            addThenRun(add.toIoBox, [this, target] { runCommand(*target); });
-        });
+        connect(resolved<QPushButton>(add.button), &QPushButton::clicked, this,
+                [this, &add, target] {
+                    addThenRun(add.toIoBox, [this, target] { runCommand(*target); });
+                });
     }
 }
 
@@ -171,8 +217,8 @@ void FrmMain::runCommand(const CommandSpec &command)
     const bool toList = command.requests != Requests::None
             && std::exchange(AddToListRequest, false);
 
-    const Result<QByteArray, FieldError> payload =
-            buildPayload(command, [this](const char *box) { return controlText(box); });
+    const Result<QByteArray, FieldError> payload = buildPayload(
+            command, [this](const char *box) { return controlText(box); });
     if (!payload) {
         showMessage(fieldErrorMessage(payload.error()));
         return;
@@ -213,7 +259,9 @@ QString FrmMain::controlText(const char *name) const
 void FrmMain::Command32_Click()
 {
     QString settings = frame4.Combo2->currentText() + QStringLiteral(",n,8,1");
+    m_reconnectTimer.stop();
     MSComm1->close();
+    m_exchanges->reset();
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     if (!number) {
         enterClosedState(); // the port is closed now; it must not look open
@@ -228,6 +276,7 @@ void FrmMain::Command32_Click()
         showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), opened.error()));
         return;
     }
+    m_device = identifyDevice(MSComm1->devicePath());
     frame4.Combo1->setEnabled(false);
     frame4.Combo2->setEnabled(false);
     frame4.Command32->setEnabled(false);
@@ -237,7 +286,9 @@ void FrmMain::Command32_Click()
 
 void FrmMain::Command33_Click()
 {
+    m_reconnectTimer.stop();
     MSComm1->close();
+    m_exchanges->reset();
     enterClosedState();
 }
 
@@ -252,9 +303,28 @@ void FrmMain::enterClosedState()
 void FrmMain::onDeviceLost(const QString &reason)
 {
     drainReceived(); // the last reply before the device went away
+    if (ui.autoReconnect->isChecked()) {
+        // The window stays open: the device is reopened when it comes back, and
+        // the list and a running loop carry on. "关闭" stops waiting.
+        showLinkNotice(tr("串口 %1 已断开（%2），等待设备恢复…").arg(portDescription(), reason));
+        m_reconnectTimer.start();
+        return;
+    }
     enterClosedState();
     showMessage(tr("串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。")
                         .arg(portDescription(), reason));
+}
+
+void FrmMain::tryReconnect()
+{
+    const QString path = findDevice(m_device);
+    if (path.isEmpty())
+        return;
+    MSComm1->setDevicePath(path);
+    if (!MSComm1->open())
+        return; // there, but not ready yet: the next round tries again
+    m_reconnectTimer.stop();
+    showLinkNotice(tr("串口 %1 已恢复（%2）").arg(frame4.Combo1->currentText(), path));
 }
 
 void FrmMain::showPortDevice()
@@ -288,6 +358,7 @@ void FrmMain::showMessage(const QString &text)
 
 void FrmMain::Timer1_Timer()
 {
+    m_lastPoll.start();
     if (MSComm1->takeCommEvent() != MSComm::ComEvReceive)
         return;
     drainReceived();
@@ -318,17 +389,10 @@ void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
         ui.Label45->setText(QStringLiteral("0"));
     }
 
+    // Values come from whole reply frames (applyReply), never from a block,
+    // which may be a piece of one.
     const ReceivedDisplay display = decodeReceived(bytes,
                                                    commModeFromText(ui.Combo7->currentText()));
-    if (display.valueBox)
-        resolved<QLineEdit>(display.valueBox)->setText(display.valueText);
-    if (display.statusCaption)
-        frame2.Label15->setText(*display.statusCaption);
-    for (const IndicatorState &indicator : display.indicators) {
-        resolved<ShapeIndicator>(indicator.shape)
-                ->setFillColor(indicator.active ? QColor(Qt::red)
-                                                : palette().color(QPalette::WindowText));
-    }
 
     // Newest first: text line, hex line, then the description line.
     QString lines = textLine(u"RecAsc:", bytes) + hexLine(u"RecHex:", bytes);
@@ -339,12 +403,115 @@ void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
     emit blockShown(bytes.size());
 }
 
+// The value step of a reply the framer completed, whether it came in one
+// block or in several.
+void FrmMain::applyReply(const RxEvent &reply)
+{
+    const ReceivedDisplay display = decodeReceived(reply.bytes,
+                                                   commModeFromText(ui.Combo7->currentText()));
+    if (display.valueBox)
+        resolved<QLineEdit>(display.valueBox)->setText(display.valueText);
+    if (display.statusCaption)
+        frame2.Label15->setText(*display.statusCaption);
+    for (const IndicatorState &indicator : display.indicators) {
+        resolved<ShapeIndicator>(indicator.shape)
+                ->setFillColor(indicator.active ? QColor(Qt::red)
+                                                : palette().color(QPalette::WindowText));
+    }
+}
+
+void FrmMain::showExchangeStatus()
+{
+    const QString summary = m_exchanges->stats().summary();
+    ui.exchangeStatus->setText(m_linkNotice.isEmpty() ? summary : summary + u'\n' + m_linkNotice);
+}
+
+void FrmMain::showLinkNotice(const QString &text)
+{
+    // The latest two notices: a stall and its end often come together.
+    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz "))
+            + text;
+    m_linkNotice = m_linkNotice.isEmpty() ? line : m_linkNotice.section(u'\n', -1) + u'\n' + line;
+    m_capture->linkEvent(text, monotonicUs());
+    showExchangeStatus();
+}
+
+void FrmMain::connectExchangeTab()
+{
+    m_exchangeFilter->setSourceModel(m_exchangeLog);
+    m_exchangeFilter->setFilterRole(ExchangeLogModel::VerdictRole);
+    m_exchangeFilter->setFilterKeyColumn(ExchangeLogModel::Result);
+    ui.exchangeLog->setModel(m_exchangeFilter);
+    ui.exchangeLog->verticalHeader()->setDefaultSectionSize(ui.exchangeLog->fontMetrics().height()
+                                                            + 4);
+    ui.exchangeLog->horizontalHeader()->setStretchLastSection(true);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, this, [this](const Exchange &e) {
+        m_exchangeLog->append(e, QDateTime::currentMSecsSinceEpoch());
+    });
+
+    ui.exchangeFilter->addItem(tr("全部"), -1);
+    for (const Verdict verdict : {Verdict::Good, Verdict::BadCheck, Verdict::Exception,
+                                  Verdict::Timeout, Verdict::Unexpected, Verdict::NoReply}) {
+        ui.exchangeFilter->addItem(
+                verdict == Verdict::Exception ? tr("异常") : verdictText(verdict), int(verdict));
+    }
+    connect(ui.exchangeFilter, &QComboBox::currentIndexChanged, this, [this] {
+        const int verdict = ui.exchangeFilter->currentData().toInt();
+        m_exchangeFilter->setFilterRegularExpression(
+                verdict < 0 ? QString() : QStringLiteral("^%1$").arg(verdict));
+    });
+
+    connect(ui.replyTimeout, &QSpinBox::valueChanged, this,
+            [this](int ms) { m_exchanges->setReplyTimeoutUs(qint64(ms) * 1000); });
+    connect(ui.byteTimeout, &QSpinBox::valueChanged, this,
+            [this](int ms) { m_exchanges->setByteTimeoutUs(qint64(ms) * 1000); });
+    connect(ui.echoSuppression, &QCheckBox::toggled, m_exchanges,
+            &ExchangeMonitor::setEchoSuppression);
+    m_exchanges->setReplyTimeoutUs(qint64(ui.replyTimeout->value()) * 1000);
+    m_exchanges->setByteTimeoutUs(qint64(ui.byteTimeout->value()) * 1000);
+    m_exchanges->setEchoSuppression(ui.echoSuppression->isChecked());
+
+    connect(ui.captureButton, &QPushButton::clicked, this, &FrmMain::toggleCapture);
+    connect(m_exchanges, &ExchangeMonitor::requestWritten, m_capture, &CaptureWriter::frameSent);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, m_capture,
+            &CaptureWriter::exchangeSettled);
+    connect(m_exchanges, &ExchangeMonitor::bytesDiscarded, m_capture,
+            &CaptureWriter::bytesDiscarded);
+    connect(m_capture, &CaptureWriter::failed, this, [this](const QString &message) {
+        ui.captureButton->setText(tr("开始捕获…"));
+        showMessage(message);
+    });
+}
+
+void FrmMain::toggleCapture()
+{
+    if (m_capture->isActive()) {
+        m_capture->stop();
+        ui.captureButton->setText(tr("开始捕获…"));
+        return;
+    }
+    const QString path = m_dialogs->saveFileName(
+            this, tr("捕获到文件"), tr("文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)"));
+    if (path.isEmpty())
+        return;
+    m_capture->setMode(commModeFromText(ui.Combo7->currentText()));
+    if (const Status started = m_capture->start(path); !started) {
+        showMessage(started.error());
+        return;
+    }
+    ui.captureButton->setText(tr("停止捕获"));
+}
+
 // --- Send path ------------------------------------------------------------
 
 void FrmMain::SendFrame(const QByteArray &frame)
 {
     if (!MSComm1->portOpen())
         return;
+    // Each write puts the next poll one full interval off; a poll is never put
+    // off for more than one interval, so replies show at any send rate.
+    if (Timer1->isActive() && m_lastPoll.elapsed() >= Timer1->interval())
+        Timer1_Timer();
     Timer1->stop();
     const Status written = MSComm1->output(frame);
     Timer1->start();

@@ -10,9 +10,11 @@
 
 #include "device/command_catalogue.h"
 #include "dialogs.h"
+#include "link/device_finder.h"
 #include "link/port_names.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMenu>
 #include <QTimer>
@@ -22,7 +24,12 @@
 #include <memory>
 #include <optional>
 
+class CaptureWriter;
+class ExchangeLogModel;
+class ExchangeMonitor;
 class MSComm;
+class QSortFilterProxyModel;
+struct RxEvent;
 
 // The main window. Its controls are the data model: every routine reads the
 // texts it needs at the moment of use and writes its results back into them.
@@ -48,6 +55,8 @@ public:
     void openPort() { Command32_Click(); }
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
+    /// Requests, replies, verdicts and response times of the link.
+    ExchangeMonitor &exchanges() { return *m_exchanges; }
 
     // Window-level state shared by the command handlers and the sequencer.
     bool AddToListRequest = false;
@@ -126,6 +135,12 @@ private:
     void setRunInterval(int intervalMs);
     QString controlText(const char *name) const;
     void drainReceived();
+    void applyReply(const RxEvent &reply);
+    void showLinkNotice(const QString &text);
+    void showExchangeStatus();
+    void connectExchangeTab();
+    void toggleCapture();
+    void tryReconnect();
     void enterClosedState();
     void onDeviceLost(const QString &reason);
     void showPortDevice();
@@ -149,6 +164,15 @@ private:
     bool m_inRunStep = false;
     int m_pollTimeSliceMs = 20;
     QTimer m_drainTimer; // carries on a receive poll that ran out of its time slice
+    QElapsedTimer m_lastPoll; // the last receive poll, so that sends never starve it
+    ExchangeMonitor *m_exchanges;
+    QTimer m_statusTimer; // gathers changes of the statistics line
+    QString m_linkNotice; // the latest two stalls, losses or returns of the device
+    ExchangeLogModel *m_exchangeLog;
+    QSortFilterProxyModel *m_exchangeFilter;
+    CaptureWriter *m_capture;
+    DeviceIdentity m_device; // of the port as it was opened, to find it again
+    QTimer m_reconnectTimer; // looks for a vanished device while reconnecting
     PortNames m_portNames;
     // The controls the command tables name, by object name (string literals).
     QHash<QByteArrayView, QWidget *> m_controls;

@@ -5,6 +5,7 @@
 #include "codec/hex_text.h"
 #include "device/frame.h"
 #include "device/leading_number.h"
+#include "link/mscomm.h"
 #include "sequencer/io_table.h"
 #include "sequencer/list_file.h"
 #include "sequencer/list_line.h"
@@ -150,6 +151,9 @@ void FrmMain::Timer2_Timer()
     // A message box shown by a send runs its own event loop; a tick arriving
     // meanwhile must not start a second step inside the first.
     if (m_inRunStep)
+        return;
+    // A stalled line pauses the run where it is; it goes on once the line drains.
+    if (MSComm1->writeStalled())
         return;
     m_inRunStep = true;
     const QListWidget *list = frame6.List1;

@@ -7,7 +7,6 @@
 #include "codec/hex_text.h"
 #include "device/frame.h"
 
-
 void FrmMain::connectPanel()
 {
     connect(ui.Command1, &QPushButton::clicked, this, &FrmMain::Command1_Click);

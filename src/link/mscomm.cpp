@@ -5,15 +5,16 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include "util/monotonic_clock.h"
+
 #include <limits>
 
 Q_LOGGING_CATEGORY(lcLink, "stepperbench.link", QtInfoMsg)
 
 namespace {
 
-// How long a write may take to leave for the device before it counts as cut
-// short. Frames are short; only a stuck device takes this long.
-constexpr int writeTimeoutMs = 1000;
+// How long the line may take no byte before writing counts as stalled.
+constexpr int defaultStallMs = 2000;
 
 } // namespace
 
@@ -24,6 +25,13 @@ MSComm::MSComm(QObject *parent)
     setObjectName(QStringLiteral("MSComm1"));
     connect(m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
     connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::onErrorOccurred);
+    connect(m_port, &QSerialPort::bytesWritten, this, &MSComm::checkWritten);
+    m_stallTimer.setSingleShot(true);
+    m_stallTimer.setInterval(defaultStallMs);
+    connect(&m_stallTimer, &QTimer::timeout, this, [this] {
+        if (m_port->bytesToWrite() > 0)
+            dropOutput(tr("the line took no byte for %1 s").arg(m_stallTimer.interval() / 1000.0));
+    });
 }
 
 MSComm::~MSComm() = default;
@@ -78,6 +86,10 @@ void MSComm::close()
     m_lost = false;
     m_received.clear();
     m_receivedSincePoll = false;
+    m_inFlight.clear();
+    m_stallTimer.stop();
+    m_stalled = false;
+    delete std::exchange(m_drainNotifier, nullptr);
 }
 
 bool MSComm::portOpen() const
@@ -104,6 +116,13 @@ void MSComm::clearOutBuffer()
 {
     if (m_port->isOpen())
         m_port->clear(QSerialPort::Output);
+    m_inFlight.clear();
+    m_stallTimer.stop();
+}
+
+qint64 MSComm::bytesToWrite() const
+{
+    return m_port->isOpen() ? m_port->bytesToWrite() : 0;
 }
 
 MSComm::CommEventCode MSComm::takeCommEvent()
@@ -126,24 +145,73 @@ Status MSComm::output(const QByteArray &frame)
 {
     if (!portOpen())
         return Failure{tr("the port is not open")};
+    // Qt counts what is handed over from its own empty buffer on; so do we.
+    if (m_inFlight.isEmpty())
+        m_handedOver = m_port->bytesToWrite();
     const qint64 accepted = m_port->write(frame);
-    if (accepted == frame.size() && m_port->bytesToWrite() > 0)
-        m_port->flush();
-    if (accepted == frame.size() && m_port->bytesToWrite() > 0)
-        m_port->waitForBytesWritten(writeTimeoutMs);
-    if (!portOpen())
-        return Failure{QString()}; // the device went away during the write
-    const qint64 left = accepted < 0 ? frame.size() : m_port->bytesToWrite();
-    if (accepted == frame.size() && left == 0)
-        return Done{};
-    const QString reason = tr("only %1 of %2 bytes were written: %3")
-                                   .arg(frame.size() - left)
-                                   .arg(frame.size())
-                                   .arg(m_port->errorString());
-    // A half-written frame is of no use to the controller, and the rest must not
+    if (accepted != frame.size()) {
+        const QString reason = tr("the device took %1 of %2 bytes: %3")
+                                       .arg(qMax<qint64>(accepted, 0))
+                                       .arg(frame.size())
+                                       .arg(m_port->errorString());
+        clearOutBuffer();
+        return Failure{reason};
+    }
+    m_handedOver += frame.size();
+    m_inFlight.append({frame, m_handedOver});
+    // As much as the driver takes now, without waiting; the rest drains from the
+    // event loop.
+    m_port->flush();
+    checkWritten();
+    return Done{};
+}
+
+void MSComm::checkWritten()
+{
+    const qint64 pending = m_port->bytesToWrite();
+    const qint64 written = m_handedOver - pending;
+    const qint64 now = monotonicUs();
+    while (!m_inFlight.isEmpty() && m_inFlight.front().end <= written)
+        emit frameWritten(m_inFlight.takeFirst().frame, now);
+    if (pending > 0)
+        m_stallTimer.start(); // progress, or a new frame: the stall time starts again
+    else
+        m_stallTimer.stop();
+    if (m_stalled && written > 0) {
+        m_stalled = false;
+        delete std::exchange(m_drainNotifier, nullptr);
+        emit writeResumed();
+    }
+}
+
+void MSComm::dropOutput(const QString &reason)
+{
+    // A half-written frame is of no use to the controller, and its rest must not
     // go out glued to the next one.
     clearOutBuffer();
-    return Failure{reason};
+    m_handedOver = 0;
+    qCWarning(lcLink) << "write failed:" << m_devicePath << reason;
+    if (m_stalled)
+        return; // reported once per stall
+    m_stalled = true;
+    watchForDrain();
+    emit writeFailed(reason);
+}
+
+void MSComm::watchForDrain()
+{
+    // The line drains when the device takes bytes again: its handle turns writable.
+    if (m_drainNotifier || !m_port->isOpen() || m_port->handle() < 0)
+        return;
+    m_drainNotifier = new QSocketNotifier(m_port->handle(), QSocketNotifier::Write, this);
+    connect(m_drainNotifier, &QSocketNotifier::activated, this, [this] {
+        m_drainNotifier->deleteLater();
+        m_drainNotifier = nullptr;
+        if (m_stalled && m_port->bytesToWrite() == 0) {
+            m_stalled = false;
+            emit writeResumed();
+        }
+    });
 }
 
 void MSComm::onReadyRead()
@@ -151,8 +219,10 @@ void MSComm::onReadyRead()
     const QByteArray bytes = m_port->readAll();
     if (bytes.isEmpty())
         return;
+    const qint64 now = monotonicUs();
     m_received += bytes;
     m_receivedSincePoll = true;
+    emit bytesArrived(bytes, now);
 }
 
 void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
@@ -160,6 +230,10 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
     // A removed adapter shows as a resource error; a hung-up terminal (the far end
     // of a pseudo-terminal closed) as a read that finds nothing, again and again.
     // Either way the port is of no more use.
+    if (error == QSerialPort::WriteError && m_port->isOpen() && !m_lost) {
+        dropOutput(m_port->errorString());
+        return;
+    }
     const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     if (!lost || !m_port->isOpen() || m_lost)
         return;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 
 #include "util/result.h"
 
@@ -67,12 +70,30 @@ public:
     /// Reads and removes the waiting bytes, at most InputLen of them.
     QByteArray input();
 
-    /// Writes the whole frame. Fails, once, when the write fails or is cut short,
-    /// saying how many bytes went out; with an empty reason when the device went
-    /// away meanwhile (deviceLost reports that).
+    /// Hands the whole frame to the device and returns at once: it drains at the
+    /// line's pace, and frameWritten tells when its last byte has gone. Fails
+    /// only when the port is closed or refuses the bytes outright.
     Status output(const QByteArray &frame);
+    /// Bytes handed over and not yet written.
+    qint64 bytesToWrite() const;
+    /// The line took no byte for the stall time: what waited was dropped, and
+    /// writeResumed tells when the line takes bytes again.
+    bool writeStalled() const { return m_stalled; }
+    /// How long the line may take no byte before writing counts as stalled.
+    void setStallTimeMs(int ms) { m_stallTimer.setInterval(ms); }
 
 signals:
+    /// Bytes arrived from the device, stamped with the monotonic clock.
+    void bytesArrived(const QByteArray &bytes, qint64 arrivalUs);
+    /// The last byte of \a frame has been handed to the device driver.
+    void frameWritten(const QByteArray &frame, qint64 writtenUs);
+    /// A write failed or the line stalled; the rest of the frames waiting to be
+    /// written were dropped, so that no part-frame runs into the next one. Once
+    /// per stall.
+    void writeFailed(const QString &reason);
+    /// After a stall, the line takes bytes again.
+    void writeResumed();
+
     /// The device went away while open (adapter pulled, far end closed). The
     /// port is already closed when this is emitted; bytes that arrived before
     /// are still there to be read.
@@ -81,6 +102,9 @@ signals:
 private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void onReadyRead();
+    void checkWritten();
+    void dropOutput(const QString &reason);
+    void watchForDrain();
 
     QSerialPort *m_port;
     QByteArray m_received;
@@ -89,4 +113,17 @@ private:
     int m_inputLen = 512;
     bool m_receivedSincePoll = false;
     bool m_lost = false; // the device went away; the port closes at the next turn
+
+    // Frames handed over and not yet written, oldest first, with the running
+    // count of bytes handed over at the end of each.
+    struct InFlight
+    {
+        QByteArray frame;
+        qint64 end;
+    };
+    QList<InFlight> m_inFlight;
+    qint64 m_handedOver = 0;
+    QTimer m_stallTimer;
+    bool m_stalled = false;
+    QSocketNotifier *m_drainNotifier = nullptr;
 };

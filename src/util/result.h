@@ -18,19 +18,22 @@ struct Failure
 };
 template<typename E>
 Failure(E) -> Failure<E>;
-Failure(const char16_t *) -> Failure<QString>;
+Failure(const char16_t *)->Failure<QString>;
 
 /// The value of a call that gives nothing but success.
 struct Done
-{
-};
+{ };
 
 template<typename T = Done, typename E = QString>
 class [[nodiscard]] Result
 {
 public:
-    Result(T value) : m_outcome(std::in_place_index<0>, std::move(value)) {}
-    Result(Failure<E> failure) : m_outcome(std::in_place_index<1>, std::move(failure.error)) {}
+    Result(T value)
+        : m_outcome(std::in_place_index<0>, std::move(value))
+    { }
+    Result(Failure<E> failure)
+        : m_outcome(std::in_place_index<1>, std::move(failure.error))
+    { }
 
     bool ok() const { return m_outcome.index() == 0; }
     explicit operator bool() const { return ok(); }

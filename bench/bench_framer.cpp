@@ -1,0 +1,76 @@
+// The receive framer's cost: throughput over random bytes (noise, which makes
+// it try a candidate at every byte) and the cost per reply frame over a stream
+// of whole replies, both modes. Bytes are fed in pieces of 64, about what a
+// USB adapter hands over at a time; the median of repeated runs.
+#include "device/frame.h"
+#include "exchange/reply_framer.h"
+
+#include "bench_util.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <cstdio>
+
+namespace {
+
+struct Result
+{
+    double seconds;
+    qsizetype events;
+};
+
+Result framed(const QByteArray &stream, CommMode mode)
+{
+    ReplyFramer framer(mode);
+    qsizetype events = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (qsizetype at = 0; at < stream.size(); at += 64)
+        events += framer.feed(QByteArrayView(stream).sliced(
+                                      at, std::min<qsizetype>(64, stream.size() - at)),
+                              at)
+                          .size();
+    events += framer.flush().size();
+    return {double(timer.nsecsElapsed()) / 1e9, events};
+}
+
+double medianSeconds(const QByteArray &stream, CommMode mode, qsizetype *events)
+{
+    std::vector<double> seconds;
+    for (int run = 0; run < 9; ++run) {
+        const Result result = framed(stream, mode);
+        seconds.push_back(result.seconds);
+        *events = result.events;
+    }
+    return median(seconds);
+}
+
+} // namespace
+
+int main()
+{
+    QByteArray noise(16 << 20, Qt::Uninitialized);
+    QRandomGenerator random(3);
+    for (char &c : noise)
+        c = char(random.bounded(256));
+    qsizetype events = 0;
+    for (const CommMode mode : {CommMode::Rtu, CommMode::Ascii}) {
+        const double s = medianSeconds(noise, mode, &events);
+        std::printf("random bytes, %-5s  %7.1f MB/s  (%lld events over %lld bytes)\n",
+                    mode == CommMode::Rtu ? "RTU" : "ASCII", double(noise.size()) / s / 1e6,
+                    qlonglong(events), qlonglong(noise.size()));
+    }
+
+    // Position replies with changing values, as a poll would bring them.
+    for (const CommMode mode : {CommMode::Rtu, CommMode::Ascii}) {
+        QByteArray stream;
+        constexpr int replies = 200'000;
+        for (int i = 0; i < replies; ++i)
+            stream += frameRequest(makePayload(1, 0x37, int32BigEndian(i * 7919)), mode);
+        const double s = medianSeconds(stream, mode, &events);
+        std::printf("whole replies, %-5s %7.3f µs per reply  (%lld frames)\n",
+                    mode == CommMode::Rtu ? "RTU" : "ASCII", s / replies * 1e6, qlonglong(events));
+    }
+    return 0;
+}

@@ -1,0 +1,131 @@
+#include "exchange_log_model.h"
+
+#include "device/command_set.h"
+#include "exchange_stats.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString hexText(QByteArrayView bytes, bool cut)
+{
+    const QString hex = QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper());
+    return cut ? hex + QStringLiteral(" …") : hex;
+}
+
+} // namespace
+
+ExchangeLogModel::ExchangeLogModel(qsizetype capacity, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_capacity(qMax<qsizetype>(capacity, 1))
+{ }
+
+void ExchangeLogModel::append(const Exchange &exchange, qint64 wallMs)
+{
+    // The oldest rows go a hundredth of the log at a time, not one per row, so
+    // that a full log costs the view one removal per hundredth.
+    if (m_rows.size() >= m_capacity) {
+        const qsizetype drop = qMin(m_rows.size(), qMax<qsizetype>(1, m_capacity / 100));
+        beginRemoveRows({}, 0, int(drop - 1));
+        m_rows.remove(0, drop);
+        endRemoveRows();
+    }
+    const int row = int(m_rows.size());
+    beginInsertRows({}, row, row);
+    const QByteArray request = exchange.request.first(qMin(exchange.request.size(), maxBytesShown));
+    const QByteArray reply = exchange.reply.first(qMin(exchange.reply.size(), maxBytesShown));
+    m_rows.append({request + reply, wallMs, exchange.responseUs(), quint16(request.size()),
+                   request.size() < exchange.request.size(), reply.size() < exchange.reply.size(),
+                   exchange.verdict, qint16(exchange.station ? *exchange.station : -1),
+                   qint16(exchange.code ? *exchange.code : -1), exchange.exceptionCode});
+    endInsertRows();
+}
+
+void ExchangeLogModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+int ExchangeLogModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ExchangeLogModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const Row &row = m_rows.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(row, index.column());
+    case VerdictRole:
+        return int(row.verdict);
+    case Qt::TextAlignmentRole:
+        return index.column() == ResponseTime ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                              : QVariant();
+    default:
+        return {};
+    }
+}
+
+QString ExchangeLogModel::text(const Row &row, int column) const
+{
+    const auto hexByte = [](qint16 value) {
+        return value < 0 ? QString()
+                         : QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+    };
+    switch (column) {
+    case Time:
+        return QDateTime::fromMSecsSinceEpoch(row.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    case Station:
+        return hexByte(row.station);
+    case Code:
+        return hexByte(row.code);
+    case Description:
+        return row.code < 0 ? QString() : sendDescription(quint8(row.code)).value_or(QString());
+    case Request:
+        return hexText(row.bytes.first(row.requestSize), row.requestCut);
+    case Reply:
+        return hexText(row.bytes.sliced(row.requestSize), row.replyCut);
+    case Result:
+        return verdictText(row.verdict, row.exceptionCode);
+    case ResponseTime:
+        return row.responseUs >= 0 ? millisecondsText(row.responseUs) : QString();
+    default:
+        return {};
+    }
+}
+
+QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case Time:
+        return tr("时间");
+    case Station:
+        return tr("站号");
+    case Code:
+        return tr("功能码");
+    case Description:
+        return tr("命令");
+    case Request:
+        return tr("请求");
+    case Reply:
+        return tr("应答");
+    case Result:
+        return tr("结果");
+    case ResponseTime:
+        return tr("应答时间 (ms)");
+    default:
+        return {};
+    }
+}

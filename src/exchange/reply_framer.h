@@ -1,0 +1,110 @@
+#pragma once
+
+#include "device/frame.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QtGlobal>
+
+// Cuts the received byte stream into reply frames and noise. Bytes come in
+// pieces, each stamped with its arrival time (microseconds on a monotonic clock
+// the caller owns); the framer never reads a clock itself, so tests feed bytes
+// and times and never sleep.
+//
+// RTU: a reply is found by its layout in the command table: two bytes (address,
+// code) for the short replies, which carry no check; address, code, length byte,
+// data and CRC for the others, where the code fixes the length byte (a reply of
+// the IO table may hold any length); address, code with its top bit set,
+// exception code and CRC for an exception. A candidate whose CRC fails is a reply
+// with a bad check when the line falls silent right after it; otherwise its first
+// byte is noise and the search goes on one byte later. A complete candidate with
+// a good CRC further on ends a wait for a candidate that cannot complete.
+//
+// ASCII: a reply runs from ":" to CR LF. A ":" before the CR LF starts the frame
+// afresh (what came before is noise). The frame's check is good when it spells
+// whole hex pairs and its LRC matches; the delimiters mark it, so a bad check is
+// reported at once.
+//
+// A frame may arrive in pieces as long as each piece follows the last within
+// the byte time-out. Bytes that belong to no frame are noise, reported in
+// stretches.
+
+struct RxEvent
+{
+    enum Kind { Frame, Noise, Echo };
+    Kind kind;
+    QByteArray bytes;
+    bool checkOk = false; // Frame: the CRC or LRC is right (short RTU replies: always)
+    qint64 firstUs = 0; // arrival of the first byte
+    qint64 lastUs = 0; // arrival of the last byte
+};
+
+class ReplyFramer
+{
+public:
+    static constexpr qint64 defaultByteTimeoutUs = 500'000;
+
+    explicit ReplyFramer(CommMode mode = CommMode::Rtu);
+
+    void setMode(CommMode mode);
+    CommMode mode() const { return m_mode; }
+    void setByteTimeoutUs(qint64 us) { m_byteTimeoutUs = us; }
+    qint64 byteTimeoutUs() const { return m_byteTimeoutUs; }
+
+    /// With echo suppression on, an exact echo of \a frame at the front of the
+    /// bytes that follow is taken off before framing (one Echo event). Bytes
+    /// that stop matching end the expectation and are framed as usual.
+    void setEchoSuppression(bool on);
+    bool echoSuppression() const { return m_echoOn; }
+    /// \a frame was written at \a sentUs; its echo is expected within the byte
+    /// time-out.
+    void expectEcho(QByteArrayView frame, qint64 sentUs);
+
+    /// Adds \a bytes that arrived at \a arrivalUs and returns what they complete.
+    QList<RxEvent> feed(QByteArrayView bytes, qint64 arrivalUs);
+    /// Time passes without bytes: once the line has been silent for the byte
+    /// time-out, whatever waits is settled (a bad-check reply, or noise).
+    QList<RxEvent> expire(qint64 nowUs);
+    /// Everything waiting is settled now, as if the line had fallen silent.
+    QList<RxEvent> flush();
+
+    /// Arrival of the oldest byte still waiting to be framed, or -1.
+    qint64 pendingSinceUs() const;
+    /// Forgets the waiting bytes and any expected echo, and reports nothing.
+    void clear();
+
+private:
+    struct Piece
+    {
+        qsizetype end; // offset just after the piece's last byte in m_buffer
+        qint64 arrivalUs;
+    };
+
+    void settle(bool silent, QList<RxEvent> &out);
+    void settleRtu(bool silent, QList<RxEvent> &out);
+    void settleAscii(bool silent, QList<RxEvent> &out);
+    void take(qsizetype length, RxEvent::Kind kind, bool checkOk, QList<RxEvent> &out);
+    void takeNoise(qsizetype length);
+    void discardConsumed();
+    void flushNoise(QList<RxEvent> &out);
+    qint64 arrivalOf(qsizetype offset) const;
+    qsizetype waiting() const { return m_buffer.size() - m_start; }
+    QByteArrayView rest() const { return QByteArrayView(m_buffer).sliced(m_start); }
+    void stripEcho(QByteArrayView &bytes, qint64 arrivalUs, QList<RxEvent> &out);
+
+    CommMode m_mode;
+    qint64 m_byteTimeoutUs = defaultByteTimeoutUs;
+    QByteArray m_buffer; // bytes from m_start on wait to be framed
+    qsizetype m_start = 0;
+    QList<Piece> m_pieces; // arrival times of m_buffer's bytes, oldest first
+    qint64 m_lastArrivalUs = -1;
+    RxEvent m_noise{RxEvent::Noise, {}}; // the stretch of noise being gathered
+    qsizetype m_noiseFrom = -1; // where it starts in m_buffer; it ends at m_start
+
+    bool m_echoOn = false;
+    QByteArray m_echo; // the echo still expected
+    qsizetype m_echoMatched = 0;
+    qint64 m_echoSinceUs = 0; // the frame's writing, then its echo's first byte
+    qint64 m_echoLastUs = 0;
+};

@@ -1,0 +1,200 @@
+#include "device/command_set.h"
+#include "device/frame.h"
+#include "exchange/reply_framer.h"
+
+#include <QTest>
+
+// The framer on a stream given piece by piece with invented arrival times, so
+// the byte time-out is tested without waiting.
+
+namespace {
+
+constexpr qint64 timeout = ReplyFramer::defaultByteTimeoutUs;
+
+// A reply of \a row from station 1 as it travels in \a mode.
+QByteArray replyFrame(const CommandInfo &row, CommMode mode)
+{
+    int data = row.reply == ReplyForm::Echo ? requestDataLength(row.request) : row.replyData;
+    if (data < 0)
+        data = 7; // the IO table's entries: any length
+    QByteArray payload = makePayload(1, row.code, QByteArray(data, '\x81'));
+    if (row.reply == ReplyForm::Short)
+        payload.truncate(2);
+    if (row.reply == ReplyForm::Short && mode == CommMode::Rtu)
+        return payload;
+    return frameRequest(payload, mode);
+}
+
+// "F" a frame with a good check, "B" one with a bad check, "N" noise, "E" an
+// echo; each followed by its bytes in hex.
+QStringList described(const QList<RxEvent> &events)
+{
+    QStringList out;
+    for (const RxEvent &event : events) {
+        const char kind = event.kind == RxEvent::Noise ? 'N'
+                : event.kind == RxEvent::Echo          ? 'E'
+                : event.checkOk                        ? 'F'
+                                                       : 'B';
+        out += QString::fromLatin1(kind + (' ' + event.bytes.toHex(' ')));
+    }
+    return out;
+}
+
+QByteArray rtu(const char *hexPayload)
+{
+    return frameRtu(QByteArray::fromHex(hexPayload));
+}
+QByteArray ascii(const char *hexPayload)
+{
+    return frameAscii(QByteArray::fromHex(hexPayload));
+}
+
+} // namespace
+
+class TestReplyFramer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Every reply the command table knows, in both modes, split at every point
+    // and given one byte at a time: one frame, with the arrival of its first and
+    // last byte.
+    void everyLayoutEverySplit_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<CommMode>("mode");
+        for (const CommandInfo &row : commandSet()) {
+            if (row.reply == ReplyForm::None)
+                continue;
+            for (const CommMode mode : {CommMode::Rtu, CommMode::Ascii}) {
+                QTest::addRow("%02X %s", row.code, mode == CommMode::Rtu ? "RTU" : "ASCII")
+                        << replyFrame(row, mode) << mode;
+            }
+        }
+        QTest::newRow("exception RTU") << rtu("01A602") << CommMode::Rtu;
+        QTest::newRow("exception ASCII") << ascii("01A602") << CommMode::Ascii;
+    }
+    void everyLayoutEverySplit()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(CommMode, mode);
+        const QStringList expected{described({{RxEvent::Frame, frame, true}})};
+        for (qsizetype split = 0; split < frame.size(); ++split) {
+            ReplyFramer framer(mode);
+            QList<RxEvent> events = framer.feed(frame.first(split), 1000);
+            QVERIFY2(events.isEmpty(), qPrintable(QString::number(split)));
+            events = framer.feed(frame.sliced(split), 1000 + timeout - 1);
+            QCOMPARE(described(events), expected);
+            QCOMPARE(events[0].firstUs, split ? 1000 : 1000 + timeout - 1);
+            QCOMPARE(events[0].lastUs, 1000 + timeout - 1);
+            QCOMPARE(framer.pendingSinceUs(), -1);
+        }
+        ReplyFramer framer(mode);
+        QList<RxEvent> events;
+        for (qsizetype i = 0; i < frame.size(); ++i)
+            events += framer.feed(frame.sliced(i, 1), i * 100);
+        QCOMPARE(described(events), expected);
+    }
+
+    // Streams as the line brings them: noise before, between and after replies,
+    // bad checks, a silence of the byte time-out, echoes. Pieces arrive 1 ms
+    // apart; "~" is a silence of the byte time-out, "." ends with one, and "!"
+    // turns echo suppression on as the handshake is written (the handshake's
+    // reply is its own echo).
+    void streams_data()
+    {
+        QTest::addColumn<CommMode>("mode");
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QStringList>("events");
+        const QByteArray speed = rtu("0126040000 03E8"); // 01 26 04 00 00 03 E8 + CRC
+        const QByteArray stop = QByteArray::fromHex("013C");
+        QByteArray badSpeed = speed;
+        badSpeed.back() = char(badSpeed.back() ^ 1);
+        const QByteArray a = ascii("013704FFFFFFFE");
+        const auto hex = [](const QByteArray &bytes) {
+            return QString::fromLatin1(bytes.toHex(' '));
+        };
+        using L = QList<QByteArray>;
+        using S = QStringList;
+
+        QTest::newRow("two replies in one piece")
+                << CommMode::Rtu << L{speed + stop} << S{"F " + hex(speed), "F 01 3c"};
+        QTest::newRow("noise before, between, after")
+                << CommMode::Rtu << L{"\xFF\xFE" + speed + QByteArray(1, 0) + stop + "\x7F", "."}
+                << S{"N ff fe", "F " + hex(speed), "N 00", "F 01 3c", "N 7f"};
+        QTest::newRow("bad check, then silence")
+                << CommMode::Rtu << L{badSpeed, "."} << S{"B " + hex(badSpeed)};
+        QTest::newRow("bad check, bytes follow: noise, then the reply")
+                << CommMode::Rtu << L{badSpeed, speed}
+                << S{"N " + hex(badSpeed), "F " + hex(speed)};
+        QTest::newRow("a reply cut short, then a whole one")
+                << CommMode::Rtu << L{speed.first(5), speed}
+                << S{"N " + hex(speed.first(5)), "F " + hex(speed)};
+        QTest::newRow("a reply cut short by a silence")
+                << CommMode::Rtu << L{speed.first(5), "~", speed}
+                << S{"N " + hex(speed.first(5)), "F " + hex(speed)};
+        QTest::newRow("a code the table does not know")
+                << CommMode::Rtu << L{rtu("0103020001"), "."} << S{"N " + hex(rtu("0103020001"))};
+        QTest::newRow("a length byte the code does not have")
+                << CommMode::Rtu << L{rtu("012602AAAA"), "."} << S{"N " + hex(rtu("012602AAAA"))};
+        QTest::newRow("standard exception")
+                << CommMode::Rtu << L{rtu("018301")} << S{"F " + hex(rtu("018301"))};
+
+        QByteArray badA = a;
+        badA[3] = 'E';
+        QTest::newRow("ASCII noise around")
+                << CommMode::Ascii << L{"xy" + a + "\r\n" + a + "z", "."}
+                << S{"N 78 79", "F " + hex(a), "N 0d 0a", "F " + hex(a), "N 7a"};
+        QTest::newRow("ASCII bad LRC at once") << CommMode::Ascii << L{badA} << S{"B " + hex(badA)};
+        QTest::newRow("ASCII not hex")
+                << CommMode::Ascii << L{":01G7\r\n"} << S{"B " + hex(":01G7\r\n")};
+        QTest::newRow("ASCII restarted by a colon")
+                << CommMode::Ascii << L{":0137", a} << S{"N 3a 30 31 33 37", "F " + hex(a)};
+        const QByteArray hello = rtu("012000");
+        QTest::newRow("echo off") << CommMode::Rtu << L{hello + hello}
+                                  << S{"F " + hex(hello), "F " + hex(hello)};
+        QTest::newRow("echo and reply") << CommMode::Rtu << L{"!", hello + hello}
+                                        << S{"E " + hex(hello), "F " + hex(hello)};
+        QTest::newRow("echo in pieces")
+                << CommMode::Rtu
+                << L{"!", hello.first(2), hello.sliced(2) + hello.first(1), hello.sliced(1)}
+                << S{"E " + hex(hello), "F " + hex(hello)};
+        QTest::newRow("no echo comes") << CommMode::Rtu << L{"!", speed} << S{"F " + hex(speed)};
+        QTest::newRow("no echo within the byte time-out")
+                << CommMode::Rtu << L{"!", "~", hello} << S{"F " + hex(hello)};
+        // Not an echo after all: the bytes are framed (here: noise).
+        QTest::newRow("echo broken off")
+                << CommMode::Rtu << L{"!", hello.first(2) + "\xFF", "."} << S{"N 01 20 ff"};
+        QTest::newRow("ASCII cut short by a silence") << CommMode::Ascii << L{a.first(9), "~", a}
+                                                      << S{"N " + hex(a.first(9)), "F " + hex(a)};
+    }
+    void streams()
+    {
+        QFETCH(CommMode, mode);
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QStringList, events);
+        ReplyFramer framer(mode);
+        QList<RxEvent> seen;
+        qint64 now = 0;
+        for (const QByteArray &piece : pieces) {
+            if (piece == "!") {
+                framer.setEchoSuppression(true);
+                framer.expectEcho(rtu("012000"), now);
+            } else if (piece == "." || piece == "~") {
+                now += timeout;
+                const qsizetype before = seen.size();
+                seen += framer.expire(now - 1); // not yet silent
+                QCOMPARE(seen.size(), before);
+                seen += framer.expire(now);
+                QCOMPARE(framer.pendingSinceUs(), -1);
+            } else {
+                now += 1000;
+                seen += framer.feed(piece, now);
+            }
+        }
+        QCOMPARE(described(seen), events);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReplyFramer)
+#include "tst_reply_framer.moc"
