@@ -24,12 +24,30 @@ struct RtuLayout
     qint16 data = -1; // Counted: the length byte the code fixes, -1 for any
 };
 
-const std::array<RtuLayout, 256> &rtuLayouts()
+// What the command table says about RTU replies, in the two forms the framer
+// reads: the layout of each code, and for each pair of code and length byte
+// whether a reply may start there, so that a run of noise passes on one table
+// look-up per byte.
+struct RtuTables
 {
-    static const std::array<RtuLayout, 256> layouts = [] {
-        std::array<RtuLayout, 256> table{};
+    std::array<RtuLayout, 256> layouts{};
+    std::array<bool, 65536> starts{}; // by code * 256 + the byte after it
+};
+
+bool mayStartWith(const RtuLayout &layout, uchar code, uchar next)
+{
+    if (code & 0x80) // an exception: MODBUS names exception codes 01 to 0B
+        return next >= 0x01 && next <= 0x0B;
+    return layout.kind == RtuLayout::Short
+            || (layout.kind == RtuLayout::Counted && (layout.data < 0 || next == layout.data));
+}
+
+const RtuTables &rtuTables()
+{
+    static const RtuTables tables = [] {
+        RtuTables t;
         for (const CommandInfo &row : commandSet()) {
-            RtuLayout &layout = table[row.code];
+            RtuLayout &layout = t.layouts[row.code];
             switch (row.reply) {
             case ReplyForm::Short:
                 layout.kind = RtuLayout::Short;
@@ -44,23 +62,20 @@ const std::array<RtuLayout, 256> &rtuLayouts()
                 break;
             }
         }
-        return table;
+        for (int code = 0; code < 256; ++code) {
+            for (int next = 0; next < 256; ++next)
+                t.starts[code * 256 + next] = mayStartWith(t.layouts[code], uchar(code),
+                                                           uchar(next));
+        }
+        return t;
     }();
-    return layouts;
+    return tables;
 }
 
-// Whether a reply could start at \a p, \a left bytes before the end: the quick
-// test that lets runs of noise pass without building a candidate.
-inline bool mayStart(const std::array<RtuLayout, 256> &layouts, const uchar *p, qsizetype left)
+// Whether a reply could start at \a p, \a left bytes before the end.
+inline bool mayStart(const RtuTables &tables, const uchar *p, qsizetype left)
 {
-    if (left < 3)
-        return true; // too short to tell
-    const uchar code = p[1];
-    if (code & 0x80)
-        return p[2] >= 0x01 && p[2] <= 0x0B;
-    const RtuLayout layout = layouts[code];
-    return layout.kind == RtuLayout::Short
-            || (layout.kind == RtuLayout::Counted && (layout.data < 0 || p[2] == layout.data));
+    return left < 3 || tables.starts[p[1] * 256 + p[2]];
 }
 
 enum class Fit { None, Incomplete, Good, Bad };
@@ -78,7 +93,7 @@ bool crcMatches(QByteArrayView frame)
 }
 
 // The RTU reply that could start at the front of \a bytes.
-Candidate rtuCandidate(QByteArrayView bytes)
+Candidate rtuCandidate(const RtuTables &tables, QByteArrayView bytes)
 {
     if (bytes.size() < 2)
         return {Fit::Incomplete};
@@ -89,7 +104,7 @@ Candidate rtuCandidate(QByteArrayView bytes)
         if (bytes.size() >= 3 && (quint8(bytes[2]) < 0x01 || quint8(bytes[2]) > 0x0B))
             return {Fit::None};
     } else {
-        const RtuLayout layout = rtuLayouts()[code];
+        const RtuLayout layout = tables.layouts[code];
         if (layout.kind == RtuLayout::Short)
             return {Fit::Good, 2, false};
         if (layout.kind == RtuLayout::Unknown)
@@ -108,10 +123,13 @@ Candidate rtuCandidate(QByteArrayView bytes)
 
 // Where the first complete RTU reply with a good check starts after the front
 // of \a bytes, or 0.
-qsizetype laterCheckedReply(QByteArrayView bytes)
+qsizetype laterCheckedReply(const RtuTables &tables, QByteArrayView bytes)
 {
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
     for (qsizetype at = 1; at + 2 <= bytes.size(); ++at) {
-        const Candidate later = rtuCandidate(bytes.sliced(at));
+        if (!mayStart(tables, data + at, bytes.size() - at))
+            continue;
+        const Candidate later = rtuCandidate(tables, bytes.sliced(at));
         if (later.fit == Fit::Good && later.checked)
             return at;
     }
@@ -277,15 +295,15 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
         QByteArrayView bytes = rest();
         // A run of bytes that start no reply is noise in one step.
         const auto *data = reinterpret_cast<const uchar *>(bytes.data());
-        const std::array<RtuLayout, 256> &layouts = rtuLayouts();
+        const RtuTables &tables = rtuTables();
         qsizetype skipped = 0;
-        while (!mayStart(layouts, data + skipped, bytes.size() - skipped))
+        while (!mayStart(tables, data + skipped, bytes.size() - skipped))
             ++skipped;
         if (skipped > 0) {
             takeNoise(skipped);
             bytes = rest();
         }
-        const Candidate candidate = rtuCandidate(bytes);
+        const Candidate candidate = rtuCandidate(tables, bytes);
         switch (candidate.fit) {
         case Fit::Good:
             take(candidate.length, RxEvent::Frame, true, out);
@@ -308,7 +326,7 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
                 continue;
             }
             // A checked reply complete further on shows that this one is noise.
-            if (const qsizetype at = laterCheckedReply(bytes); at > 0) {
+            if (const qsizetype at = laterCheckedReply(tables, bytes); at > 0) {
                 takeNoise(at);
                 continue;
             }
