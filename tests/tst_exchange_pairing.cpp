@@ -66,6 +66,9 @@ private slots:
         QTest::newRow("another station answers: unexpected, and a time-out")
                 << Steps{{'>', speed, 0}, {'<', rtu("022604000003E8"), 10}, {'@', "", timeout + 1}}
                 << QStringList{"意外应答 2 26 -1 10 -1", "超时 1 26 0 -1 -1"};
+        QTest::newRow("another code: unexpected, and a time-out")
+                << Steps{{'>', speed, 0}, {'<', rtu("013704FFFFFFFE"), 10}, {'@', "", timeout + 1}}
+                << QStringList{"意外应答 1 37 -1 10 -1", "超时 1 26 0 -1 -1"};
         QTest::newRow("address query to station 0: any station answers")
                 << Steps{{'>', rtu("002100"), 0}, {'<', rtu("052100"), 20}}
                 << QStringList{"校验正确 5 21 0 20 20"};

@@ -98,7 +98,8 @@ private slots:
 
     // Streams as the line brings them: noise before, between and after replies,
     // bad checks, a silence of the byte time-out, echoes. Pieces arrive 1 ms
-    // apart; "~" is a silence of the byte time-out, "." ends with one, and "!"
+    // apart; "~" is a silence of the byte time-out, "." ends with one, "+" is a
+    // silence nobody looks at until the next piece comes, and "!"
     // turns echo suppression on as the handshake is written (the handshake's
     // reply is its own echo).
     void streams_data()
@@ -133,6 +134,13 @@ private slots:
         QTest::newRow("a reply cut short by a silence")
                 << CommMode::Rtu << L{speed.first(5), "~", speed}
                 << S{"N " + hex(speed.first(5)), "F " + hex(speed)};
+        QTest::newRow("the rest of a reply after a silence")
+                << CommMode::Rtu << L{speed.first(7), "+", speed.sliced(7), "."}
+                << S{"N " + hex(speed.first(7)), "N " + hex(speed.sliced(7))};
+        // Noise that reads like the start of a long IO-table reply: the whole reply
+        // after it ends the wait at once.
+        QTest::newRow("a whole reply ends a wait")
+                << CommMode::Rtu << L{"\x01\x40\xC8" + speed} << S{"N 01 40 c8", "F " + hex(speed)};
         QTest::newRow("a code the table does not know")
                 << CommMode::Rtu << L{rtu("0103020001"), "."} << S{"N " + hex(rtu("0103020001"))};
         QTest::newRow("a length byte the code does not have")
@@ -180,6 +188,8 @@ private slots:
             if (piece == "!") {
                 framer.setEchoSuppression(true);
                 framer.expectEcho(rtu("012000"), now);
+            } else if (piece == "+") {
+                now += timeout; // a silence nobody looked at: the next bytes tell
             } else if (piece == "." || piece == "~") {
                 now += timeout;
                 const qsizetype before = seen.size();

@@ -181,8 +181,10 @@ QList<RxEvent> ReplyFramer::feed(QByteArrayView bytes, qint64 arrivalUs)
     QList<RxEvent> out;
     // Bytes after a silence of the byte time-out start afresh: whatever waited
     // is settled first, as the silence settled it.
-    if (m_lastArrivalUs >= 0 && arrivalUs - m_lastArrivalUs >= m_byteTimeoutUs)
+    if (m_lastArrivalUs >= 0 && arrivalUs - m_lastArrivalUs >= m_byteTimeoutUs) {
         settle(true, out);
+        flushNoise(out); // a silence ends a stretch of noise too
+    }
     m_lastArrivalUs = arrivalUs;
     stripEcho(bytes, arrivalUs, out);
     if (!bytes.isEmpty()) {

@@ -18,7 +18,7 @@ void StatusLine::setText(const QString &text)
 
 QSize StatusLine::sizeHint() const
 {
-    return {200, fontMetrics().lineSpacing() * 3 + 2};
+    return {200, fontMetrics().lineSpacing() * 4 + 2};
 }
 
 void StatusLine::paintEvent(QPaintEvent *)

@@ -17,7 +17,8 @@ public:
     QString text() const { return m_text; }
     void setText(const QString &text);
 
-    /// Room for three lines, whatever the text.
+    /// Room for four lines, whatever the text: the statistics, wrapped, and two
+    /// notices of the link.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 
