@@ -106,26 +106,12 @@ QString ExchangeLogModel::text(const Row &row, int column) const
 
 QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    static const char *const headers[ColumnCount] = {
+            QT_TR_NOOP("时间"), QT_TR_NOOP("站号"),         QT_TR_NOOP("功能码"),
+            QT_TR_NOOP("命令"), QT_TR_NOOP("请求"),         QT_TR_NOOP("应答"),
+            QT_TR_NOOP("结果"), QT_TR_NOOP("应答时间 (ms)")};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
-    case Time:
-        return tr("时间");
-    case Station:
-        return tr("站号");
-    case Code:
-        return tr("功能码");
-    case Description:
-        return tr("命令");
-    case Request:
-        return tr("请求");
-    case Reply:
-        return tr("应答");
-    case Result:
-        return tr("结果");
-    case ResponseTime:
-        return tr("应答时间 (ms)");
-    default:
-        return {};
-    }
+    return tr(headers[section]);
 }

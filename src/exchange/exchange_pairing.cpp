@@ -9,17 +9,15 @@
 
 std::optional<FrameHead> frameHead(QByteArrayView frame)
 {
+    std::optional<QByteArray> spelled;
     if (frame.startsWith(':')) {
-        const QByteArrayView body = frame.endsWith("\r\n") ? frame.chopped(2) : frame;
-        if (const std::optional<QByteArray> spelled = asciiFrameBytes(body)) {
-            if (spelled->size() >= 2)
-                return FrameHead{quint8(spelled->at(0)), quint8(spelled->at(1))};
-            return std::nullopt;
-        }
+        spelled = asciiFrameBytes(frame.endsWith("\r\n") ? frame.chopped(2) : frame);
+        if (spelled)
+            frame = *spelled;
     }
     if (frame.size() < 2)
         return std::nullopt;
-    return FrameHead{quint8(frame[0]), quint8(frame[1])};
+    return FrameHead{quint8(frame[0]), quint8(frame[1]), quint8(frame.size() > 2 ? frame[2] : 0)};
 }
 
 QList<Exchange> ExchangePairing::requestSent(QByteArrayView frame, qint64 writtenUs)
@@ -70,11 +68,7 @@ QList<Exchange> ExchangePairing::replyReceived(const RxEvent &reply)
         exchange.verdict = Verdict::BadCheck;
     } else if (head && (head->code & 0x80)) {
         exchange.verdict = Verdict::Exception;
-        const std::optional<QByteArray> spelled = reply.bytes.startsWith(':')
-                ? asciiFrameBytes(QByteArrayView(reply.bytes).chopped(2))
-                : std::optional<QByteArray>(reply.bytes);
-        if (spelled && spelled->size() > 2)
-            exchange.exceptionCode = quint8(spelled->at(2));
+        exchange.exceptionCode = head->next;
     } else {
         exchange.verdict = Verdict::Good;
     }

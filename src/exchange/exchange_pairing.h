@@ -42,12 +42,14 @@ struct Exchange
     qint64 responseUs() const { return sentUs >= 0 && repliedUs >= 0 ? repliedUs - sentUs : -1; }
 };
 
-/// The station and function code of a frame: the bytes an ASCII frame (":" to
-/// CR LF) spells, or the first two bytes of any other frame.
+/// The station, function code and the byte after it (0 where there is none) of
+/// a frame: of the bytes an ASCII frame (":" to CR LF) spells, or of the frame
+/// itself.
 struct FrameHead
 {
     quint8 station;
     quint8 code;
+    quint8 next; // an exception reply's exception code
 };
 std::optional<FrameHead> frameHead(QByteArrayView frame);
 

@@ -89,7 +89,7 @@ void MSComm::close()
     m_inFlight.clear();
     m_stallTimer.stop();
     m_stalled = false;
-    delete std::exchange(m_drainNotifier, nullptr);
+    stopWatchingDrain();
 }
 
 bool MSComm::portOpen() const
@@ -177,11 +177,23 @@ void MSComm::checkWritten()
         m_stallTimer.start(); // progress, or a new frame: the stall time starts again
     else
         m_stallTimer.stop();
-    if (m_stalled && written > 0) {
-        m_stalled = false;
-        delete std::exchange(m_drainNotifier, nullptr);
-        emit writeResumed();
-    }
+    if (written > 0)
+        endStall();
+}
+
+void MSComm::endStall()
+{
+    stopWatchingDrain();
+    if (!std::exchange(m_stalled, false))
+        return;
+    emit writeResumed();
+}
+
+void MSComm::stopWatchingDrain()
+{
+    // Later, not now: this may run inside the notifier's own signal.
+    if (m_drainNotifier)
+        std::exchange(m_drainNotifier, nullptr)->deleteLater();
 }
 
 void MSComm::dropOutput(const QString &reason)
@@ -205,12 +217,10 @@ void MSComm::watchForDrain()
         return;
     m_drainNotifier = new QSocketNotifier(m_port->handle(), QSocketNotifier::Write, this);
     connect(m_drainNotifier, &QSocketNotifier::activated, this, [this] {
-        m_drainNotifier->deleteLater();
-        m_drainNotifier = nullptr;
-        if (m_stalled && m_port->bytesToWrite() == 0) {
-            m_stalled = false;
-            emit writeResumed();
-        }
+        if (m_port->bytesToWrite() == 0)
+            endStall();
+        else
+            stopWatchingDrain(); // bytes are moving again: checkWritten ends the stall
     });
 }
 

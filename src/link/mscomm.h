@@ -105,6 +105,8 @@ private:
     void checkWritten();
     void dropOutput(const QString &reason);
     void watchForDrain();
+    void stopWatchingDrain();
+    void endStall();
 
     QSerialPort *m_port;
     QByteArray m_received;
