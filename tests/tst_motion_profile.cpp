@@ -60,6 +60,9 @@ private slots:
             {0.99505, 5050, 10000}, {1.44505, 8537.5, 5500}, {3, 10000, 0}}, 1.89505, 10000);
         row("triangle", p, {{0, {C::Move, 1000}}},
             {{0.314114177412837, 524.75, 3241.14177412837}}, 0.538228354825674, 1000);
+        row("triangle, steeper up than down", {.startSpeed = 500, .endSpeed = 200,
+            .acceleration = 20000, .deceleration = 5000}, {{0, {C::Move, 2500}}},
+            {{0.199064722792322, 495.8, 4481.29445584644}}, 1.05532361396161, 2500);
         row("zero-length move", p, {{0, {C::Move, 0}}}, {{0, 0, 0}, {1, 0, 0}}, 0, 0);
         row("negative move", p, {{0, {C::Move, -10000}}}, {{0.99, -4999.5, 10000}}, 1.89505,
             -10000);
@@ -70,6 +73,8 @@ private slots:
         row("short move, braking all the way", {.startSpeed = 3000}, {{0, {C::Move, 250}}},
             {{0.05, 137.5, 2500}}, 0.1, 250);
         row("run", p, {{0, run5000}}, {{0.49, 1249.5, 5000}, {1.49, 6249.5, 5000}}, inf, inf);
+        row("run below the start speed", p, {{0, {C::Run, 50}}}, {{0, 0, 50}, {1, 50, 50}}, inf,
+            inf);
         row("run, slower", p, {{0, run5000}, {1, {C::ChangeSpeed, 2000}}},
             {{1.15, 4437, 3500}, {1.3, 4849.5, 2000}, {2.3, 6849.5, 2000}}, inf, inf);
         row("run, faster by the factor", p, {{0, {C::Run, -2000}},
