@@ -322,9 +322,10 @@ double MotionProfile::positionAt(double t) const
 
 double MotionProfile::speedAt(double t) const
 {
-    if (const MotionSegment *segment = segmentAt(t))
-        return std::max(0.0,
-                        segment->startSpeed + segment->acceleration * (t - segment->startTime));
+    if (const MotionSegment *segment = segmentAt(t)) {
+        const double dt = t - segment->startTime;
+        return std::max(0.0, segment->startSpeed + segment->acceleration * dt);
+    }
     return t < 0 ? m_start.speed : m_end.speed;
 }
 
@@ -382,12 +383,8 @@ MotionState applyCommand(const MotionState &state, const MotionParameters &param
     case MotionCommand::ChangeSpeed:
         return command.value < 0 ? s : withTargetSpeed(s, double(command.value));
     case MotionCommand::QuantitativeAcceleration:
-        if (!s.isMoving())
-            return s;
         return withTargetSpeed(s, s.cruise + parameters.speedFactor);
     case MotionCommand::QuantitativeDeceleration:
-        if (!s.isMoving())
-            return s;
         return withTargetSpeed(s, std::max(0.0, s.cruise - parameters.speedFactor));
     case MotionCommand::DeceleratingStop:
         if (s.isMoving())
