@@ -81,6 +81,7 @@ struct MotionState
     double acceleration = 1;
     double deceleration = 1;
 
+    /// Whether the axis moves, a decelerating stop included.
     bool isMoving() const { return kind != Standstill; }
 };
 
