@@ -2,11 +2,18 @@
 // modes: each exchange shows the controller's answer where the user reads it.
 
 #include "device/frame.h"
+#include "exchange/exchange_monitor.h"
 #include "sim/sim_server.h"
 #include "window_fixture.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QXYSeries>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -191,6 +198,98 @@ private slots:
         f.control<QCheckBox>(u"Check1"_s)->setChecked(false);
         QVERIFY2(shown >= 9 * 8, qPrintable(QString::number(shown)));
         QVERIFY2(longestMs <= 400, qPrintable(QString::number(longestMs)));
+    }
+
+    // The automatic poll plots a move beside its prediction: the measured
+    // duration agrees, the motor ends on its target, and the exports hold the
+    // samples and the picture. The poll never has two requests out at once.
+    void plottedMove()
+    {
+        SimFixture f;
+        f.window.show();
+        f.control<QTabWidget>(u"SSTab1"_s)->setCurrentWidget(f.control(u"motionTab"_s));
+        QVERIFY(f.open());
+        // The poll's own queries never overlap (a click may go between them).
+        QList<Exchange> polls;
+        QObject::connect(&f.window.exchanges(), &ExchangeMonitor::exchangeSettled,
+                         [&](const Exchange &e) {
+                             if (QByteArrayView("\x36\x37\x3B").contains(e.request.size() > 1 ? e.request[1] : 0))
+                                 polls.append(e);
+                         });
+        f.control<QSpinBox>(u"autoPollInterval"_s)->setValue(20);
+        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(true);
+        const MotionTracker &motion = f.window.motion();
+        QTRY_VERIFY(motion.series(MotionTracker::Moving).size() >= 2);
+        f.click(u"Command18"_s); // 10000 pulses
+        QTRY_VERIFY_WITH_TIMEOUT(f.text("positionError") != u"—", 5000);
+        for (qsizetype i = 1; i < polls.size(); ++i) {
+            QCOMPARE(polls[i].verdict, Verdict::Good);
+            QVERIFY(polls[i].sentUs >= polls[i - 1].repliedUs);
+        }
+
+        static const QRegularExpression number(u"[-\\d.]+"_s);
+        const auto numbers = [&](const char *label) {
+            QList<double> values;
+            for (const auto &match : number.globalMatch(f.text(label)))
+                values << match.captured().toDouble();
+            return values;
+        };
+        const double predicted = numbers("predictedDuration").value(0);
+        const QList<double> measured = numbers("measuredDuration");
+        QCOMPARE(predicted, 1.895);
+        QVERIFY2(std::abs(measured.value(0) - predicted) <= 0.05 * predicted + measured.value(1),
+                 qPrintable(f.text("measuredDuration")));
+        QVERIFY2(f.text("positionError").startsWith(u"0 脉冲（目标 10000，实测 10000）"),
+                 qPrintable(f.text("positionError")));
+        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(false);
+
+        auto *view = f.control<QChartView>(u"motionChart"_s);
+        QTRY_VERIFY(!view->chart()->series().isEmpty());
+        for (QAbstractSeries *series : view->chart()->series()) {
+            if (auto *line = qobject_cast<QXYSeries *>(series))
+                QVERIFY2(line->count() > 1, qPrintable(line->name()));
+        }
+        QTemporaryDir dir;
+        f.dialogs->fileNames << dir.filePath(u"move.csv"_s) << dir.filePath(u"move.png"_s);
+        f.click(u"chartExport"_s);
+        f.click(u"chartExport"_s);
+        QFile csv(dir.filePath(u"move.csv"_s));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = csv.readAll().split('\n');
+        QCOMPARE(rows.first(), "series,time_s,value");
+        const auto rowsOf = [&](const QByteArray &name) {
+            return std::count_if(rows.begin(), rows.end(),
+                                 [&](const QByteArray &row) { return row.startsWith(name + ','); });
+        };
+        QCOMPARE(rowsOf("position"), motion.series(MotionTracker::Position).size());
+        QCOMPARE(rowsOf("predicted_speed"), motion.series(MotionTracker::PredictedSpeed).size());
+        QVERIFY(rows.contains("position," + QByteArray::number(
+                        motion.series(MotionTracker::Position).last().x(), 'f', 6) + ",10000"));
+        const QImage picture(dir.filePath(u"move.png"_s));
+        QCOMPARE(picture.size(), view->grab().size());
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    // Quiet polling leaves the traffic views to the engineer's own frames,
+    // while the exchange log still records every query.
+    void quietPoll()
+    {
+        SimFixture f;
+        QVERIFY(f.open());
+        f.control<QCheckBox>(u"autoPollQuiet"_s)->setChecked(true);
+        f.control<QSpinBox>(u"autoPollInterval"_s)->setValue(20);
+        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(true);
+        const auto *log = f.window.findChild<QTableView *>(u"exchangeLog"_s)->model();
+        QTRY_VERIFY(log->rowCount() >= 6);
+        f.click(u"Command13"_s);
+        QTRY_VERIFY(log->rowCount() >= 12);
+        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(false);
+        QTRY_COMPARE(f.window.exchanges().pendingRequests(), 0);
+        f.window.Timer1_Timer();
+        QCOMPARE(f.text("RichTextBox2").count(u"SndHex:"), 1);
+        QCOMPARE(f.text("RichTextBox1").count(u"RecHex:"), 1);
+        QVERIFY(f.text("RichTextBox1").contains(u"RecHex:01 21 00 38 50 \n"));
+        QCOMPARE(f.text("Label44") + f.text("Label45"), u"55"_s);
     }
 };
 

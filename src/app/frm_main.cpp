@@ -8,6 +8,7 @@
 #include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "link/open_port.h"
+#include "motion_chart.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
 #include "util/monotonic_clock.h"
@@ -49,6 +50,9 @@ FrmMain::FrmMain(QWidget *parent)
     , m_dialogs(std::make_unique<Dialogs>())
 {
     ui.setupUi(this);
+    m_motionChart = new MotionChart(m_motion, ui.motionChartHolder,
+                                    {ui.predictedDuration, ui.measuredDuration, ui.positionError},
+                                    this);
     frame1.setupUi(ui.Frame1);
     frame2.setupUi(ui.Frame2);
     frame3.setupUi(ui.Frame3);
@@ -96,6 +100,7 @@ FrmMain::FrmMain(QWidget *parent)
             [this](const QString &reason) { showLinkNotice(tr("写入失败：%1").arg(reason)); });
     connect(MSComm1, &MSComm::writeResumed, this, [this] { showLinkNotice(tr("串口恢复写入")); });
     connectExchangeTab();
+    connectMotionTab();
     m_reconnectTimer.setInterval(500);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &FrmMain::tryReconnect);
     connect(MSComm1, &MSComm::deviceLost, this, &FrmMain::onDeviceLost);
@@ -262,6 +267,7 @@ void FrmMain::Command32_Click()
     m_reconnectTimer.stop();
     MSComm1->close();
     m_exchanges->reset();
+    forgetQuiet();
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     if (!number) {
         enterClosedState(); // the port is closed now; it must not look open
@@ -289,6 +295,7 @@ void FrmMain::Command33_Click()
     m_reconnectTimer.stop();
     MSComm1->close();
     m_exchanges->reset();
+    forgetQuiet();
     enterClosedState();
 }
 
@@ -359,13 +366,19 @@ void FrmMain::showMessage(const QString &text)
 void FrmMain::Timer1_Timer()
 {
     m_lastPoll.start();
-    if (MSComm1->takeCommEvent() != MSComm::ComEvReceive)
+    // Bytes held back for a quiet reply show once it has settled, new bytes or not.
+    if (MSComm1->takeCommEvent() != MSComm::ComEvReceive && m_rxHeld.isEmpty()
+        && m_quietReplies.isEmpty())
         return;
     drainReceived();
 }
 
 void FrmMain::drainReceived()
 {
+    if (!m_quietRequests.isEmpty() || !m_quietReplies.isEmpty() || !m_rxHeld.isEmpty()) {
+        drainQuiet();
+        return;
+    }
     // Everything waiting is shown, in blocks of at most 512 bytes; a long run is
     // cut into time slices so that the window stays responsive.
     QElapsedTimer slice;
@@ -504,23 +517,29 @@ void FrmMain::toggleCapture()
 
 // --- Send path ------------------------------------------------------------
 
-void FrmMain::SendFrame(const QByteArray &frame)
+bool FrmMain::SendFrame(const QByteArray &frame, bool quiet)
 {
     if (!MSComm1->portOpen())
-        return;
+        return false;
     // Each write puts the next poll one full interval off; a poll is never put
     // off for more than one interval, so replies show at any send rate.
     if (Timer1->isActive() && m_lastPoll.elapsed() >= Timer1->interval())
         Timer1_Timer();
     Timer1->stop();
+    if (quiet)
+        m_quietRequests.append(frame); // before its reply can settle
     const Status written = MSComm1->output(frame);
     Timer1->start();
     if (!written) {
+        if (quiet)
+            m_quietRequests.removeLast();
         // Shown once; a device that went away is reported by onDeviceLost.
         if (!written.error().isEmpty())
             showMessage(tr("串口 %1 写入失败：%2").arg(portDescription(), written.error()));
-        return;
+        return false;
     }
+    if (quiet)
+        return true;
 
     TrafficView *view = ui.RichTextBox2;
     if (view->text().size() > viewLimit) {
@@ -533,6 +552,7 @@ void FrmMain::SendFrame(const QByteArray &frame)
     view->prependText(lines);
     ui.Label44->setText(QString::number(counterValue(ui.Label44->text()) + frame.size()));
     emit frameShown(frame.size());
+    return true;
 }
 
 void FrmMain::Command36_Click()

@@ -12,6 +12,7 @@
 #include "dialogs.h"
 #include "link/device_finder.h"
 #include "link/port_names.h"
+#include "motion/motion_tracker.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -28,7 +29,9 @@ class CaptureWriter;
 class ExchangeLogModel;
 class ExchangeMonitor;
 class MSComm;
+class MotionChart;
 class QSortFilterProxyModel;
+struct Exchange;
 struct RxEvent;
 
 // The main window. Its controls are the data model: every routine reads the
@@ -57,6 +60,9 @@ public:
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
     /// Requests, replies, verdicts and response times of the link.
     ExchangeMonitor &exchanges() { return *m_exchanges; }
+    /// The samples, predictions and figures the motion tab shows.
+    const MotionTracker &motion() const { return m_motion; }
+    MotionChart &motionChart() { return *m_motionChart; }
 
     // Window-level state shared by the command handlers and the sequencer.
     bool AddToListRequest = false;
@@ -72,8 +78,10 @@ signals:
 
 public slots:
     /// The one send path: writes the whole frame when the port is open and shows
-    /// it in the send view. With the port closed it does nothing.
-    void SendFrame(const QByteArray &frame);
+    /// it in the send view (unless \a quiet: the automatic poll's frames may stay
+    /// out of the views). With the port closed it does nothing. True when the
+    /// frame was handed to the port.
+    bool SendFrame(const QByteArray &frame, bool quiet = false);
     /// Shows one received block in the receive view and puts reply values into
     /// the read-back boxes and indicators.
     void ShowReceived(const QByteArray &block, qsizetype count);
@@ -135,6 +143,14 @@ private:
     void setRunInterval(int intervalMs);
     QString controlText(const char *name) const;
     void drainReceived();
+    void drainQuiet();
+    void forgetQuiet();
+    void showBlocks(QByteArray bytes);
+    void connectMotionTab();
+    void onExchangeSettled(const Exchange &exchange);
+    MotionParameters boxParameters() const;
+    void startPollRound();
+    void sendPollStep();
     void applyReply(const RxEvent &reply);
     void showLinkNotice(const QString &text);
     void showExchangeStatus();
@@ -174,6 +190,20 @@ private:
     DeviceIdentity m_device; // of the port as it was opened, to find it again
     QTimer m_reconnectTimer; // looks for a vanished device while reconnecting
     PortNames m_portNames;
+    MotionTracker m_motion;
+    MotionChart *m_motionChart;
+    // The automatic poll: a round of queries per interval, each sent once
+    // nothing else waits for a reply.
+    QTimer m_autoPollTimer;
+    int m_pollStep = -1; // the query of the round in progress, -1 between rounds
+    QByteArray m_pollFrame; // the query sent, until it settles
+    QElapsedTimer m_pollSince; // the round's start, to give up on a lost one
+    // Quiet polling: the queries waiting for their replies, and the replies (and
+    // echoes) that the receive view leaves out; bytes held back while a quiet
+    // reply may still be arriving.
+    QList<QByteArray> m_quietRequests;
+    QList<QByteArray> m_quietReplies;
+    QByteArray m_rxHeld;
     // The controls the command tables name, by object name (string literals).
     QHash<QByteArrayView, QWidget *> m_controls;
     std::unique_ptr<Dialogs> m_dialogs;

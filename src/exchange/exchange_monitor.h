@@ -28,6 +28,10 @@ public:
     bool echoSuppression() const { return m_framer.echoSuppression(); }
 
     const ExchangeStats &stats() const { return m_stats; }
+    /// Requests written that wait for their reply or time-out.
+    qsizetype pendingRequests() const { return m_pairing.pendingCount(); }
+    /// Received bytes the framer has not settled yet (a reply still arriving).
+    qsizetype waitingBytes() const { return m_framer.waitingBytes(); }
     void resetStats();
 
 public slots:

@@ -71,6 +71,8 @@ public:
 
     /// Arrival of the oldest byte still waiting to be framed, or -1.
     qint64 pendingSinceUs() const;
+    /// How many bytes wait to be framed: the latest bytes of the stream.
+    qsizetype waitingBytes() const { return waiting(); }
     /// Forgets the waiting bytes and any expected echo, and reports nothing.
     void clear();
 
