@@ -268,6 +268,17 @@ private slots:
         const QImage picture(dir.filePath(u"move.png"_s));
         QCOMPARE(picture.size(), view->grab().size());
         QVERIFY(f.messages.isEmpty());
+
+        // Paused, the picture stays while the figures follow the data; resumed,
+        // it catches up.
+        auto *position = qobject_cast<QXYSeries *>(view->chart()->series().at(1));
+        const qsizetype drawn = position->count();
+        f.click(u"chartPause"_s);
+        f.click(u"chartClear"_s);
+        QTRY_COMPARE(f.text("predictedDuration"), u"—"_s);
+        QCOMPARE(position->count(), drawn);
+        f.click(u"chartPause"_s);
+        QTRY_COMPARE(position->count(), 0);
     }
 
     // Quiet polling leaves the traffic views to the engineer's own frames,
