@@ -101,6 +101,7 @@ FrmMain::FrmMain(QWidget *parent)
     connect(MSComm1, &MSComm::writeResumed, this, [this] { showLinkNotice(tr("串口恢复写入")); });
     connectExchangeTab();
     connectMotionTab();
+    connectBusTab();
     m_reconnectTimer.setInterval(500);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &FrmMain::tryReconnect);
     connect(MSComm1, &MSComm::deviceLost, this, &FrmMain::onDeviceLost);

@@ -12,6 +12,8 @@
 #include "dialogs.h"
 #include "link/device_finder.h"
 #include "link/port_names.h"
+#include "bus/config_set.h"
+#include "bus/config_transfer.h"
 #include "motion/motion_tracker.h"
 
 #include <QAction>
@@ -25,7 +27,10 @@
 #include <memory>
 #include <optional>
 
+class BusScanner;
 class CaptureWriter;
+class QStandardItemModel;
+class ScanResultModel;
 class ExchangeLogModel;
 class ExchangeMonitor;
 class MSComm;
@@ -147,6 +152,13 @@ private:
     void forgetQuiet();
     void showBlocks(QByteArray bytes);
     void connectMotionTab();
+    void connectBusTab();
+    bool busReady();
+    void startScan();
+    void useScanResult(int row);
+    void showConfigOutcome(const ConfigTransfer::Outcome &outcome);
+    void openConfigSet();
+    void saveConfigSet();
     void onExchangeSettled(const Exchange &exchange);
     MotionParameters boxParameters() const;
     void startPollRound();
@@ -201,6 +213,13 @@ private:
     // Quiet polling: the queries waiting for their replies, and the replies (and
     // echoes) that the receive view leaves out; bytes held back while a quiet
     // reply may still be arriving.
+    BusScanner *m_scanner;
+    ConfigTransfer *m_transfer;
+    ScanResultModel *m_scanResults;
+    QStandardItemModel *m_configDiff;
+    ConfigSet m_configSet; // read from a station or a file; what "写入" writes
+    bool m_configWriting = false;
+    QStringList m_configSummary; // a line per station written
     QList<QByteArray> m_quietRequests;
     QList<QByteArray> m_quietReplies;
     QByteArray m_rxHeld;

@@ -141,6 +141,16 @@ QByteArray MSComm::input()
     return block;
 }
 
+Status MSComm::setBaudRate(qint32 rate)
+{
+    if (rate <= 0)
+        return Failure{tr("%1 is no baud rate").arg(rate)};
+    if (portOpen() && !m_port->setBaudRate(rate))
+        return Failure{m_port->errorString()};
+    m_settings.baudRate = rate;
+    return Done{};
+}
+
 Status MSComm::output(const QByteArray &frame)
 {
     if (!portOpen())

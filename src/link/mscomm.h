@@ -50,6 +50,9 @@ public:
     void setInputLen(int length) { m_inputLen = length; }
     int inputLen() const { return m_inputLen; }
 
+    /// Switches an open port to \a rate at once (a bus scan tries several);
+    /// a closed port takes it at the next opening.
+    Status setBaudRate(qint32 rate);
     /// Opens the device with the current settings. On failure the port stays
     /// closed and the result says why.
     Status open();

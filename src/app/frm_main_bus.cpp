@@ -1,0 +1,281 @@
+// The bus tab: the scan for controllers, and configuration sets read from,
+// kept in files and written to stations. Everything goes out through SendFrame.
+#include "frm_main.h"
+
+#include "bus/bus_scan.h"
+#include "bus/config_transfer.h"
+#include "bus/scan_result_model.h"
+#include "device/command_set.h"
+#include "device/leading_number.h"
+#include "exchange/exchange_monitor.h"
+#include "link/mscomm.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QHeaderView>
+#include <QSaveFile>
+#include <QStandardItemModel>
+
+namespace {
+
+// A configuration file larger than this is no configuration file.
+constexpr qint64 maxConfigFileBytes = 1024 * 1024;
+
+QString stationText(quint8 station)
+{
+    return QStringLiteral("%1").arg(station, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+void FrmMain::connectBusTab()
+{
+    const auto send = [this](const QByteArray &frame) { return SendFrame(frame); };
+    m_scanner = new BusScanner(send, [this](qint32 rate) {
+        return MSComm1->setBaudRate(rate).ok();
+    }, this);
+    m_transfer = new ConfigTransfer(send, this);
+    m_scanResults = new ScanResultModel(this);
+    m_configDiff = new QStandardItemModel(0, 5, this);
+    m_configDiff->setHorizontalHeaderLabels(
+            {tr("站号"), tr("项目"), tr("文件"), tr("控制器"), tr("结果")});
+    ui.scanResults->setModel(m_scanResults);
+    ui.configDiff->setModel(m_configDiff);
+    for (QTableView *table : {ui.scanResults, ui.configDiff}) {
+        table->horizontalHeader()->setStretchLastSection(true);
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+    }
+    for (const BaudRate &rate : baudRates()) {
+        auto *item = new QListWidgetItem(QString::number(rate.rate), ui.scanBauds);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+    }
+    ui.scanCancel->setEnabled(false);
+
+    connect(m_exchanges, &ExchangeMonitor::requestWritten, m_scanner, &BusScanner::requestWritten);
+    connect(MSComm1, &MSComm::bytesArrived, m_scanner, &BusScanner::bytesArrived);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, m_scanner,
+            &BusScanner::exchangeSettled);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, m_transfer,
+            &ConfigTransfer::exchangeSettled);
+    connect(m_scanner, &BusScanner::found, m_scanResults, &ScanResultModel::append);
+    connect(m_scanner, &BusScanner::progress, this, [this] {
+        ui.scanProgress->setMaximum(std::max(m_scanner->total(), 1));
+        ui.scanProgress->setValue(m_scanner->done());
+        ui.scanProgress->setFormat(
+                tr("%p%，还需 %1 s").arg(double(m_scanner->remainingMs()) / 1000, 0, 'f', 1));
+    });
+    connect(m_scanner, &BusScanner::finished, this, [this](bool cancelled, const QString &error) {
+        ui.scanStart->setEnabled(true);
+        ui.scanCancel->setEnabled(false);
+        ui.scanProgress->setFormat(cancelled ? tr("已取消，找到 %1 个").arg(m_scanResults->rowCount())
+                                             : tr("完成，找到 %1 个").arg(m_scanResults->rowCount()));
+        if (!error.isEmpty())
+            showMessage(error);
+    });
+    connect(ui.scanStart, &QPushButton::clicked, this, &FrmMain::startScan);
+    connect(ui.scanCancel, &QPushButton::clicked, m_scanner, &BusScanner::cancel);
+    connect(ui.scanUse, &QPushButton::clicked, this, [this] {
+        const QModelIndexList rows = ui.scanResults->selectionModel()->selectedRows();
+        if (rows.isEmpty() && m_scanResults->rowCount() != 1) {
+            showMessage(tr("请先在扫描结果中选一行"));
+            return;
+        }
+        useScanResult(rows.isEmpty() ? 0 : rows.first().row());
+    });
+    connect(ui.scanResults, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &index) { useScanResult(index.row()); });
+
+    connect(ui.configRead, &QPushButton::clicked, this, [this] {
+        const std::optional<quint8> station = stationAddress();
+        if (!station || !busReady())
+            return;
+        m_configWriting = false;
+        m_configDiff->removeRows(0, m_configDiff->rowCount());
+        ui.configStatus->setText(tr("正在读取站 %1…").arg(stationText(*station)));
+        m_transfer->read(*station, commModeFromText(ui.Combo7->currentText()));
+    });
+    connect(ui.configWrite, &QPushButton::clicked, this, [this] {
+        if (m_configSet.isEmpty()) {
+            showMessage(tr("没有可写入的配置：请先读取，或打开一个配置文件"));
+            return;
+        }
+        QList<quint8> stations = m_scanResults->checkedStations();
+        if (stations.isEmpty()) {
+            const std::optional<quint8> station = stationAddress();
+            if (!station)
+                return;
+            stations = {*station};
+        }
+        if (!busReady())
+            return;
+        m_configWriting = true;
+        m_configSummary.clear();
+        m_configDiff->removeRows(0, m_configDiff->rowCount());
+        ui.configStatus->setText(tr("正在写入 %1 个站…").arg(stations.size()));
+        m_transfer->write(m_configSet, stations, commModeFromText(ui.Combo7->currentText()));
+    });
+    connect(ui.configOpen, &QPushButton::clicked, this, &FrmMain::openConfigSet);
+    connect(ui.configSave, &QPushButton::clicked, this, &FrmMain::saveConfigSet);
+    connect(m_transfer, &ConfigTransfer::stationDone, this, &FrmMain::showConfigOutcome);
+    connect(m_transfer, &ConfigTransfer::finished, this, [this](const QString &error) {
+        if (!error.isEmpty()) {
+            ui.configStatus->setText(error);
+            showMessage(error);
+        } else if (m_configWriting) {
+            ui.configStatus->setText(m_configSummary.join(tr("；")));
+        }
+    });
+}
+
+bool FrmMain::busReady()
+{
+    if (!MSComm1->portOpen()) {
+        showMessage(tr("请先打开串口"));
+        return false;
+    }
+    if (m_scanner->isRunning() || m_transfer->isRunning()) {
+        showMessage(tr("扫描或配置传送正在进行，请等它结束"));
+        return false;
+    }
+    return true;
+}
+
+void FrmMain::startScan()
+{
+    const auto address = [this](QLineEdit *box) {
+        const std::optional<qint64> value = readField(box->text(), NumberBase::Hexadecimal,
+                                                      FieldRange{1, 255});
+        if (!value)
+            showMessage(tr("扫描地址应为十六进制 01 到 FF：%1").arg(box->text()));
+        return value;
+    };
+    const std::optional<qint64> from = address(ui.scanFrom);
+    const std::optional<qint64> to = from ? address(ui.scanTo) : std::nullopt;
+    if (!from || !to)
+        return;
+    if (*from > *to) {
+        showMessage(tr("扫描的起始地址 %1 大于结束地址 %2").arg(ui.scanFrom->text(), ui.scanTo->text()));
+        return;
+    }
+    BusScanner::Settings settings;
+    settings.from = quint8(*from);
+    settings.to = quint8(*to);
+    for (int i = 0; i < ui.scanBauds->count(); ++i) {
+        if (ui.scanBauds->item(i)->checkState() == Qt::Checked)
+            settings.rates.append(ui.scanBauds->item(i)->text().toInt());
+    }
+    if (settings.rates.isEmpty()) {
+        showMessage(tr("请至少勾选一个波特率"));
+        return;
+    }
+    if (!busReady())
+        return;
+    settings.mode = commModeFromText(ui.Combo7->currentText());
+    settings.marginMs = ui.scanTimeout->value();
+    settings.retries = ui.scanRetries->value();
+    settings.replyTimeoutUs = m_exchanges->replyTimeoutUs();
+    m_scanResults->clear();
+    ui.scanStart->setEnabled(false);
+    ui.scanCancel->setEnabled(true);
+    m_scanner->start(settings, MSComm1->settings().baudRate);
+}
+
+void FrmMain::useScanResult(int row)
+{
+    if (row < 0 || row >= m_scanResults->rowCount())
+        return;
+    const BusScanner::Hit &hit = m_scanResults->hit(row);
+    ui.Text23->setText(stationText(hit.address));
+    frame4.Combo2->setCurrentText(QString::number(hit.rate));
+    if (MSComm1->portOpen())
+        Command32_Click(); // reopens at the station's rate
+}
+
+void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
+{
+    const QString station = stationText(outcome.station);
+    const auto addRow = [this, &station](const QStringList &cells, bool differs) {
+        QList<QStandardItem *> items;
+        items.append(new QStandardItem(station));
+        for (const QString &cell : cells)
+            items.append(new QStandardItem(cell));
+        if (differs) {
+            for (QStandardItem *item : items)
+                item->setBackground(QColor(0xff, 0xd0, 0xd0));
+        }
+        m_configDiff->appendRow(items);
+    };
+    if (!outcome.answered) {
+        addRow({tr("（整站）"), QString(), QString(), tr("没有应答")}, true);
+        m_configSummary.append(tr("站 %1 没有应答").arg(station));
+        if (!m_configWriting)
+            ui.configStatus->setText(tr("站 %1 没有应答").arg(station));
+        return;
+    }
+    if (!m_configWriting) {
+        // A read: the set now is what the station holds.
+        m_configSet = outcome.read;
+        for (const ConfigRow &row : compareConfigSets(outcome.read, outcome.read))
+            addRow({row.key, QString(), row.actual, QString()}, false);
+        ui.configStatus->setText(tr("已读取站 %1（%2）")
+                                         .arg(station, QDateTime::currentDateTime().toString(
+                                                               QStringLiteral("HH:mm:ss"))));
+        return;
+    }
+    int differences = 0;
+    for (const ConfigRow &row : compareConfigSets(m_configSet, outcome.read)) {
+        addRow({row.key, row.expected, row.actual, row.differs ? tr("不同") : tr("一致")},
+               row.differs);
+        differences += row.differs;
+    }
+    m_configSummary.append(differences == 0 ? tr("站 %1 全部一致").arg(station)
+                                            : tr("站 %1 有 %2 项不同").arg(station).arg(differences));
+}
+
+void FrmMain::openConfigSet()
+{
+    const QString path = m_dialogs->openFileName(this, tr("打开配置"),
+                                                 tr("配置文件(*.conf *.txt);;所有文件(*)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxConfigFileBytes) {
+        showMessage(file.isOpen() ? tr("%1 太大，不是配置文件").arg(path)
+                                  : tr("无法打开 %1：%2").arg(path, file.errorString()));
+        return;
+    }
+    const Result<ConfigSet> set = parseConfigSet(file.read(maxConfigFileBytes));
+    if (!set) {
+        showMessage(tr("%1 不能用：%2").arg(path, set.error()));
+        return;
+    }
+    m_configSet = *set;
+    m_configDiff->removeRows(0, m_configDiff->rowCount());
+    for (const ConfigRow &row : compareConfigSets(m_configSet, ConfigSet{})) {
+        m_configDiff->appendRow({new QStandardItem(QString()), new QStandardItem(row.key),
+                                 new QStandardItem(row.expected)});
+    }
+    ui.configStatus->setText(tr("已打开 %1").arg(path));
+}
+
+void FrmMain::saveConfigSet()
+{
+    if (m_configSet.isEmpty()) {
+        showMessage(tr("没有可保存的配置：请先读取一个站"));
+        return;
+    }
+    const QString path = m_dialogs->saveFileName(this, tr("保存配置"),
+                                                 tr("配置文件(*.conf);;所有文件(*)"));
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    const QByteArray text = formatConfigSet(
+            m_configSet, {tr("StepperBench 配置"),
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        showMessage(tr("无法写入 %1：%2").arg(path, file.errorString()));
+        return;
+    }
+    ui.configStatus->setText(tr("已保存到 %1").arg(path));
+}

@@ -1,0 +1,173 @@
+#include "config_set.h"
+
+#include "codec/hex_text.h"
+#include "device/command_set.h"
+#include "sequencer/io_table.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ConfigSet", text);
+}
+
+constexpr const char *parameterKeys[ConfigSet::parameterCount] = {
+        "start_speed", "max_speed", "end_speed", "acceleration", "deceleration", "homing_speed"};
+
+QString hexText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+/// Bytes written as pairs of hex digits between blanks ("31 04 00 00 27 10"),
+/// strictly: a file is not a box where a stray character may read as 0.
+std::optional<QByteArray> strictHex(const QString &text)
+{
+    QByteArray bytes;
+    for (const QString &pair : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (pair.size() != 2 || hexDigitValue(pair[0]) < 0 || hexDigitValue(pair[1]) < 0)
+            return std::nullopt;
+        bytes += char(hexDigitValue(pair[0]) * 16 + hexDigitValue(pair[1]));
+    }
+    return bytes;
+}
+
+QString valueText(const std::optional<qint32> &value)
+{
+    return value ? QString::number(*value) : QString();
+}
+
+QString valueText(const std::optional<QByteArray> &command)
+{
+    return command ? hexText(*command) : QString();
+}
+
+} // namespace
+
+bool ConfigSet::isEmpty() const
+{
+    return *this == ConfigSet{};
+}
+
+QString parameterKey(int index)
+{
+    return QString::fromLatin1(parameterKeys[index]);
+}
+
+quint8 parameterSetCode(int index)
+{
+    return quint8(FunctionCode::SetStartSpeed + 2 * index);
+}
+
+quint8 parameterQueryCode(int index)
+{
+    return quint8(FunctionCode::QueryStartSpeed + 2 * index);
+}
+
+QString ioKey(int code)
+{
+    QString bits;
+    for (int in = 5; in >= 1; --in)
+        bits += code & (1 << (in - 1)) ? u'1' : u'0';
+    return QStringLiteral("io ") + bits;
+}
+
+bool storableIoCommand(QByteArrayView command)
+{
+    if (command.size() < 2 || quint8(command[1]) != command.size() - 2)
+        return false;
+    const CommandInfo *row = findCode(quint8(command[0]));
+    if (!row || !row->ioStorable)
+        return false;
+    const int length = requestDataLength(row->request);
+    return length < 0 || length == command.size() - 2;
+}
+
+QByteArray formatConfigSet(const ConfigSet &set, const QStringList &comment)
+{
+    QString text;
+    for (const QString &line : comment)
+        text += QStringLiteral("# ") + line + u'\n';
+    for (int i = 0; i < ConfigSet::parameterCount; ++i) {
+        if (set.parameters[i])
+            text += parameterKey(i) + QStringLiteral(" = ") + valueText(set.parameters[i]) + u'\n';
+    }
+    for (int code = 1; code <= ConfigSet::ioCodeCount; ++code) {
+        if (set.io[code])
+            text += (ioKey(code) + QStringLiteral(" = ") + valueText(set.io[code])).trimmed() + u'\n';
+    }
+    return text.toUtf8();
+}
+
+Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
+{
+    static const QRegularExpression ioLine(QStringLiteral("^io ([01]{5})$"));
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+$"));
+    ConfigSet set;
+    const QStringList lines = QString::fromUtf8(bytes).split(u'\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const auto fault = [&](const QString &what) {
+            return Failure{tr("第 %1 行：%2").arg(n + 1).arg(what)};
+        };
+        const QString line = lines[n].trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals < 0)
+            return fault(tr("应为“名称 = 值”：%1").arg(line));
+        const QString key = line.first(equals).simplified();
+        const QString value = line.sliced(equals + 1).trimmed();
+        if (const qsizetype index = std::find(std::begin(parameterKeys), std::end(parameterKeys),
+                                              key.toLatin1())
+                    - std::begin(parameterKeys);
+            index < ConfigSet::parameterCount) {
+            bool ok = false;
+            const qlonglong v = value.toLongLong(&ok);
+            if (!number.match(value).hasMatch() || !ok || v < INT32_MIN || v > INT32_MAX)
+                return fault(tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2").arg(key, value));
+            if (set.parameters[index])
+                return fault(tr("%1 出现了两次").arg(key));
+            set.parameters[index] = qint32(v);
+            continue;
+        }
+        const QRegularExpressionMatch io = ioLine.match(key);
+        if (!io.hasMatch())
+            return fault(tr("未知的名称：%1").arg(key));
+        const quint8 code = ioCode(io.captured(1));
+        if (code == 0)
+            return fault(tr("IO 组合 00000 不能存命令"));
+        if (set.io[code])
+            return fault(tr("%1 出现了两次").arg(key));
+        const std::optional<QByteArray> command = strictHex(value);
+        if (!command || (!command->isEmpty() && !storableIoCommand(*command)))
+            return fault(tr("%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2")
+                                 .arg(key, value));
+        set.io[code] = *command;
+    }
+    return set;
+}
+
+QList<ConfigRow> compareConfigSets(const ConfigSet &expected, const ConfigSet &actual)
+{
+    QList<ConfigRow> rows;
+    for (int i = 0; i < ConfigSet::parameterCount; ++i) {
+        if (expected.parameters[i]) {
+            rows.append({parameterKey(i), valueText(expected.parameters[i]),
+                         valueText(actual.parameters[i]),
+                         expected.parameters[i] != actual.parameters[i]});
+        }
+    }
+    for (int code = 1; code <= ConfigSet::ioCodeCount; ++code) {
+        if (expected.io[code]) {
+            rows.append({ioKey(code), valueText(expected.io[code]), valueText(actual.io[code]),
+                         expected.io[code] != actual.io[code]});
+        }
+    }
+    return rows;
+}

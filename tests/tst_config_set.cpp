@@ -1,0 +1,77 @@
+// Configuration set files: what is written reads back the same, and a file
+// with a fault is refused as a whole, naming the line.
+
+#include "bus/config_set.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestConfigSet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip()
+    {
+        ConfigSet set;
+        set.parameters = {100, 10000, 1000, 10000, 10000, -1};
+        set.io[1] = QByteArray::fromHex("3104FFFFD8F0");
+        set.io[16] = QByteArray::fromHex("3E0101");
+        set.io[31] = QByteArray();
+        const QByteArray text = formatConfigSet(set, {u"station 01"_s});
+        QCOMPARE(text,
+                 "# station 01\nstart_speed = 100\nmax_speed = 10000\nend_speed = 1000\n"
+                 "acceleration = 10000\ndeceleration = 10000\nhoming_speed = -1\n"
+                 "io 00001 = 31 04 FF FF D8 F0\nio 10000 = 3E 01 01\nio 11111 =\n");
+        QCOMPARE(*parseConfigSet(text), set);
+        QCOMPARE(*parseConfigSet("\r\n  max_speed=  20 \r\n# io 00011 = 01\r\n"),
+                 [] { ConfigSet s; s.parameters[1] = 20; return s; }());
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no equals") << QByteArray("max_speed = 1\nstart_speed 5")
+                                   << u"第 2 行：应为“名称 = 值”：start_speed 5"_s;
+        QTest::newRow("unknown") << QByteArray("top_speed = 1") << u"第 1 行：未知的名称：top_speed"_s;
+        QTest::newRow("not a number") << QByteArray("\n\nend_speed = 1e3")
+                                      << u"第 3 行：end_speed 的值应为 -2147483648 到 2147483647 的整数：1e3"_s;
+        QTest::newRow("too large") << QByteArray("end_speed = 2147483648")
+                                   << u"第 1 行：end_speed 的值应为 -2147483648 到 2147483647 的整数：2147483648"_s;
+        QTest::newRow("twice") << QByteArray("io 00001 =\nio 00001 =") << u"第 2 行：io 00001 出现了两次"_s;
+        QTest::newRow("code 0") << QByteArray("io 00000 =") << u"第 1 行：IO 组合 00000 不能存命令"_s;
+        const QString wrong = u"第 1 行：io 00010 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空："_s;
+        QTest::newRow("short") << QByteArray("io 00010 = 31 04 00 00 27") << wrong + u"31 04 00 00 27"_s;
+        QTest::newRow("not storable") << QByteArray("io 00010 = 37 00") << wrong + u"37 00"_s;
+        QTest::newRow("not hex") << QByteArray("io 00010 = 3C 0G") << wrong + u"3C 0G"_s;
+    }
+    void faults()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, message);
+        const Result<ConfigSet> set = parseConfigSet(text);
+        QVERIFY(!set);
+        QCOMPARE(set.error(), message);
+    }
+
+    void compare()
+    {
+        ConfigSet expected, actual;
+        expected.parameters[0] = 100;
+        expected.parameters[2] = 900;
+        expected.io[3] = QByteArray::fromHex("3C00");
+        actual.parameters = {100, 1, 1000, 1, 1, 1};
+        actual.io[3] = QByteArray();
+        const QList<ConfigRow> rows = compareConfigSets(expected, actual);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].differs, false);
+        QCOMPARE(rows[1].key + rows[1].expected + u'|' + rows[1].actual, u"end_speed900|1000"_s);
+        QCOMPARE(rows[2].key + u'=' + rows[2].expected + u'|' + rows[2].actual, u"io 00011=3C 00|"_s);
+        QVERIFY(rows[1].differs && rows[2].differs);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfigSet)
+#include "tst_config_set.moc"
