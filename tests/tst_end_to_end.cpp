@@ -4,7 +4,7 @@
 #include "device/frame.h"
 #include "exchange/exchange_monitor.h"
 #include "sim/sim_server.h"
-#include "window_fixture.h"
+#include "sim_fixture.h"
 
 #include <QChart>
 #include <QChartView>
@@ -20,16 +20,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
-// The window with COM1 standing for the simulated controller.
-struct SimFixture : WindowFixture
-{
-    SimFixture()
-    {
-        if (simulator.openPseudoTerminal())
-            window.portNames().setMapping(1, simulator.devicePath());
-    }
-    SimServer simulator{SimConfig{}};
-};
 
 class TestEndToEnd : public QObject
 {

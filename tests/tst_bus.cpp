@@ -1,0 +1,141 @@
+// The bus tab against the simulated controller: the scan finds the station at
+// the rates it tries and puts the line back, and a configuration set goes from
+// a station to a file and from a file to stations, refused whole when faulty.
+
+#include "link/mscomm.h"
+#include "sim_fixture.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTableView>
+#include <QTemporaryDir>
+
+namespace {
+
+/// Ticks exactly the rates in \\a rates.
+void pickRates(const WindowFixture &f, const QStringList &rates)
+{
+    auto *list = f.control<QListWidget>(u"scanBauds"_s);
+    for (int i = 0; i < list->count(); ++i)
+        list->item(i)->setCheckState(rates.contains(list->item(i)->text()) ? Qt::Checked
+                                                                           : Qt::Unchecked);
+}
+
+/// The scan results as "address@rate" items.
+QStringList results(const WindowFixture &f)
+{
+    const QAbstractItemModel *model = f.control<QTableView>(u"scanResults"_s)->model();
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(); ++r)
+        rows << model->index(r, 0).data().toString() + u'@' + model->index(r, 1).data().toString();
+    return rows;
+}
+
+/// The configuration table's rows as "key:file|controller|result".
+QStringList diffRows(const WindowFixture &f)
+{
+    const QAbstractItemModel *model = f.control<QTableView>(u"configDiff"_s)->model();
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        rows << model->index(r, 1).data().toString() + u':' + model->index(r, 2).data().toString()
+                        + u'|' + model->index(r, 3).data().toString() + u'|'
+                        + model->index(r, 4).data().toString();
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestBus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scan()
+    {
+        SimFixture f(SimConfig{.address = 0x05});
+        QVERIFY(f.open());
+        f.apply(u"scanFrom=03;scanTo=07"_s);
+        pickRates(f, {u"9600"_s, u"19200"_s});
+        f.click(u"scanStart"_s);
+        QTRY_VERIFY(f.enabled(u"scanStart"_s));
+        QCOMPARE(results(f), (QStringList{u"05@9600"_s, u"05@19200"_s}));
+        QCOMPARE(f.comm()->settings().baudRate, 9600);
+        QVERIFY(f.messages.isEmpty());
+
+        // Cancelled mid-way: the line is back at its rate, the progress says so.
+        f.apply(u"scanFrom=01;scanTo=F7"_s);
+        f.click(u"scanStart"_s);
+        QTRY_VERIFY(f.control<QProgressBar>(u"scanProgress"_s)->value() >= 3);
+        f.click(u"scanCancel"_s);
+        QVERIFY(f.enabled(u"scanStart"_s));
+        QVERIFY(f.control<QProgressBar>(u"scanProgress"_s)->format().startsWith(u"已取消"));
+        QCOMPARE(f.comm()->settings().baudRate, 9600);
+
+        // "使用" takes the station's address and rate and reopens the port.
+        f.apply(u"scanFrom=05;scanTo=05"_s);
+        pickRates(f, {u"19200"_s});
+        f.click(u"scanStart"_s);
+        QTRY_COMPARE(results(f), QStringList{u"05@19200"_s});
+        QTRY_VERIFY(f.enabled(u"scanStart"_s));
+        f.click(u"scanUse"_s);
+        QCOMPARE(f.text("Text23") + u'@' + f.control<QComboBox>(u"Combo2"_s)->currentText(),
+                 u"05@19200"_s);
+        QCOMPARE(f.comm()->settings().baudRate, 19200);
+        QVERIFY(f.comm()->portOpen());
+    }
+
+    void configuration()
+    {
+        SimFixture f;
+        QVERIFY(f.open());
+        SimController &controller = f.simulator.controller();
+        controller.receive(frameRtu(makePayload(1, 0x27, int32BigEndian(12000))));
+        controller.receive(frameRtu(QByteArray::fromHex("01400703310400002710")));
+        f.click(u"configRead"_s);
+        QTRY_VERIFY(f.text("configStatus").startsWith(u"已读取站 01"));
+        QCOMPARE(diffRows(f).size(), 37);
+        QCOMPARE(diffRows(f)[1], u"max_speed:|12000|"_s);
+        QCOMPARE(diffRows(f)[8], u"io 00011:|31 04 00 00 27 10|"_s);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"station.conf"_s);
+        f.dialogs->fileNames << path;
+        f.click(u"configSave"_s);
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY(text.contains("\nmax_speed = 12000\n"));
+        QVERIFY(text.contains("\nio 00011 = 31 04 00 00 27 10\nio 00100 =\n"));
+
+        // A faulty file is refused whole: the set stays what was read.
+        QFile bad(dir.filePath(u"bad.conf"_s));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("max_speed = 5000\nstart_speed = fast\n");
+        bad.close();
+        f.dialogs->fileNames << bad.fileName();
+        f.click(u"configOpen"_s);
+        QCOMPARE(f.messages.value(0), bad.fileName() + u" 不能用：第 2 行：start_speed 的值应为 "
+                                                      "-2147483648 到 2147483647 的整数：fast"_s);
+
+        // Written to a station with factory settings: read back, all equal. A
+        // station that is not there is reported.
+        f.dialogs->fileNames << path;
+        f.click(u"configOpen"_s);
+        controller.receive(frameRtu(makePayload(1, 0x47)));
+        f.click(u"configWrite"_s);
+        QTRY_VERIFY(f.text("configStatus").startsWith(u"站 01"));
+        QCOMPARE(f.text("configStatus"), u"站 01 全部一致"_s);
+        QCOMPARE(controller.parameters().maxSpeed, 12000);
+        QCOMPARE(controller.ioEntry(3), QByteArray::fromHex("310400002710"));
+        QVERIFY(diffRows(f).filter(u"|一致"_s).size() == 37);
+        f.apply(u"Text23=06"_s);
+        f.click(u"configWrite"_s);
+        QTRY_COMPARE(f.text("configStatus"), u"站 06 没有应答"_s);
+        QCOMPARE(diffRows(f), QStringList{u"（整站）:||没有应答"_s});
+    }
+};
+
+QTEST_MAIN(TestBus)
+#include "tst_bus.moc"
