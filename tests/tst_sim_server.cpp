@@ -215,6 +215,38 @@ private slots:
         QVERIFY2(ns >= wireNs, qPrintable(QStringLiteral("%1 < %2 ns").arg(ns).arg(wireNs)));
     }
 
+    void programStations_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("error"); // on standard error, exit status 2; none: it runs
+        QTest::newRow("rates of their own, wire time")
+                << QStringList{"--wire-time", "--baud", "19200", "--address", "5:9600,2A"}
+                << QByteArray();
+        QTest::newRow("twice") << QStringList{"--address", "5,2A,05"}
+                               << QByteArray("--address: station 5 is listed twice");
+        QTest::newRow("bad address") << QStringList{"--address", "5,F8"}
+                                     << QByteArray("--address: \"F8\" is not a station address");
+    }
+    void programStations()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, error);
+        QProcess sim;
+        sim.start(STEPPERBENCH_SIM, arguments << "--quiet");
+        if (!error.isEmpty()) {
+            QVERIFY(sim.waitForFinished(5000) && sim.exitCode() == 2);
+            QVERIFY(sim.readAllStandardError().contains(error));
+            return;
+        }
+        QTRY_VERIFY(sim.canReadLine());
+        QSerialPort port(QString::fromLocal8Bit(sim.readLine().trimmed()));
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        QCOMPARE(talk(port, 9600, {"2A 20 00", "05 20 00"}, {"05 20 00"}), frames({"05 20 00"}));
+        QCOMPARE(talk(port, 19200, {"2A 20 00"}, {"2A 20 00"}), frames({"2A 20 00"}));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+    }
+
     void program_data()
     {
         // Where the link leads before the start, if anywhere ("later": elsewhere before the end).
