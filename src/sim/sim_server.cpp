@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
 #include <fcntl.h>
 #include <pty.h>

@@ -81,7 +81,11 @@ public:
     int stationCount() const { return int(m_stations.size()); }
     /// The controller of the station at \a index, in the order they were given;
     /// the first one, on a line with only one.
-    SimController &controller(int index = 0) { return m_stations.at(size_t(index)); }
+    SimController &controller(int index = 0)
+    {
+        Q_ASSERT(index >= 0 && index < stationCount());
+        return m_stations[size_t(index)];
+    }
     /// The controller that answers to \a address now (the first one given, if
     /// several do), or nullptr.
     SimController *controllerAt(quint8 address);
