@@ -3,6 +3,7 @@
 #include "pty_pair.h"
 #include "sim/sim_server.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSerialPort>
@@ -16,6 +17,36 @@
 class TestSimServer : public QObject
 {
     Q_OBJECT
+
+    /// The RTU frames of \a payloads (hex); a two-byte short reply goes as it is.
+    static QByteArray frames(const QByteArrayList &payloads)
+    {
+        QByteArray bytes;
+        for (const QByteArray &text : payloads) {
+            const QByteArray p = QByteArray::fromHex(text);
+            bytes += p.size() > 2 ? frameRtu(p) : p;
+        }
+        return bytes;
+    }
+
+    /// Sends \a requests at \a rate, changed while the port is open as a bus scan does, and
+    /// reads until \a replies came (or 3 s passed): what came, and in \a ns when, from the send.
+    static QByteArray talk(QSerialPort &port, qint32 rate, const QByteArrayList &requests,
+                           const QByteArrayList &replies, qint64 *ns = nullptr)
+    {
+        port.setBaudRate(rate);
+        QElapsedTimer sent;
+        sent.start();
+        port.write(frames(requests));
+        QByteArray got;
+        const auto complete = [&] {
+            return (got += port.readAll()).size() >= frames(replies).size();
+        };
+        static_cast<void>(QTest::qWaitFor(complete, 3000)); // the caller compares what came
+        if (ns)
+            *ns = sent.nsecsElapsed();
+        return got;
+    }
 
 private slots:
     void servesPseudoTerminal()
@@ -69,6 +100,151 @@ private slots:
                         && cfgetospeed(&settings) == speed;
             }));
         }
+    }
+
+    void parseStations_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("stations"); // address:rate ..., or the start of the error
+        const auto row = [](const char *name, const char *text, const char *stations) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(stations);
+        };
+        row("one", "1", "01:19200");
+        row("rates of their own", "5:9600, 2a,F7:14400", "05:9600 2A:19200 F7:14400");
+        row("address 0", "5,0", "\"0\" is not a station address from 1 to F7");
+        row("address F8", "F8:9600", "\"F8\" is not a station address");
+        row("nothing between commas", "5,,6", "\"\" is not a station address");
+        row("a rate without a code", "5:1200", "\"5:1200\": \"1200\" is not one of");
+        row("no rate after the colon", "5:", "\"5:\": \"\" is not one of");
+        row("twice", "5,2A,05:9600", "station 5 is listed twice");
+    }
+    void parseStations()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, stations);
+        const Result<QList<SimConfig>> parsed = SimServer::parseStations(
+                text, SimConfig{.baudRate = 19200, .zeroPoint = 7});
+        QStringList got;
+        for (const SimConfig &c : parsed ? *parsed : QList<SimConfig>{}) {
+            got << QStringLiteral("%1:%2")
+                            .arg(c.address, 2, 16, QChar(u'0'))
+                            .toUpper()
+                            .arg(c.zeroPoint == 7 ? c.baudRate : -1);
+        }
+        QVERIFY2(parsed ? got.join(u' ') == stations : parsed.error().startsWith(stations),
+                 qPrintable(parsed ? got.join(u' ') : parsed.error()));
+    }
+
+    void stations_data()
+    {
+        // Requests (hex payloads) to stations 2A (at 19200) and 05 given in that order, each
+        // followed by the replies: "=" its echo, "|" between the replies of several stations.
+        QTest::addColumn<QByteArray>("steps");
+        QTest::newRow("parameters") << QByteArray("05 27 04 00001388 > =, "
+                                                  "05 28 00 > 05 28 04 00001388, "
+                                                  "2A 28 00 > 2A 28 04 00002710");
+        QTest::newRow("baud rates") << QByteArray("05 23 00 > 05 23 01 06, 2A 23 00 > 2A 23 01 08, "
+                                                  "2A 24 01 04 > =, 2A 23 00 > 2A 23 01 04, "
+                                                  "05 23 00 > 05 23 01 06");
+        QTest::newRow("axes") << QByteArray("2A 31 04 00002710 > =, 2A 31 04 00002710 > 2A B1 06, "
+                                            "05 31 04 00002710 > =, 2A 3C 00 > 2A 3C, "
+                                            "05 31 04 00002710 > 05 B1 06");
+        // Of the broadcasts only the address query is answered, in address order.
+        QTest::newRow("broadcasts") << QByteArray("00 21 00 > 05 21 00 | 2A 21 00, 00 24 01 04 >, "
+                                                  "00 20 00 >, 05 23 00 > 05 23 01 06, "
+                                                  "07 20 00 >, 2A 20 00 > =");
+    }
+    void stations()
+    {
+        QFETCH(QByteArray, steps);
+        SimServer server(QList<SimConfig>{{.address = 0x2A, .baudRate = 19200}, {.address = 5}});
+        QVERIFY(server.openPseudoTerminal());
+        QSignalSpy exchanged(&server, &SimServer::exchanged);
+        QSerialPort port(server.devicePath());
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        qsizetype replies = 0;
+        for (const QByteArray &step : steps.split(',')) {
+            const QByteArray request = step.split('>').constFirst().trimmed();
+            QByteArrayList expected = step.split('>').constLast().trimmed().split('|');
+            expected.removeAll(QByteArray());
+            if (expected.value(0) == "=")
+                expected[0] = request;
+            replies += std::max<qsizetype>(1, expected.size());
+            QCOMPARE(talk(port, 9600, {request}, expected).toHex(' '), frames(expected).toHex(' '));
+        }
+        // One signal for each reply, or for the request if none came.
+        QCOMPARE(exchanged.size(), replies);
+        QCOMPARE(server.controllerAt(0x2A), &server.controller(0));
+    }
+
+    void wireTime_data()
+    {
+        // The rate the tool sets, requests and the replies that come; each row ends with a
+        // request that the station at that rate answers, so a reply that should not come shows.
+        QTest::addColumn<qint32>("rate");
+        QTest::addColumn<QByteArrayList>("requests");
+        QTest::addColumn<QByteArrayList>("replies");
+        const QByteArrayList to05{"05 20 00"}, to2A{"2A 20 00"}, to03{"03 20 00"};
+        QTest::newRow("05 at its rate") << 9600 << to05 + to05 << to05 + to05;
+        QTest::newRow("05 at 19200") << 19200 << to05 + to2A << to2A;
+        QTest::newRow("2A at its rate") << 19200 << to2A << to2A;
+        QTest::newRow("2A at 9600") << 9600 << to2A + to05 << to05;
+        // A rate that termios has no constant for: QSerialPort sets it as a number.
+        QTest::newRow("03 at 14400") << 14400 << to03 << to03;
+        QTest::newRow("05 at 14400") << 14400 << to05 + to03 << to03;
+        QTest::newRow("no station 07") << 9600 << QByteArrayList{"07 20 00"} + to05 << to05;
+        QTest::newRow("broadcast")
+                << 19200 << QByteArrayList{"00 21 00"} + to2A << QByteArrayList{"2A 21 00"} + to2A;
+    }
+    void wireTime()
+    {
+        QFETCH(qint32, rate);
+        QFETCH(QByteArrayList, requests);
+        QFETCH(QByteArrayList, replies);
+        SimServer server(QList<SimConfig>{{.address = 5, .baudRate = 9600},
+                                          {.address = 0x2A, .baudRate = 19200},
+                                          {.address = 3, .baudRate = 14400}});
+        server.setWireTime(true);
+        QVERIFY(server.openPseudoTerminal());
+        QSerialPort port(server.devicePath());
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        qint64 ns = 0;
+        QCOMPARE(talk(port, rate, requests, replies, &ns).toHex(' '), frames(replies).toHex(' '));
+        // Each reply crosses the wire after the one before it, 10 bits a byte.
+        const qint64 wireNs = frames(replies).size() * 10 * 1'000'000'000LL / rate;
+        QVERIFY2(ns >= wireNs, qPrintable(QStringLiteral("%1 < %2 ns").arg(ns).arg(wireNs)));
+    }
+
+    void programStations_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("error"); // on standard error, exit status 2; none: it runs
+        QTest::newRow("rates of their own, wire time")
+                << QStringList{"--wire-time", "--baud", "19200", "--address", "5:9600,2A"}
+                << QByteArray();
+        QTest::newRow("twice") << QStringList{"--address", "5,2A,05"}
+                               << QByteArray("--address: station 5 is listed twice");
+        QTest::newRow("bad address") << QStringList{"--address", "5,F8"}
+                                     << QByteArray("--address: \"F8\" is not a station address");
+    }
+    void programStations()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, error);
+        QProcess sim;
+        sim.start(STEPPERBENCH_SIM, arguments << "--quiet");
+        if (!error.isEmpty()) {
+            QVERIFY(sim.waitForFinished(5000) && sim.exitCode() == 2);
+            QVERIFY(sim.readAllStandardError().contains(error));
+            return;
+        }
+        QTRY_VERIFY(sim.canReadLine());
+        QSerialPort port(QString::fromLocal8Bit(sim.readLine().trimmed()));
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        QCOMPARE(talk(port, 9600, {"2A 20 00", "05 20 00"}, {"05 20 00"}), frames({"05 20 00"}));
+        QCOMPARE(talk(port, 19200, {"2A 20 00"}, {"2A 20 00"}), frames({"2A 20 00"}));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
     }
 
     void program_data()

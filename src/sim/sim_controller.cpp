@@ -109,6 +109,19 @@ QByteArray SimController::receive(QByteArrayView bytes, QList<SimExchange> *exch
     return out;
 }
 
+QByteArray SimController::receive(QByteArrayView bytes, qint32 lineRate,
+                                  QList<SimExchange> *exchanges)
+{
+    if (lineRate == baudRate())
+        return receive(bytes, exchanges);
+    m_reader.discard(bytes);
+    qCDebug(lcSim).noquote() << "dropped" << bytes.toByteArray().toHex(' ').toUpper()
+                             << "- heard at" << lineRate << "baud by station"
+                             << QByteArray::number(m_address, 16).toUpper() << "at" << baudRate()
+                             << "baud";
+    return {};
+}
+
 void SimController::advance(qint64 microseconds)
 {
     if (microseconds <= 0)

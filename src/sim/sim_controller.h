@@ -71,6 +71,11 @@ public:
     /// is kept until the rest arrives (or the line stays silent too long). With
     /// \a exchanges, every accepted request and its reply are appended there.
     QByteArray receive(QByteArrayView bytes, QList<SimExchange> *exchanges = nullptr);
+    /// As receive(), for \a bytes that came in at \a lineRate baud: at any other
+    /// rate than the controller's own they reach it garbled, as on a real line, so
+    /// it drops them (counted in droppedBytes()) and stays silent.
+    QByteArray receive(QByteArrayView bytes, qint32 lineRate,
+                       QList<SimExchange> *exchanges = nullptr);
 
     /// Lets \a microseconds pass: the motor moves, partial frames grow stale.
     void advance(qint64 microseconds);

@@ -34,6 +34,9 @@ public:
     /// left from earlier is dropped first when more than \a rtuSilence
     /// microseconds passed since its last byte (one second for ASCII).
     QList<SimRequest> feed(QByteArrayView bytes, qint64 now, qint64 rtuSilence);
+    /// Counts \a bytes as dropped without reading them: they came in garbled (at
+    /// another baud rate), so they cannot make or break a frame.
+    void discard(QByteArrayView bytes) { m_dropped += bytes.size(); }
 
     /// Bytes waiting for the rest of their frame.
     qsizetype pendingBytes() const { return m_buffer.size(); }

@@ -156,7 +156,20 @@ void logExchange(const QByteArray &request, const QByteArray &reply)
                     .arg(time, reply.isEmpty() ? QStringLiteral("(no reply)") : frameText(reply)));
 }
 
-/// Reads commands typed on standard input: "inputs BITS" sets IN5 ... IN1.
+/// The index of the station at \a text (hex), or -1.
+int stationIndex(SimServer *server, const QString &text)
+{
+    bool ok = false;
+    const uint address = text.toUInt(&ok, 16);
+    for (int i = 0; ok && i < server->stationCount(); ++i) {
+        if (server->controller(i).address() == address)
+            return i;
+    }
+    return -1;
+}
+
+/// Reads commands typed on standard input: "inputs BITS" sets IN5 ... IN1 of
+/// every station, "inputs HEX BITS" those of station HEX.
 void readCommands(SimServer *server, QSocketNotifier *notifier)
 {
     char buffer[256];
@@ -171,18 +184,24 @@ void readCommands(SimServer *server, QSocketNotifier *notifier)
         const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
         if (words.isEmpty())
             continue;
-        const std::optional<quint8> inputs = words.size() == 2 && words[0] == u"inputs"
-                ? parseInputs(words[1])
+        const bool one = words.size() == 3;
+        const int station = one ? stationIndex(server, words[1]) : -1;
+        const std::optional<quint8> inputs = (words.size() == 2 || station >= 0)
+                        && words[0] == u"inputs"
+                ? parseInputs(words.constLast())
                 : std::nullopt;
         if (inputs) {
-            server->setInputs(*inputs);
-            printTraffic(QStringLiteral("%1 inputs %2")
-                                 .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-                                      words[1]));
+            if (one)
+                server->setInputs(station, *inputs);
+            else
+                server->setInputs(*inputs);
+            printTraffic(QStringLiteral("%1 %2").arg(
+                    QDateTime::currentDateTime().toString(Qt::ISODateWithMs), words.join(u' ')));
         } else {
             printError(QCoreApplication::translate("main",
                                                    "stepperbench-sim: unknown command \"%1\"; "
-                                                   "try: inputs 00011 (IN5 ... IN1)")
+                                                   "try: inputs 00011 (IN5 ... IN1), or "
+                                                   "inputs 2A 00011 for station 2A only")
                                .arg(line.simplified()));
         }
     }
@@ -201,7 +220,8 @@ int main(int argc, char *argv[])
             "main",
             "A simulated stepper-motor controller on a pseudo-terminal. Prints the "
             "terminal's path on the first line, then every request and reply.\n"
-            "While it runs, type \"inputs BITS\" to set the inputs (IN5 ... IN1)."));
+            "While it runs, type \"inputs BITS\" to set the inputs (IN5 ... IN1), or "
+            "\"inputs HEX BITS\" for station HEX only."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption linkOption(
@@ -220,8 +240,16 @@ int main(int argc, char *argv[])
             QStringLiteral("PATH"));
     const QCommandLineOption addressOption(
             QStringLiteral("address"),
-            QCoreApplication::translate("main", "Station address in hex, 1 to F7 (default 1)."),
-            QStringLiteral("HEX"), QStringLiteral("1"));
+            QCoreApplication::translate("main",
+                                        "Station address in hex, 1 to F7 (default 1), or "
+                                        "several stations on one line separated by commas, "
+                                        "each with its own axis, settings and IO table. A "
+                                        "station's own baud rate may follow its address "
+                                        "after a colon; the others start at --baud. "
+                                        "Example: 5:9600,2A:19200,3. Of the broadcasts only "
+                                        "the address query is answered, by each station in "
+                                        "address order."),
+            QStringLiteral("HEX[:RATE],..."), QStringLiteral("1"));
     const QCommandLineOption baudOption(
             QStringLiteral("baud"),
             QCoreApplication::translate("main",
@@ -253,11 +281,19 @@ int main(int argc, char *argv[])
                                         "IN5 ... IN1 like the window's IO selector: "
                                         "00000 none (default), 00011 IN1 and IN2."),
             QStringLiteral("BITS"), QStringLiteral("00000"));
+    const QCommandLineOption wireTimeOption(
+            QStringLiteral("wire-time"),
+            QCoreApplication::translate("main",
+                                        "Behave like a real line, for scan tests: a station "
+                                        "hears only requests sent at its own baud rate (as "
+                                        "the tool set it on the pseudo-terminal), and each "
+                                        "reply arrives after the time its bytes take on the "
+                                        "wire at that rate (10 bits a byte)."));
     const QCommandLineOption quietOption(
             QStringLiteral("quiet"),
             QCoreApplication::translate("main", "Print only the path, not the traffic."));
     parser.addOptions({linkOption, deviceOption, addressOption, baudOption, leftOption, rightOption,
-                       zeroOption, inputsOption, quietOption});
+                       zeroOption, inputsOption, wireTimeOption, quietOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         fail(QCoreApplication::translate("main", "unexpected argument \"%1\"; see --help")
@@ -272,13 +308,6 @@ int main(int argc, char *argv[])
 
     SimConfig config;
     bool ok = false;
-    const uint address = parser.value(addressOption).toUInt(&ok, 16);
-    if (!ok || address < 1 || address > 0xF7)
-        fail(QCoreApplication::translate("main",
-                                         "--address: \"%1\" is not a station address "
-                                         "from 1 to F7 (hex)")
-                     .arg(parser.value(addressOption)));
-    config.address = quint8(address);
     config.baudRate = parser.value(baudOption).toInt(&ok);
     if (!ok || !SimController::baudCodeForRate(config.baudRate))
         fail(QCoreApplication::translate("main",
@@ -301,6 +330,10 @@ int main(int argc, char *argv[])
                                          "1 for IN5 ... IN1, like 00011")
                      .arg(parser.value(inputsOption)));
     config.activeInputs = *inputs;
+    const Result<QList<SimConfig>> stations = SimServer::parseStations(parser.value(addressOption),
+                                                                       config);
+    if (!stations)
+        fail(QStringLiteral("--address: ") + stations.error());
 
     // Another simulator's link, or anything that is no link, is refused before
     // anything is opened. A link to what nothing serves is stale and replaced.
@@ -320,7 +353,8 @@ int main(int argc, char *argv[])
                      .arg(link),
              1);
 
-    SimServer server(config);
+    SimServer server(*stations);
+    server.setWireTime(parser.isSet(wireTimeOption));
     const Status opened = parser.isSet(deviceOption) ? server.openDevice(parser.value(deviceOption))
                                                      : server.openPseudoTerminal();
     if (!opened)

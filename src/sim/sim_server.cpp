@@ -1,13 +1,17 @@
 #include "sim_server.h"
 
+#include "sim_line_rate.h"
 #include "sim_logging.h"
 
 #include <QFile>
 #include <QSerialPort>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <numeric>
+#include <utility>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -31,9 +35,19 @@ QString errnoText()
 } // namespace
 
 SimServer::SimServer(const SimConfig &config, QObject *parent)
+    : SimServer(QList<SimConfig>{config}, parent)
+{ }
+
+SimServer::SimServer(const QList<SimConfig> &stations, QObject *parent)
     : QObject(parent)
-    , m_controller(config)
 {
+    Q_ASSERT(!stations.isEmpty());
+    m_stations.reserve(size_t(stations.size()));
+    for (const SimConfig &config : stations) {
+        Q_ASSERT(!controllerAt(config.address));
+        m_stations.emplace_back(config);
+    }
+    m_wantedRate = m_stations.front().baudRate();
     m_wallClock.start();
     m_tick.setInterval(tickMs);
     m_tick.setTimerType(Qt::PreciseTimer);
@@ -43,6 +57,9 @@ SimServer::SimServer(const SimConfig &config, QObject *parent)
     });
     m_baudSwitch.setSingleShot(true);
     connect(&m_baudSwitch, &QTimer::timeout, this, &SimServer::applyBaudRate);
+    m_wireTimer.setSingleShot(true);
+    m_wireTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_wireTimer, &QTimer::timeout, this, &SimServer::sendDueReplies);
 }
 
 SimServer::~SimServer()
@@ -85,7 +102,7 @@ Status SimServer::openDevice(const QString &path)
     close();
     auto *serial = new QSerialPort(this);
     serial->setPortName(path);
-    serial->setBaudRate(m_controller.baudRate());
+    serial->setBaudRate(m_wantedRate);
     serial->setDataBits(QSerialPort::Data8);
     serial->setParity(QSerialPort::NoParity);
     serial->setStopBits(QSerialPort::OneStop);
@@ -101,7 +118,7 @@ Status SimServer::openDevice(const QString &path)
         return Failure{tr("Cannot open %1: another simulator serves it").arg(path)};
     }
     m_serial = serial;
-    m_lineBaudRate = m_controller.baudRate();
+    m_lineBaudRate = m_wantedRate;
     m_devicePath = path;
     connect(serial, &QSerialPort::readyRead, this, &SimServer::readDevice);
     connect(serial, &QSerialPort::bytesWritten, this, [this] {
@@ -128,6 +145,9 @@ void SimServer::close()
     m_tick.stop();
     m_baudSwitch.stop();
     m_replyBeforeBaudSwitch = 0;
+    m_wireTimer.stop();
+    m_wireQueue.clear();
+    m_wireFreeNs = 0;
     delete m_readNotifier;
     m_readNotifier = nullptr;
     delete m_writeNotifier;
@@ -167,10 +187,73 @@ bool SimServer::isOpen() const
     return m_controlFd >= 0 || m_serial;
 }
 
+Result<QList<SimConfig>> SimServer::parseStations(QStringView text, const SimConfig &base)
+{
+    QList<SimConfig> stations;
+    for (QStringView item : text.split(u',')) {
+        item = item.trimmed();
+        const qsizetype colon = item.indexOf(u':');
+        const QStringView addressText = colon < 0 ? item : item.first(colon);
+        bool ok = false;
+        const uint address = addressText.toUInt(&ok, 16);
+        if (!ok || address < 1 || address > 0xF7) {
+            return Failure{
+                    tr("\"%1\" is not a station address from 1 to F7 (hex)").arg(addressText)};
+        }
+        SimConfig station = base;
+        station.address = quint8(address);
+        if (colon >= 0) {
+            const QStringView rateText = item.sliced(colon + 1);
+            station.baudRate = rateText.toInt(&ok);
+            if (!ok || !SimController::baudCodeForRate(station.baudRate)) {
+                return Failure{tr("\"%1\": \"%2\" is not one of 2400, 4800, 9600, 14400, "
+                                  "19200, 38400")
+                                       .arg(item, rateText)};
+            }
+        }
+        const auto same = [&](const SimConfig &other) {
+            return other.address == address;
+        };
+        if (std::any_of(stations.cbegin(), stations.cend(), same)) {
+            return Failure{
+                    tr("station %1 is listed twice").arg(QString::number(address, 16).toUpper())};
+        }
+        stations.append(station);
+    }
+    return stations;
+}
+
+SimController *SimServer::controllerAt(quint8 address)
+{
+    for (SimController &station : m_stations) {
+        if (station.address() == address)
+            return &station;
+    }
+    return nullptr;
+}
+
+void SimServer::setWireTime(bool on)
+{
+    m_wireTime = on;
+    if (!on) {
+        m_wireTimer.stop();
+        for (const QueuedReply &reply : std::exchange(m_wireQueue, {}))
+            writeLine(reply.bytes);
+    }
+}
+
 void SimServer::setInputs(quint8 activeMask)
 {
     catchUp();
-    m_controller.setInputs(activeMask);
+    for (SimController &station : m_stations)
+        station.setInputs(activeMask);
+    updateTicking();
+}
+
+void SimServer::setInputs(int index, quint8 activeMask)
+{
+    catchUp();
+    controller(index).setInputs(activeMask);
     updateTicking();
 }
 
@@ -184,36 +267,123 @@ void SimServer::setClock(std::function<qint64()> microsecondsNow)
 void SimServer::catchUp()
 {
     const qint64 now = m_clock ? m_clock() : m_wallClock.nsecsElapsed() / 1000;
-    m_controller.advance(now - m_lastAdvance);
+    for (SimController &station : m_stations)
+        station.advance(now - m_lastAdvance);
     m_lastAdvance = now;
 }
 
 void SimServer::serve(QByteArrayView bytes)
 {
     catchUp();
-    QList<SimExchange> exchanges;
-    const QByteArray reply = m_controller.receive(bytes, &exchanges);
-    if (!reply.isEmpty()) {
-        if (m_serial)
-            m_serial->write(reply);
+    const qint32 rate = m_wireTime ? lineRate() : 0;
+    // Each station reads the bytes for itself; replies to one request go out
+    // in address order.
+    QList<int> order(stationCount());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return m_stations[size_t(a)].address() < m_stations[size_t(b)].address();
+    });
+    QList<QList<SimExchange>> heard(stationCount());
+    for (const int i : std::as_const(order)) {
+        SimController &station = m_stations[size_t(i)];
+        const qint32 before = station.baudRate();
+        if (m_wireTime)
+            station.receive(bytes, rate, &heard[i]);
         else
-            writeTerminal(reply);
+            station.receive(bytes, &heard[i]);
+        if (station.baudRate() != before)
+            m_wantedRate = station.baudRate();
+    }
+
+    // The stations heard the same requests, unless one's partial frame went
+    // stale sooner at its rate: take the n-th request of each together.
+    QList<SimExchange> exchanges;
+    qsizetype replyBytes = 0;
+    for (qsizetype n = 0;; ++n) {
+        const SimExchange *first = nullptr;
+        bool answered = false;
+        for (const int i : std::as_const(order)) {
+            if (n >= heard[i].size())
+                continue;
+            const SimExchange &exchange = heard[i][n];
+            first = first ? first : &exchange;
+            if (!exchange.reply.isEmpty()) {
+                exchanges.append(exchange);
+                send(exchange.reply, rate);
+                replyBytes += exchange.reply.size();
+                answered = true;
+            }
+        }
+        if (!first)
+            break;
+        if (!answered)
+            exchanges.append({first->request, {}});
     }
     // A new baud rate holds from the end of its reply on.
-    if (m_serial && m_controller.baudRate() != m_lineBaudRate) {
+    if (m_serial && m_wantedRate != m_lineBaudRate) {
         if (m_serial->bytesToWrite() == 0)
-            switchBaudRateAfterReply(reply.size());
+            switchBaudRateAfterReply(replyBytes);
         else
-            m_replyBeforeBaudSwitch = reply.size();
+            m_replyBeforeBaudSwitch = replyBytes;
     }
     for (const SimExchange &exchange : std::as_const(exchanges))
         emit exchanged(exchange.request, exchange.reply);
     updateTicking();
 }
 
+qint32 SimServer::lineRate() const
+{
+    // The tool may switch rates while its side is open (a bus scan does between
+    // passes), so the rate is read for every request.
+    return m_serial ? m_lineBaudRate : terminalBaudRate(m_terminalFd);
+}
+
+void SimServer::send(const QByteArray &reply, qint32 rate)
+{
+    if (!m_wireTime || m_serial || rate <= 0) {
+        writeLine(reply);
+        return;
+    }
+    // A reply starts once its request has ended (now) and the reply before it
+    // has crossed; each byte takes 10 bits: start, 8 data, stop.
+    const qint64 start = std::max(m_wallClock.nsecsElapsed(), m_wireFreeNs);
+    m_wireFreeNs = start + (reply.size() * 10 * 1'000'000'000LL + rate - 1) / rate;
+    m_wireQueue.append({m_wireFreeNs, reply});
+    if (!m_wireTimer.isActive())
+        scheduleWire();
+}
+
+void SimServer::writeLine(const QByteArray &bytes)
+{
+    if (m_serial)
+        m_serial->write(bytes);
+    else
+        writeTerminal(bytes);
+}
+
+void SimServer::sendDueReplies()
+{
+    const qint64 now = m_wallClock.nsecsElapsed();
+    while (!m_wireQueue.isEmpty() && m_wireQueue.constFirst().dueNs <= now)
+        writeLine(m_wireQueue.takeFirst().bytes);
+    scheduleWire();
+}
+
+void SimServer::scheduleWire()
+{
+    if (m_wireQueue.isEmpty())
+        return;
+    // Rounded up: a reply may come a little late, as on a real line, never early.
+    const qint64 waitNs = m_wireQueue.constFirst().dueNs - m_wallClock.nsecsElapsed();
+    m_wireTimer.start(int(std::max<qint64>(0, (waitNs + 999'999) / 1'000'000)));
+}
+
 void SimServer::updateTicking()
 {
-    if (m_controller.isMoving()) {
+    const auto moving = [](const SimController &station) {
+        return station.isMoving();
+    };
+    if (std::any_of(m_stations.cbegin(), m_stations.cend(), moving)) {
         if (!m_tick.isActive())
             m_tick.start();
     } else {
@@ -294,7 +464,7 @@ void SimServer::switchBaudRateAfterReply(qsizetype replyBytes)
 
 void SimServer::applyBaudRate()
 {
-    const qint32 rate = m_controller.baudRate();
+    const qint32 rate = m_wantedRate;
     if (!m_serial || rate == m_lineBaudRate)
         return;
     if (!m_serial->setBaudRate(rate)) {

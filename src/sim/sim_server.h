@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 class QSerialPort;
 class QSocketNotifier;
@@ -19,6 +20,14 @@ class QSocketNotifier;
 // real device. Event-driven in the thread it lives in: it reads when bytes
 // arrive, writes the replies without waiting, and runs the controller's clock
 // from a monotonic clock, on every read and every 10 ms while the motor moves.
+//
+// The line may carry several stations, one controller each with its own
+// address, axis, settings, IO table and baud rate. Every station hears every
+// request and answers those to its address; of the broadcasts (address 0)
+// only the address query is answered, by each station in address order, one
+// reply after the other. With wire time on, the line behaves like a real one
+// for scan tests: a station hears only requests sent at its own rate, and
+// each reply leaves when its bytes would have crossed the wire.
 //
 // On a pseudo-terminal the server keeps the terminal side open itself, so the
 // tool may open and close its side as often as it likes: the controlling side
@@ -34,7 +43,11 @@ class SimServer : public QObject
     Q_OBJECT
 
 public:
+    /// One station, started as \a config says.
     explicit SimServer(const SimConfig &config, QObject *parent = nullptr);
+    /// One station for each of \a stations (at least one, each with an
+    /// address of its own), in that order.
+    explicit SimServer(const QList<SimConfig> &stations, QObject *parent = nullptr);
     ~SimServer() override;
 
     /// Opens a new pseudo-terminal; devicePath() then names its terminal side.
@@ -58,30 +71,66 @@ public:
     /// the device being served.
     QString devicePath() const { return m_devicePath; }
 
-    /// The controller behind the line.
-    SimController &controller() { return m_controller; }
+    /// Reads a list of stations such as "5:9600,2A:19200,3": addresses in hex
+    /// (1 to F7) separated by commas, each with its baud rate after a colon where
+    /// it is not \a base's. Every station starts with \a base's other settings.
+    /// On failure the message says which part is wrong.
+    static Result<QList<SimConfig>> parseStations(QStringView text, const SimConfig &base);
+
+    /// The number of stations on the line.
+    int stationCount() const { return int(m_stations.size()); }
+    /// The controller of the station at \a index, in the order they were given;
+    /// the first one, on a line with only one.
+    SimController &controller(int index = 0)
+    {
+        Q_ASSERT(index >= 0 && index < stationCount());
+        return m_stations[size_t(index)];
+    }
+    /// The controller that answers to \a address now (the first one given, if
+    /// several do), or nullptr.
+    SimController *controllerAt(quint8 address);
+
+    /// Turns wire time on or off. On: a station hears only requests sent at its
+    /// own baud rate (what the tool set on the pseudo-terminal, read for each
+    /// request; the device's rate when serving a device) and drops the others as
+    /// garbled bytes; each reply leaves 10 bits a byte at that rate after the end
+    /// of its request or of the reply before it. A device needs no such delay:
+    /// its wire takes the time. Off (the default): every station hears every
+    /// request and replies go out at once. Turning it off sends waiting replies.
+    void setWireTime(bool on);
+    /// Whether wire time is on.
+    bool wireTime() const { return m_wireTime; }
 
     /// Replaces the wall clock the controller runs on by \a microsecondsNow, a
     /// clock that only moves when its owner says (for tests).
     void setClock(std::function<qint64()> microsecondsNow);
 
-    /// Sets the inputs IN1 to IN5 (bit 0 = IN1 active) at the present moment,
-    /// running any IO table command they call for.
+    /// Sets the inputs IN1 to IN5 (bit 0 = IN1 active) of every station at the
+    /// present moment, running any IO table command they call for.
     void setInputs(quint8 activeMask);
+    /// Sets the inputs of the station at \a index only.
+    void setInputs(int index, quint8 activeMask);
 
 signals:
     /// A request with a good check arrived and \a reply went out (empty when
-    /// no reply was due).
+    /// no station replied; once for each reply to a broadcast). With wire time
+    /// the reply is then on its way and arrives after its time on the wire.
     void exchanged(const QByteArray &request, const QByteArray &reply);
     /// The device went away (adapter pulled); the server has closed it.
     void deviceLost(const QString &reason);
     /// The served device now runs at \a rate, after the reply to a baud-rate
-    /// change (or to factory settings) has left at the old rate.
+    /// change (or to factory settings) has left at the old rate. A device runs
+    /// at the first station's rate and follows any station told to change it.
     void lineBaudRateChanged(qint32 rate);
 
 private:
     void catchUp();
     void serve(QByteArrayView bytes);
+    qint32 lineRate() const;
+    void send(const QByteArray &reply, qint32 rate);
+    void writeLine(const QByteArray &bytes);
+    void sendDueReplies();
+    void scheduleWire();
     void updateTicking();
     void readTerminal();
     void writeTerminal(const QByteArray &bytes);
@@ -90,12 +139,25 @@ private:
     void switchBaudRateAfterReply(qsizetype replyBytes);
     void applyBaudRate();
 
-    SimController m_controller;
+    std::vector<SimController> m_stations; // never resized: controller() hands out references
     QElapsedTimer m_wallClock;
     std::function<qint64()> m_clock; // microseconds; the wall clock unless replaced
     qint64 m_lastAdvance = 0; // microseconds of m_wallClock given to the controller
     QTimer m_tick;
     QString m_devicePath;
+
+    // Wire time: replies wait here, oldest first, until their bytes would have
+    // crossed the wire (nanoseconds of m_wallClock, whatever clock the
+    // controllers run on: the tool measures with real time).
+    struct QueuedReply
+    {
+        qint64 dueNs = 0;
+        QByteArray bytes;
+    };
+    bool m_wireTime = false;
+    QList<QueuedReply> m_wireQueue;
+    qint64 m_wireFreeNs = 0; // when the last queued reply has crossed
+    QTimer m_wireTimer;
 
     // Pseudo-terminal: the controlling side we serve and the terminal side we
     // keep open ourselves.
@@ -108,6 +170,7 @@ private:
     // Real device.
     QSerialPort *m_serial = nullptr;
     qint32 m_lineBaudRate = 0; // the rate the device runs at
+    qint32 m_wantedRate = 0; // the rate it is to run at: the station told to change last
     QTimer m_baudSwitch; // a new rate waits until the reply has left
     qsizetype m_replyBeforeBaudSwitch = 0; // still in the port's buffer
 };
