@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
     auto *rates = control<QListWidget>(window, "scanBauds");
     for (int i = 0; i < rates->count(); ++i)
         rates->item(i)->setCheckState(rates->item(i)->text() == u"9600" ? Qt::Checked
-                                                                       : Qt::Unchecked);
+                                                                        : Qt::Unchecked);
     QElapsedTimer clock;
     clock.start();
     control<QPushButton>(window, "scanStart")->click();

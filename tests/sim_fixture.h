@@ -6,8 +6,8 @@
 // The window with COM1 standing for the simulated controller.
 struct SimFixture : WindowFixture
 {
-    explicit SimFixture(const SimConfig &config = {})
-        : simulator(config)
+    explicit SimFixture(const QList<SimConfig> &stations = {SimConfig{}})
+        : simulator(stations)
     {
         if (simulator.openPseudoTerminal())
             window.portNames().setMapping(1, simulator.devicePath());

@@ -2,6 +2,7 @@
 // the rates it tries and puts the line back, and a configuration set goes from
 // a station to a file and from a file to stations, refused whole when faulty.
 
+#include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "sim_fixture.h"
 
@@ -52,15 +53,19 @@ class TestBus : public QObject
     Q_OBJECT
 
 private slots:
+    // Two stations listening at different rates on a line with wire time: each
+    // is found at its own rate only.
     void scan()
     {
-        SimFixture f(SimConfig{.address = 0x05});
+        SimFixture f({SimConfig{.address = 0x05, .baudRate = 9600},
+                      SimConfig{.address = 0x2A, .baudRate = 19200}});
+        f.simulator.setWireTime(true);
         QVERIFY(f.open());
-        f.apply(u"scanFrom=03;scanTo=07"_s);
+        f.apply(u"scanFrom=03;scanTo=2B"_s);
         pickRates(f, {u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
-        QTRY_VERIFY(f.enabled(u"scanStart"_s));
-        QCOMPARE(results(f), (QStringList{u"05@9600"_s, u"05@19200"_s}));
+        QTRY_VERIFY_WITH_TIMEOUT(f.enabled(u"scanStart"_s), 10000);
+        QCOMPARE(results(f), (QStringList{u"05@9600"_s, u"2A@19200"_s}));
         QCOMPARE(f.comm()->settings().baudRate, 9600);
         QVERIFY(f.messages.isEmpty());
 
@@ -74,21 +79,21 @@ private slots:
         QCOMPARE(f.comm()->settings().baudRate, 9600);
 
         // "使用" takes the station's address and rate and reopens the port.
-        f.apply(u"scanFrom=05;scanTo=05"_s);
+        f.apply(u"scanFrom=2A;scanTo=2A"_s);
         pickRates(f, {u"19200"_s});
         f.click(u"scanStart"_s);
-        QTRY_COMPARE(results(f), QStringList{u"05@19200"_s});
+        QTRY_COMPARE(results(f), QStringList{u"2A@19200"_s});
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
         f.click(u"scanUse"_s);
         QCOMPARE(f.text("Text23") + u'@' + f.control<QComboBox>(u"Combo2"_s)->currentText(),
-                 u"05@19200"_s);
+                 u"2A@19200"_s);
         QCOMPARE(f.comm()->settings().baudRate, 19200);
         QVERIFY(f.comm()->portOpen());
     }
 
     void configuration()
     {
-        SimFixture f;
+        SimFixture f({SimConfig{.address = 1}, SimConfig{.address = 2}});
         QVERIFY(f.open());
         SimController &controller = f.simulator.controller();
         controller.receive(frameRtu(makePayload(1, 0x27, int32BigEndian(12000))));
@@ -116,24 +121,35 @@ private slots:
         bad.close();
         f.dialogs->fileNames << bad.fileName();
         f.click(u"configOpen"_s);
-        QCOMPARE(f.messages.value(0), bad.fileName() + u" 不能用：第 2 行：start_speed 的值应为 "
-                                                      "-2147483648 到 2147483647 的整数：fast"_s);
+        QCOMPARE(f.messages.value(0),
+                 bad.fileName()
+                         + u" 不能用：第 2 行：start_speed 的值应为 "
+                           "-2147483648 到 2147483647 的整数：fast"_s);
 
-        // Written to a station with factory settings: read back, all equal. A
-        // station that is not there is reported.
+        // Written to both stations found by a scan. Station 01 is switched off
+        // (its address changed) during the write: it is reported, 02 is written.
         f.dialogs->fileNames << path;
         f.click(u"configOpen"_s);
-        controller.receive(frameRtu(makePayload(1, 0x47)));
+        SimController &second = f.simulator.controller(1);
+        f.apply(u"scanFrom=01;scanTo=02"_s);
+        pickRates(f, {u"9600"_s});
+        f.click(u"scanStart"_s);
+        QTRY_COMPARE(results(f), (QStringList{u"01@9600"_s, u"02@9600"_s}));
+        QTRY_VERIFY(f.enabled(u"scanStart"_s));
+        int settled = 0;
+        QObject::connect(&f.window.exchanges(), &ExchangeMonitor::exchangeSettled, [&] {
+            if (++settled == 3)
+                controller.receive(frameRtu(makePayload(1, 0x22, "\x09")));
+        });
         f.click(u"configWrite"_s);
-        QTRY_VERIFY(f.text("configStatus").startsWith(u"站 01"));
-        QCOMPARE(f.text("configStatus"), u"站 01 全部一致"_s);
-        QCOMPARE(controller.parameters().maxSpeed, 12000);
-        QCOMPARE(controller.ioEntry(3), QByteArray::fromHex("310400002710"));
-        QVERIFY(diffRows(f).filter(u"|一致"_s).size() == 37);
-        f.apply(u"Text23=06"_s);
-        f.click(u"configWrite"_s);
-        QTRY_COMPARE(f.text("configStatus"), u"站 06 没有应答"_s);
-        QCOMPARE(diffRows(f), QStringList{u"（整站）:||没有应答"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(f.text("configStatus").contains(u"站 02"), 10000);
+        QCOMPARE(f.text("configStatus"), u"站 01 没有应答；站 02 全部一致"_s);
+        QCOMPARE(second.parameters().maxSpeed, 12000);
+        QCOMPARE(second.ioEntry(3), QByteArray::fromHex("310400002710"));
+        const QStringList rows = diffRows(f);
+        QCOMPARE(rows.first(), u"（整站）:||没有应答"_s);
+        QCOMPARE(rows.filter(u"|一致"_s).size(), 37);
+        QCOMPARE(rows.size(), 38);
     }
 };
 

@@ -25,8 +25,11 @@ private slots:
                  "acceleration = 10000\ndeceleration = 10000\nhoming_speed = -1\n"
                  "io 00001 = 31 04 FF FF D8 F0\nio 10000 = 3E 01 01\nio 11111 =\n");
         QCOMPARE(*parseConfigSet(text), set);
-        QCOMPARE(*parseConfigSet("\r\n  max_speed=  20 \r\n# io 00011 = 01\r\n"),
-                 [] { ConfigSet s; s.parameters[1] = 20; return s; }());
+        QCOMPARE(*parseConfigSet("\r\n  max_speed=  20 \r\n# io 00011 = 01\r\n"), [] {
+            ConfigSet s;
+            s.parameters[1] = 20;
+            return s;
+        }());
     }
 
     void faults_data()
@@ -35,15 +38,22 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no equals") << QByteArray("max_speed = 1\nstart_speed 5")
                                    << u"第 2 行：应为“名称 = 值”：start_speed 5"_s;
-        QTest::newRow("unknown") << QByteArray("top_speed = 1") << u"第 1 行：未知的名称：top_speed"_s;
-        QTest::newRow("not a number") << QByteArray("\n\nend_speed = 1e3")
-                                      << u"第 3 行：end_speed 的值应为 -2147483648 到 2147483647 的整数：1e3"_s;
-        QTest::newRow("too large") << QByteArray("end_speed = 2147483648")
-                                   << u"第 1 行：end_speed 的值应为 -2147483648 到 2147483647 的整数：2147483648"_s;
-        QTest::newRow("twice") << QByteArray("io 00001 =\nio 00001 =") << u"第 2 行：io 00001 出现了两次"_s;
-        QTest::newRow("code 0") << QByteArray("io 00000 =") << u"第 1 行：IO 组合 00000 不能存命令"_s;
-        const QString wrong = u"第 1 行：io 00010 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空："_s;
-        QTest::newRow("short") << QByteArray("io 00010 = 31 04 00 00 27") << wrong + u"31 04 00 00 27"_s;
+        QTest::newRow("unknown") << QByteArray("top_speed = 1")
+                                 << u"第 1 行：未知的名称：top_speed"_s;
+        QTest::newRow("not a number")
+                << QByteArray("\n\nend_speed = 1e3")
+                << u"第 3 行：end_speed 的值应为 -2147483648 到 2147483647 的整数：1e3"_s;
+        QTest::newRow("too large")
+                << QByteArray("end_speed = 2147483648")
+                << u"第 1 行：end_speed 的值应为 -2147483648 到 2147483647 的整数：2147483648"_s;
+        QTest::newRow("twice") << QByteArray("io 00001 =\nio 00001 =")
+                               << u"第 2 行：io 00001 出现了两次"_s;
+        QTest::newRow("code 0") << QByteArray("io 00000 =")
+                                << u"第 1 行：IO 组合 00000 不能存命令"_s;
+        const QString wrong
+                = u"第 1 行：io 00010 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空："_s;
+        QTest::newRow("short") << QByteArray("io 00010 = 31 04 00 00 27")
+                               << wrong + u"31 04 00 00 27"_s;
         QTest::newRow("not storable") << QByteArray("io 00010 = 37 00") << wrong + u"37 00"_s;
         QTest::newRow("not hex") << QByteArray("io 00010 = 3C 0G") << wrong + u"3C 0G"_s;
     }
@@ -68,7 +78,8 @@ private slots:
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0].differs, false);
         QCOMPARE(rows[1].key + rows[1].expected + u'|' + rows[1].actual, u"end_speed900|1000"_s);
-        QCOMPARE(rows[2].key + u'=' + rows[2].expected + u'|' + rows[2].actual, u"io 00011=3C 00|"_s);
+        QCOMPARE(rows[2].key + u'=' + rows[2].expected + u'|' + rows[2].actual,
+                 u"io 00011=3C 00|"_s);
         QVERIFY(rows[1].differs && rows[2].differs);
     }
 };

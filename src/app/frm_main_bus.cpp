@@ -30,10 +30,11 @@ QString stationText(quint8 station)
 
 void FrmMain::connectBusTab()
 {
-    const auto send = [this](const QByteArray &frame) { return SendFrame(frame); };
-    m_scanner = new BusScanner(send, [this](qint32 rate) {
-        return MSComm1->setBaudRate(rate).ok();
-    }, this);
+    const auto send = [this](const QByteArray &frame) {
+        return SendFrame(frame);
+    };
+    m_scanner = new BusScanner(
+            send, [this](qint32 rate) { return MSComm1->setBaudRate(rate).ok(); }, this);
     m_transfer = new ConfigTransfer(send, this);
     m_scanResults = new ScanResultModel(this);
     m_configDiff = new QStandardItemModel(0, 5, this);
@@ -68,8 +69,9 @@ void FrmMain::connectBusTab()
     connect(m_scanner, &BusScanner::finished, this, [this](bool cancelled, const QString &error) {
         ui.scanStart->setEnabled(true);
         ui.scanCancel->setEnabled(false);
-        ui.scanProgress->setFormat(cancelled ? tr("已取消，找到 %1 个").arg(m_scanResults->rowCount())
-                                             : tr("完成，找到 %1 个").arg(m_scanResults->rowCount()));
+        ui.scanProgress->setFormat(cancelled
+                                           ? tr("已取消，找到 %1 个").arg(m_scanResults->rowCount())
+                                           : tr("完成，找到 %1 个").arg(m_scanResults->rowCount()));
         if (!error.isEmpty())
             showMessage(error);
     });
@@ -155,7 +157,8 @@ void FrmMain::startScan()
     if (!from || !to)
         return;
     if (*from > *to) {
-        showMessage(tr("扫描的起始地址 %1 大于结束地址 %2").arg(ui.scanFrom->text(), ui.scanTo->text()));
+        showMessage(tr("扫描的起始地址 %1 大于结束地址 %2")
+                            .arg(ui.scanFrom->text(), ui.scanTo->text()));
         return;
     }
     BusScanner::Settings settings;
@@ -218,9 +221,10 @@ void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
         m_configSet = outcome.read;
         for (const ConfigRow &row : compareConfigSets(outcome.read, outcome.read))
             addRow({row.key, QString(), row.actual, QString()}, false);
-        ui.configStatus->setText(tr("已读取站 %1（%2）")
-                                         .arg(station, QDateTime::currentDateTime().toString(
-                                                               QStringLiteral("HH:mm:ss"))));
+        ui.configStatus->setText(
+                tr("已读取站 %1（%2）")
+                        .arg(station,
+                             QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"))));
         return;
     }
     int differences = 0;
@@ -229,8 +233,9 @@ void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
                row.differs);
         differences += row.differs;
     }
-    m_configSummary.append(differences == 0 ? tr("站 %1 全部一致").arg(station)
-                                            : tr("站 %1 有 %2 项不同").arg(station).arg(differences));
+    m_configSummary.append(differences == 0
+                                   ? tr("站 %1 全部一致").arg(station)
+                                   : tr("站 %1 有 %2 项不同").arg(station).arg(differences));
 }
 
 void FrmMain::openConfigSet()
@@ -271,8 +276,9 @@ void FrmMain::saveConfigSet()
         return;
     QSaveFile file(path);
     const QByteArray text = formatConfigSet(
-            m_configSet, {tr("StepperBench 配置"),
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+            m_configSet,
+            {tr("StepperBench 配置"),
+             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
         showMessage(tr("无法写入 %1：%2").arg(path, file.errorString()));
         return;

@@ -3,7 +3,6 @@
 #include "device/command_set.h"
 #include "util/monotonic_clock.h"
 
-
 #include <algorithm>
 
 namespace {
@@ -64,8 +63,8 @@ void BusScanner::cancel()
 
 qint64 BusScanner::probeMs(qint32 rate) const
 {
-    const qsizetype bytes = frameRequest(makePayload(0, FunctionCode::Handshake), m_settings.mode)
-                                    .size();
+    const qsizetype bytes
+            = frameRequest(makePayload(0, FunctionCode::Handshake), m_settings.mode).size();
     return (wireUs(bytes, rate) + 999) / 1000 + m_settings.marginMs;
 }
 

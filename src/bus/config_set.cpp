@@ -100,7 +100,8 @@ QByteArray formatConfigSet(const ConfigSet &set, const QStringList &comment)
     }
     for (int code = 1; code <= ConfigSet::ioCodeCount; ++code) {
         if (set.io[code])
-            text += (ioKey(code) + QStringLiteral(" = ") + valueText(set.io[code])).trimmed() + u'\n';
+            text += (ioKey(code) + QStringLiteral(" = ") + valueText(set.io[code])).trimmed()
+                    + u'\n';
     }
     return text.toUtf8();
 }
@@ -130,7 +131,8 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
             bool ok = false;
             const qlonglong v = value.toLongLong(&ok);
             if (!number.match(value).hasMatch() || !ok || v < INT32_MIN || v > INT32_MAX)
-                return fault(tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2").arg(key, value));
+                return fault(
+                        tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2").arg(key, value));
             if (set.parameters[index])
                 return fault(tr("%1 出现了两次").arg(key));
             set.parameters[index] = qint32(v);
@@ -146,8 +148,9 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
             return fault(tr("%1 出现了两次").arg(key));
         const std::optional<QByteArray> command = strictHex(value);
         if (!command || (!command->isEmpty() && !storableIoCommand(*command)))
-            return fault(tr("%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2")
-                                 .arg(key, value));
+            return fault(
+                    tr("%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2")
+                            .arg(key, value));
         set.io[code] = *command;
     }
     return set;

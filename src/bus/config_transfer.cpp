@@ -3,7 +3,6 @@
 #include "device/command_set.h"
 #include "sequencer/io_table.h"
 
-
 namespace {
 
 /// Address, code, length byte and data of a reply frame with a good check.
@@ -22,8 +21,7 @@ QByteArray replyPayload(const QByteArray &frame, CommMode mode)
 ConfigTransfer::ConfigTransfer(Send send, QObject *parent)
     : QObject(parent)
     , m_send(std::move(send))
-{
-}
+{ }
 
 void ConfigTransfer::read(quint8 station, CommMode mode)
 {
@@ -71,7 +69,9 @@ void ConfigTransfer::start(const QList<quint8> &stations, CommMode mode)
 QList<ConfigTransfer::Request> ConfigTransfer::requestsFor(quint8 station) const
 {
     QList<Request> requests;
-    const auto wanted = [this](bool present) { return m_wholeSet || present; };
+    const auto wanted = [this](bool present) {
+        return m_wholeSet || present;
+    };
     if (m_writing) {
         for (int i = 0; i < ConfigSet::parameterCount; ++i) {
             if (m_set.parameters[i]) {
@@ -82,7 +82,8 @@ QList<ConfigTransfer::Request> ConfigTransfer::requestsFor(quint8 station) const
         }
         for (int code = 1; code <= ConfigSet::ioCodeCount; ++code) {
             if (m_set.io[code])
-                requests.append({ioDownloadPayload(station, quint8(code), *m_set.io[code]), -1, code});
+                requests.append(
+                        {ioDownloadPayload(station, quint8(code), *m_set.io[code]), -1, code});
         }
     }
     for (int i = 0; i < ConfigSet::parameterCount; ++i) {

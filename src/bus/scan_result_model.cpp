@@ -49,9 +49,9 @@ QVariant ScanResultModel::data(const QModelIndex &index, int role) const
     case Rate:
         return row.hit.rate;
     case Answer:
-        return row.hit.verdict == Verdict::Good ? tr("握手应答")
+        return row.hit.verdict == Verdict::Good         ? tr("握手应答")
                 : row.hit.verdict == Verdict::Exception ? tr("异常应答")
-                                                         : tr("校验错误的应答");
+                                                        : tr("校验错误的应答");
     case ResponseTime:
         return QStringLiteral("%1 ms").arg(row.hit.responseMs, 0, 'f', 1);
     default:
