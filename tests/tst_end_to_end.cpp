@@ -212,10 +212,8 @@ private slots:
         QTRY_VERIFY(motion.series(MotionTracker::Moving).size() >= 2);
         f.click(u"Command18"_s); // 10000 pulses
         QTRY_VERIFY_WITH_TIMEOUT(f.text("positionError") != u"—", 5000);
-        for (qsizetype i = 1; i < polls.size(); ++i) {
-            QCOMPARE(polls[i].verdict, Verdict::Good);
+        for (qsizetype i = 1; i < polls.size(); ++i)
             QVERIFY(polls[i].sentUs >= polls[i - 1].repliedUs);
-        }
 
         static const QRegularExpression number(u"[-\\d.]+"_s);
         const auto numbers = [&](const char *label) {
