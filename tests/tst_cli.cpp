@@ -46,11 +46,11 @@ private slots:
                 << u"station 01 answers at 9600 baud"_s << QString() << 3 << QByteArray() << 10000;
         QTest::newRow("scan, ascii, at two rates")
                 << u"scan --port=%port --mode ASCII --from 1 --to 1 --baud 9600,19200"_s
-                << QByteArray() << 0 << u"scan: 1 station(s) found (2 answers) at"_s << QString()
+                << QByteArray() << 0 << u"scan: 1 station(s) found, 2 answer(s), at"_s << QString()
                 << 2 << QByteArray() << 10000;
         QTest::newRow("scan of silent addresses")
                 << u"scan --port %port --from 10 --to 12 --baud 9600"_s << QByteArray() << 1
-                << u"scan: 0 station(s) found (0 answers) at"_s << QString() << 3 << QByteArray()
+                << u"scan: 0 station(s) found, 0 answer(s), at"_s << QString() << 3 << QByteArray()
                 << 10000;
         QTest::newRow("config read, captured")
                 << u"config read %out --port %port --capture %in.log"_s << QByteArray() << 0
@@ -87,7 +87,7 @@ private slots:
                 << listLine("012800") + listLine("012600") + "GoIdx:1\r\n"
                 << 0 << u"run: 2 pass(es) through "_s << QString() << 3 << QByteArray() << 10000;
         QTest::newRow("run for a time")
-                << u"run %in --port %port --duration 0.3 --interval 20"_s << listLine("012800") << 0
+                << u"run %in --port %port --duration 0.3 --interval 9"_s << listLine("012800") << 0
                 << u"run: "_s << QString() << -1 << QByteArray() << 10000;
         QTest::newRow("run, no list file")
                 << u"run %out --port %port"_s << QByteArray() << 2 << QString()

@@ -71,7 +71,7 @@ int CliCommands::scan(CliSession &session, const CliOptions &options)
             return;
         }
         session.settle();
-        session.print(tr("scan: %n station(s) found (%1 answers) at "
+        session.print(tr("scan: %n station(s) found, %1 answer(s), at "
                          "addresses %2 to %3; %4",
                          nullptr, int(stations.size()))
                               .arg(answers)

@@ -4,6 +4,7 @@
 #include "util/monotonic_clock.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -68,7 +69,10 @@ CliSession::~CliSession()
 
 Status CliSession::open(const QString &path, qint32 baudRate)
 {
-    m_link.setDevicePath(path);
+    // The serial port takes a bare name for a device under /dev ("ttyUSB0"); a
+    // file of that name here (a simulator's link) is meant as given.
+    const QFileInfo here(path);
+    m_link.setDevicePath(!path.contains(u'/') && here.exists() ? here.absoluteFilePath() : path);
     m_link.setSettings(MSComm::Settings{baudRate});
     if (const Status opened = m_link.open(); !opened)
         return Failure{tr("cannot open port %1: %2").arg(path, opened.error())};
@@ -181,8 +185,8 @@ void CliSession::clearProgress()
 QString CliSession::statsText() const
 {
     const ExchangeStats &stats = m_exchanges.stats();
-    QString text = tr("%1 requests, %2 replies, %3 bad checks, %4 exceptions, %5 time-outs, "
-                      "%6 unexpected, %7 noise bytes")
+    QString text = tr("requests %1, replies %2, bad checks %3, exceptions %4, time-outs %5, "
+                      "unexpected %6, noise bytes %7")
                            .arg(stats.requests())
                            .arg(stats.replies())
                            .arg(stats.badChecks())
@@ -191,7 +195,7 @@ QString CliSession::statsText() const
                            .arg(stats.unexpected())
                            .arg(stats.noiseBytes());
     if (stats.timedReplies() > 0) {
-        text += tr("; response min %1 / mean %2 / 95% %3 / max %4 ms")
+        text += tr("; response ms min %1 / mean %2 / 95% %3 / max %4")
                         .arg(millisecondsText(*stats.minimumUs()),
                              millisecondsText(*stats.meanUs()),
                              millisecondsText(*stats.percentileUs(0.95)),

@@ -27,7 +27,8 @@ public:
     CliSession(CommMode mode, int replyTimeoutMs, QObject *parent = nullptr);
     ~CliSession() override;
 
-    /// Opens the device \a path at \a baudRate; the message names the port.
+    /// Opens the device \a path at \a baudRate: a path, or a name under /dev
+    /// ("ttyUSB0") unless a file of that name is here. The message names the port.
     Status open(const QString &path, qint32 baudRate);
     /// Captures every frame, reply and time-out into \a path from now on (CSV
     /// when it ends in ".csv", else a text log); the message names the file.
