@@ -57,6 +57,7 @@ class CliCommandLine
     Q_DECLARE_TR_FUNCTIONS(CliCommandLine)
 
 public:
+    /// The options and the help text of every command.
     CliCommandLine();
 
     /// Reads \a arguments (the program's name first). "--help" and "--version"

@@ -32,7 +32,6 @@ QString hexText(const QByteArray &bytes)
 
 CliSession::CliSession(CommMode mode, int replyTimeoutMs, QObject *parent)
     : QObject(parent)
-    , m_mode(mode)
     , m_wallOffsetUs(QDateTime::currentMSecsSinceEpoch() * 1000 - monotonicUs())
     , m_progressOn(::isatty(STDERR_FILENO) == 1)
     , m_stdoutTerminal(::isatty(STDOUT_FILENO) == 1)

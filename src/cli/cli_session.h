@@ -25,6 +25,7 @@ class CliSession : public QObject
 public:
     /// A session that frames in \a mode and times replies out after \a replyTimeoutMs.
     CliSession(CommMode mode, int replyTimeoutMs, QObject *parent = nullptr);
+    /// Clears the progress line and closes the capture with everything written.
     ~CliSession() override;
 
     /// Opens the device \a path at \a baudRate: a path, or a name under /dev
@@ -40,17 +41,18 @@ public:
     /// Switches the open port to \a rate; false, with a message, when refused.
     bool setRate(qint32 rate);
 
+    /// The serial link, for what listens to the bytes as they arrive.
     MSComm &link() { return m_link; }
+    /// The framer and pairing every byte and frame goes through.
     ExchangeMonitor &exchanges() { return m_exchanges; }
+    /// The counts and response times of every exchange so far.
     const ExchangeStats &stats() const { return m_exchanges.stats(); }
-    CommMode mode() const { return m_mode; }
 
     /// Runs the event loop until finish(), and gives its exit status. A finish()
     /// that came before returns at once.
     int exec();
     /// Ends the run with \a exitStatus; only the first call counts.
     void finish(int exitStatus);
-    bool finished() const { return m_exitStatus.has_value(); }
 
     /// Waits until every request written has its reply or its time-out, so that
     /// the last exchanges are printed before the summary.
@@ -72,7 +74,6 @@ private:
     void linkFailed(const QString &message);
     void clearProgress();
 
-    CommMode m_mode;
     MSComm m_link;
     ExchangeMonitor m_exchanges;
     CaptureWriter m_capture;
