@@ -1,0 +1,288 @@
+#include "cli_commands.h"
+
+#include "bus/bus_scan.h"
+#include "bus/config_transfer.h"
+#include "cli_session.h"
+#include "sequencer/run_loop.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QSaveFile>
+#include <QSet>
+#include <QTimer>
+
+namespace {
+
+/// A value of a comparison as the lines show it: "(none)" where there is none.
+QString shownValue(const QString &value)
+{
+    return value.isEmpty() ? QCoreApplication::translate("CliCommands", "(none)") : value;
+}
+
+ConfigTransfer::Send sendThrough(CliSession &session)
+{
+    return [&session](const QByteArray &frame) {
+        return session.send(frame);
+    };
+}
+
+} // namespace
+
+QString stationText(quint8 station)
+{
+    return QStringLiteral("%1").arg(station, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+int CliCommands::scan(CliSession &session, const CliOptions &options)
+{
+    BusScanner scanner(sendThrough(session),
+                       [&session](qint32 rate) { return session.setRate(rate); });
+    QObject::connect(&session.exchanges(), &ExchangeMonitor::requestWritten, &scanner,
+                     &BusScanner::requestWritten);
+    QObject::connect(&session.link(), &MSComm::bytesArrived, &scanner, &BusScanner::bytesArrived);
+    QObject::connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, &scanner,
+                     &BusScanner::exchangeSettled);
+
+    // A station may answer at several rates (a pseudo-terminal takes any): each
+    // answer is a line, the summary counts stations.
+    int answers = 0;
+    QSet<quint8> stations;
+    QObject::connect(&scanner, &BusScanner::found, &session, [&](const BusScanner::Hit &hit) {
+        ++answers;
+        stations.insert(hit.address);
+        QString line = tr("station %1 answers at %2 baud, %3 ms")
+                               .arg(stationText(hit.address))
+                               .arg(hit.rate)
+                               .arg(hit.responseMs, 0, 'f', 1);
+        if (hit.verdict != Verdict::Good)
+            line += QStringLiteral(" (%1)").arg(verdictText(hit.verdict).section(u' ', 0, 0));
+        session.print(line);
+    });
+    QObject::connect(&scanner, &BusScanner::progress, &session, [&] {
+        session.progress(tr("scan: %1 of %2 probes, %3 s left")
+                                 .arg(scanner.done())
+                                 .arg(scanner.total())
+                                 .arg(double(scanner.remainingMs()) / 1000, 0, 'f', 1));
+    });
+    QObject::connect(&scanner, &BusScanner::finished, &session, [&](bool, const QString &error) {
+        if (!error.isEmpty()) {
+            session.warn(error);
+            session.finish(ExitUsage);
+            return;
+        }
+        session.settle();
+        session.print(tr("scan: %n station(s) found, %1 answer(s), at "
+                         "addresses %2 to %3; %4",
+                         nullptr, int(stations.size()))
+                              .arg(answers)
+                              .arg(stationText(options.from), stationText(options.to),
+                                   session.statsText()));
+        session.finish(answers > 0 ? ExitOk : ExitFailed);
+    });
+
+    BusScanner::Settings settings;
+    settings.from = options.from;
+    settings.to = options.to;
+    settings.rates = options.scanRates;
+    settings.mode = options.mode;
+    settings.marginMs = options.marginMs;
+    settings.retries = options.retries;
+    settings.replyTimeoutUs = session.exchanges().replyTimeoutUs();
+    scanner.start(settings, 0); // the port closes at the end: no rate to go back to
+    return session.exec();
+}
+
+int CliCommands::readConfig(CliSession &session, const CliOptions &options, QSaveFile &file)
+{
+    const quint8 station = options.addresses.value(0);
+    ConfigTransfer transfer(sendThrough(session));
+    QObject::connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, &transfer,
+                     &ConfigTransfer::exchangeSettled);
+
+    int status = ExitOk;
+    QString result;
+    const auto stationDone = [&](const ConfigTransfer::Outcome &outcome) {
+        if (!outcome.answered) {
+            session.print(tr("station %1: no answer").arg(stationText(station)));
+            result = tr("station %1 did not answer, %2 not written")
+                             .arg(stationText(station), file.fileName());
+            status = ExitFailed;
+            return;
+        }
+        for (const QString &item : outcome.refused) {
+            session.print(tr("station %1: %2 refused").arg(stationText(station), item));
+            status = ExitFailed;
+        }
+        const QByteArray text = formatConfigSet(
+                outcome.read,
+                {tr("StepperBench 配置"),
+                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                 tr("stepperbench-cli, station %1").arg(stationText(station))});
+        if (file.write(text) != text.size() || !file.commit()) {
+            session.warn(tr("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+            result = tr("station %1 read, %2 not written")
+                             .arg(stationText(station), file.fileName());
+            status = ExitUsage;
+            return;
+        }
+        const qsizetype items = compareConfigSets(outcome.read, outcome.read).size();
+        result = tr("station %1: %2 items saved to %3")
+                         .arg(stationText(station))
+                         .arg(items)
+                         .arg(file.fileName());
+    };
+    QObject::connect(&transfer, &ConfigTransfer::stationDone, &session, stationDone);
+    QObject::connect(&transfer, &ConfigTransfer::progress, &session, [&] {
+        session.progress(
+                tr("config read: %1 of %2 requests").arg(transfer.done()).arg(transfer.total()));
+    });
+    QObject::connect(&transfer, &ConfigTransfer::finished, &session, [&](const QString &error) {
+        if (!error.isEmpty()) {
+            session.warn(error);
+            session.finish(ExitUsage);
+            return;
+        }
+        session.settle();
+        session.print(tr("config read: %1; %2").arg(result, session.statsText()));
+        session.finish(status);
+    });
+    transfer.read(station, options.mode);
+    return session.exec();
+}
+
+int CliCommands::transferConfig(CliSession &session, const CliOptions &options,
+                                const ConfigSet &configSet)
+{
+    const bool writing = options.command == CliOptions::Command::ConfigWrite;
+    const QString verb = writing ? QStringLiteral("write") : QStringLiteral("verify");
+    ConfigTransfer transfer(sendThrough(session));
+    QObject::connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, &transfer,
+                     &ConfigTransfer::exchangeSettled);
+
+    int equal = 0;
+    int differing = 0;
+    int silent = 0;
+    const auto stationDone = [&](const ConfigTransfer::Outcome &outcome) {
+        const QString station = stationText(outcome.station);
+        if (!outcome.answered) {
+            session.print(tr("station %1: no answer").arg(station));
+            ++silent;
+            return;
+        }
+        const QList<ConfigRow> rows = compareConfigSets(configSet, outcome.read);
+        int differences = 0;
+        for (const ConfigRow &row : rows) {
+            if (!row.differs)
+                continue;
+            session.print(tr("station %1: %2 differs: file %3, controller %4")
+                                  .arg(station, row.key, shownValue(row.expected),
+                                       shownValue(row.actual)));
+            ++differences;
+        }
+        for (const QString &item : outcome.refused)
+            session.print(tr("station %1: %2 refused").arg(station, item));
+        if (differences == 0 && outcome.refused.isEmpty()) {
+            session.print(tr("station %1: all %2 items equal").arg(station).arg(rows.size()));
+            ++equal;
+        } else {
+            session.print(tr("station %1: %2 of %3 items differ, %4 refused")
+                                  .arg(station)
+                                  .arg(differences)
+                                  .arg(rows.size())
+                                  .arg(outcome.refused.size()));
+            ++differing;
+        }
+    };
+    QObject::connect(&transfer, &ConfigTransfer::stationDone, &session, stationDone);
+    QObject::connect(&transfer, &ConfigTransfer::progress, &session, [&] {
+        session.progress(tr("config %1: %2 of %3 requests")
+                                 .arg(verb)
+                                 .arg(transfer.done())
+                                 .arg(transfer.total()));
+    });
+    QObject::connect(&transfer, &ConfigTransfer::finished, &session, [&](const QString &error) {
+        if (!error.isEmpty()) {
+            session.warn(error);
+            session.finish(ExitUsage);
+            return;
+        }
+        session.settle();
+        session.print(tr("config %1: %2 station(s), %3 equal, %4 differ, %5 silent; %6")
+                              .arg(verb)
+                              .arg(options.addresses.size())
+                              .arg(equal)
+                              .arg(differing)
+                              .arg(silent)
+                              .arg(session.statsText()));
+        session.finish(equal == options.addresses.size() ? ExitOk : ExitFailed);
+    });
+    if (writing)
+        transfer.write(configSet, options.addresses, options.mode);
+    else
+        transfer.verify(configSet, options.addresses, options.mode);
+    return session.exec();
+}
+
+int CliCommands::runList(CliSession &session, const CliOptions &options, const QStringList &lines)
+{
+    // One pass is done whenever the run goes back: the last line wraps to the
+    // first, or a jump leads to the line it came from or one before it.
+    const int loops = options.durationS ? 0 : options.loops.value_or(1);
+    QTimer tick;
+    tick.setSingleShot(true);
+    tick.setTimerType(Qt::PreciseTimer);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer clock;
+    qint16 line = 0;
+    int passes = 0;
+    bool stopped = false;
+
+    const auto end = [&] {
+        if (std::exchange(stopped, true))
+            return;
+        tick.stop();
+        deadline.stop();
+        session.settle();
+        session.print(tr("run: %n pass(es) through %1 in %2 s; %3", nullptr, passes)
+                              .arg(options.file)
+                              .arg(double(clock.elapsed()) / 1000, 0, 'f', 1)
+                              .arg(session.statsText()));
+        session.finish(session.stats().timeouts() > 0 ? ExitFailed : ExitOk);
+    };
+    QObject::connect(&tick, &QTimer::timeout, &session, [&] {
+        if (stopped)
+            return;
+        const int executed = line < 0 || line >= lines.size() ? 0 : line;
+        const RunStep step = runLoopStep(
+                line, int(lines.size()), [&lines](int i) { return lines[i]; }, options.intervalMs);
+        if (!step.frame.isEmpty() && !session.send(step.frame)) {
+            stopped = true;
+            session.finish(ExitUsage);
+            return;
+        }
+        line = step.nextLine;
+        if (step.nextLine <= executed && ++passes == loops) {
+            end();
+            return;
+        }
+        // As in the window, an interval of 0 means no further tick.
+        if (step.intervalMs == 0) {
+            end();
+            return;
+        }
+        tick.start(step.intervalMs);
+        session.progress(tr("run: pass %1, line %2, %3 s")
+                                 .arg(passes + 1)
+                                 .arg(line)
+                                 .arg(double(clock.elapsed()) / 1000, 0, 'f', 1));
+    });
+    QObject::connect(&deadline, &QTimer::timeout, &session, end);
+
+    clock.start();
+    if (options.durationS)
+        deadline.start(int(*options.durationS * 1000));
+    tick.start(0); // the first line goes at once
+    return session.exec();
+}

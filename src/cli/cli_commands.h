@@ -1,0 +1,38 @@
+#pragma once
+
+#include "bus/config_set.h"
+#include "cli_options.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+class CliSession;
+class QSaveFile;
+
+// The commands of stepperbench-cli over an open session. Each prints what it
+// finds, ends with a summary line and returns the exit status; the files they
+// use are read (or opened for writing) before the port is, so that a bad file
+// sends nothing.
+class CliCommands
+{
+    Q_DECLARE_TR_FUNCTIONS(CliCommands)
+
+public:
+    /// Looks for stations over the addresses and rates of \a options; ExitOk when
+    /// at least one answered.
+    static int scan(CliSession &session, const CliOptions &options);
+    /// Reads the whole set of the first station of \a options into \a file,
+    /// committed only when the station answered.
+    static int readConfig(CliSession &session, const CliOptions &options, QSaveFile &file);
+    /// Writes \a configSet to the stations of \a options (or only reads back, for
+    /// verify) and compares what they hold with it; ExitFailed on any difference,
+    /// refused item or silent station.
+    static int transferConfig(CliSession &session, const CliOptions &options,
+                              const ConfigSet &configSet);
+    /// Sends the list \a lines by the run-loop rules for one pass, the passes or
+    /// the time \a options ask for; ExitFailed when a request timed out.
+    static int runList(CliSession &session, const CliOptions &options, const QStringList &lines);
+};
+
+/// A station address as the window shows it: two upper-case hex digits.
+QString stationText(quint8 station);

@@ -1,0 +1,228 @@
+#include "cli_session.h"
+
+#include "cli_options.h"
+#include "util/monotonic_clock.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+// The progress line is redrawn at most this often.
+constexpr qint64 progressEveryMs = 100;
+
+void writeLine(FILE *stream, const QString &line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString hexText(const QByteArray &bytes)
+{
+    return bytes.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+} // namespace
+
+CliSession::CliSession(CommMode mode, int replyTimeoutMs, QObject *parent)
+    : QObject(parent)
+    , m_wallOffsetUs(QDateTime::currentMSecsSinceEpoch() * 1000 - monotonicUs())
+    , m_progressOn(::isatty(STDERR_FILENO) == 1)
+    , m_stdoutTerminal(::isatty(STDOUT_FILENO) == 1)
+{
+    m_exchanges.setMode(mode);
+    m_exchanges.setReplyTimeoutUs(qint64(replyTimeoutMs) * 1000);
+    m_capture.setMode(mode);
+    connect(&m_link, &MSComm::bytesArrived, &m_exchanges, &ExchangeMonitor::bytesArrived);
+    connect(&m_link, &MSComm::frameWritten, &m_exchanges, &ExchangeMonitor::frameWritten);
+    // Printed before anything else hears of the exchange, so that its line comes
+    // before the lines of what a command makes of it.
+    connect(&m_exchanges, &ExchangeMonitor::exchangeSettled, this, &CliSession::printExchange);
+
+    connect(&m_exchanges, &ExchangeMonitor::requestWritten, &m_capture, &CaptureWriter::frameSent);
+    connect(&m_exchanges, &ExchangeMonitor::exchangeSettled, &m_capture,
+            &CaptureWriter::exchangeSettled);
+    connect(&m_exchanges, &ExchangeMonitor::bytesDiscarded, &m_capture,
+            &CaptureWriter::bytesDiscarded);
+    connect(&m_capture, &CaptureWriter::failed, this, &CliSession::warn);
+
+    connect(&m_link, &MSComm::deviceLost, this, [this](const QString &reason) {
+        linkFailed(tr("port %1 went away: %2").arg(m_link.devicePath(), reason));
+    });
+    connect(&m_link, &MSComm::writeFailed, this, [this](const QString &reason) {
+        linkFailed(tr("port %1 stopped taking bytes: %2").arg(m_link.devicePath(), reason));
+    });
+}
+
+CliSession::~CliSession()
+{
+    clearProgress();
+    m_capture.stop();
+}
+
+Status CliSession::open(const QString &path, qint32 baudRate)
+{
+    // The serial port takes a bare name for a device under /dev ("ttyUSB0"); a
+    // file of that name here (a simulator's link) is meant as given.
+    const QFileInfo here(path);
+    m_link.setDevicePath(!path.contains(u'/') && here.exists() ? here.absoluteFilePath() : path);
+    m_link.setSettings(MSComm::Settings{baudRate});
+    if (const Status opened = m_link.open(); !opened)
+        return Failure{tr("cannot open port %1: %2").arg(path, opened.error())};
+    return Done{};
+}
+
+Status CliSession::startCapture(const QString &path)
+{
+    return m_capture.start(path);
+}
+
+bool CliSession::send(const QByteArray &frame)
+{
+    const Status written = m_link.output(frame);
+    if (!written)
+        warn(tr("cannot write to port %1: %2").arg(m_link.devicePath(), written.error()));
+    return written.ok();
+}
+
+bool CliSession::setRate(qint32 rate)
+{
+    const Status set = m_link.setBaudRate(rate);
+    if (!set)
+        warn(tr("port %1 refused %2 baud: %3")
+                     .arg(m_link.devicePath(), QString::number(rate), set.error()));
+    return set.ok();
+}
+
+int CliSession::exec()
+{
+    if (m_exitStatus)
+        return *m_exitStatus;
+    QEventLoop loop;
+    m_loop = &loop;
+    loop.exec();
+    m_loop = nullptr;
+    clearProgress();
+    return m_exitStatus.value_or(ExitUsage);
+}
+
+void CliSession::finish(int exitStatus)
+{
+    if (m_exitStatus)
+        return;
+    m_exitStatus = exitStatus;
+    if (m_loop)
+        m_loop->quit();
+}
+
+void CliSession::settle()
+{
+    const auto settled = [this] {
+        return m_exitStatus || !m_link.portOpen()
+                || (m_exchanges.pendingRequests() == 0 && m_exchanges.waitingBytes() == 0
+                    && m_link.bytesToWrite() == 0);
+    };
+    if (settled())
+        return;
+    QEventLoop loop;
+    const auto check = [&] {
+        if (settled())
+            loop.quit();
+    };
+    connect(&m_exchanges, &ExchangeMonitor::statsChanged, &loop, check);
+    connect(&m_link, &MSComm::deviceLost, &loop, &QEventLoop::quit);
+    connect(&m_link, &MSComm::writeFailed, &loop, &QEventLoop::quit);
+    // Every request has its verdict within the time-outs; this only guards
+    // against a frame the port never wrote.
+    const qint64 limitMs = (m_exchanges.replyTimeoutUs() + m_exchanges.byteTimeoutUs()) / 1000
+            + 2000;
+    QTimer::singleShot(int(limitMs), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void CliSession::print(const QString &line)
+{
+    if (m_stdoutTerminal)
+        clearProgress();
+    writeLine(stdout, line);
+}
+
+void CliSession::warn(const QString &message)
+{
+    clearProgress();
+    writeLine(stderr, QStringLiteral("stepperbench-cli: ") + message);
+}
+
+void CliSession::progress(const QString &text)
+{
+    if (!m_progressOn)
+        return;
+    if (m_progressTimer.isValid() && m_progressTimer.elapsed() < progressEveryMs)
+        return;
+    m_progressTimer.start();
+    const QByteArray bytes = "\r" + text.toUtf8() + "\033[K";
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+    m_progressShown = true;
+}
+
+void CliSession::clearProgress()
+{
+    if (!std::exchange(m_progressShown, false))
+        return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    m_progressTimer.invalidate();
+}
+
+QString CliSession::statsText() const
+{
+    const ExchangeStats &stats = m_exchanges.stats();
+    QString text = tr("requests %1, replies %2, bad checks %3, exceptions %4, time-outs %5, "
+                      "unexpected %6, noise bytes %7")
+                           .arg(stats.requests())
+                           .arg(stats.replies())
+                           .arg(stats.badChecks())
+                           .arg(stats.exceptions())
+                           .arg(stats.timeouts())
+                           .arg(stats.unexpected())
+                           .arg(stats.noiseBytes());
+    if (stats.timedReplies() > 0) {
+        text += tr("; response ms min %1 / mean %2 / 95% %3 / max %4")
+                        .arg(millisecondsText(*stats.minimumUs()),
+                             millisecondsText(*stats.meanUs()),
+                             millisecondsText(*stats.percentileUs(0.95)),
+                             millisecondsText(*stats.maximumUs()));
+    }
+    return text;
+}
+
+void CliSession::printExchange(const Exchange &exchange)
+{
+    // Stamped with the moment the request went out, or the reply came for one
+    // that answers no request.
+    const qint64 atUs = exchange.sentUs >= 0 ? exchange.sentUs : exchange.repliedUs;
+    const QDateTime wall = QDateTime::fromMSecsSinceEpoch((atUs + m_wallOffsetUs) / 1000);
+    QString line = wall.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    line += QStringLiteral("  TX ") + hexText(exchange.request) + QStringLiteral("  RX ")
+            + hexText(exchange.reply) + QStringLiteral("  ")
+            + verdictText(exchange.verdict, exchange.exceptionCode);
+    if (const qint64 us = exchange.responseUs(); us >= 0)
+        line += QStringLiteral("  ") + millisecondsText(us) + QStringLiteral(" ms");
+    print(line);
+}
+
+void CliSession::linkFailed(const QString &message)
+{
+    if (m_exitStatus)
+        return;
+    m_capture.linkEvent(message, monotonicUs());
+    warn(message);
+    finish(ExitUsage);
+}

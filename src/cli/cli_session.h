@@ -1,0 +1,87 @@
+#pragma once
+
+#include "exchange/capture_writer.h"
+#include "exchange/exchange_monitor.h"
+#include "link/mscomm.h"
+#include "util/result.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+// The link and the exchange layer of one stepperbench-cli run, wired as the
+// window wires them: bytes from the port go through the framer and the pairing,
+// and every exchange that settles is printed as one line on standard output
+// (and captured, when asked). The commands send through send() only, and end
+// the run with finish(); a port that goes away or stops taking bytes ends it
+// with ExitUsage.
+class CliSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// A session that frames in \a mode and times replies out after \a replyTimeoutMs.
+    CliSession(CommMode mode, int replyTimeoutMs, QObject *parent = nullptr);
+    /// Clears the progress line and closes the capture with everything written.
+    ~CliSession() override;
+
+    /// Opens the device \a path at \a baudRate: a path, or a name under /dev
+    /// ("ttyUSB0") unless a file of that name is here. The message names the port.
+    Status open(const QString &path, qint32 baudRate);
+    /// Captures every frame, reply and time-out into \a path from now on (CSV
+    /// when it ends in ".csv", else a text log); the message names the file.
+    Status startCapture(const QString &path);
+
+    /// The one send path: hands \a frame to the port. False, with a message on
+    /// standard error, when the port refused it.
+    bool send(const QByteArray &frame);
+    /// Switches the open port to \a rate; false, with a message, when refused.
+    bool setRate(qint32 rate);
+
+    /// The serial link, for what listens to the bytes as they arrive.
+    MSComm &link() { return m_link; }
+    /// The framer and pairing every byte and frame goes through.
+    ExchangeMonitor &exchanges() { return m_exchanges; }
+    /// The counts and response times of every exchange so far.
+    const ExchangeStats &stats() const { return m_exchanges.stats(); }
+
+    /// Runs the event loop until finish(), and gives its exit status. A finish()
+    /// that came before returns at once.
+    int exec();
+    /// Ends the run with \a exitStatus; only the first call counts.
+    void finish(int exitStatus);
+
+    /// Waits until every request written has its reply or its time-out, so that
+    /// the last exchanges are printed before the summary.
+    void settle();
+
+    /// One line on standard output.
+    void print(const QString &line);
+    /// One message on standard error, after the program's name.
+    void warn(const QString &message);
+    /// The progress line on standard error, redrawn in place; shown only when
+    /// standard error is a terminal, and at most ten times a second.
+    void progress(const QString &text);
+
+    /// The exchange counts and response times, for the summary line.
+    QString statsText() const;
+
+private:
+    void printExchange(const Exchange &exchange);
+    void linkFailed(const QString &message);
+    void clearProgress();
+
+    MSComm m_link;
+    ExchangeMonitor m_exchanges;
+    CaptureWriter m_capture;
+    qint64 m_wallOffsetUs = 0; // wall-clock time minus monotonic time
+    QEventLoop *m_loop = nullptr;
+    std::optional<int> m_exitStatus;
+    bool m_progressOn = false; // standard error is a terminal
+    bool m_stdoutTerminal = false; // a progress line there must make way for output lines
+    bool m_progressShown = false;
+    QElapsedTimer m_progressTimer;
+};

@@ -1,0 +1,136 @@
+// stepperbench-cli: the bus scan, configuration sets and command lists without
+// the window, for production benches and firmware CI. Everything it is given is
+// checked before the port is opened; the exit status says how it went.
+#include "cli_commands.h"
+#include "cli_options.h"
+#include "cli_session.h"
+#include "sequencer/list_file.h"
+#include "sequencer/list_line.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace {
+
+// A configuration file larger than this is no configuration file.
+constexpr qint64 maxConfigFileBytes = 1024 * 1024;
+
+class Cli
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+
+public:
+    static int usage(const QString &message)
+    {
+        std::fputs(qUtf8Printable(QStringLiteral("stepperbench-cli: %1\n%2\n")
+                                          .arg(message, tr("Try stepperbench-cli --help."))),
+                   stderr);
+        return ExitUsage;
+    }
+
+    static int failure(const QString &message)
+    {
+        std::fputs(qUtf8Printable(QStringLiteral("stepperbench-cli: %1\n").arg(message)), stderr);
+        return ExitUsage;
+    }
+
+    /// The set in the file \a path, checked whole.
+    static Result<ConfigSet> readSet(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return Failure{tr("cannot open %1: %2").arg(path, file.errorString())};
+        if (file.size() > maxConfigFileBytes)
+            return Failure{tr("%1 is too large for a configuration set (over %2 bytes)")
+                                   .arg(path)
+                                   .arg(maxConfigFileBytes)};
+        const Result<ConfigSet> set = parseConfigSet(file.read(maxConfigFileBytes));
+        if (!set)
+            return Failure{QStringLiteral("%1: %2").arg(path, set.error())};
+        if (set->isEmpty())
+            return Failure{tr("%1 holds no parameter and no IO entry").arg(path)};
+        return set;
+    }
+
+    /// The lines of the command list \a path, as the window loads them.
+    static Result<QStringList> readList(const QString &path)
+    {
+        const Result<ListFileContent> content = readListFile(path, maxListLines);
+        if (!content)
+            return Failure{tr("cannot read the list %1: %2").arg(path, content.error())};
+        if (content->truncated) {
+            return Failure{tr("%1 has more than %2 lines, more than a command list holds")
+                                   .arg(path)
+                                   .arg(maxListLines)};
+        }
+        if (content->lines.isEmpty())
+            return Failure{tr("%1 holds no list line").arg(path)};
+        return content->lines;
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("stepperbench-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    CliCommandLine commandLine;
+    const Result<CliOptions> read = commandLine.read(QCoreApplication::arguments());
+    if (!read)
+        return Cli::usage(read.error());
+    const CliOptions &options = *read;
+
+    // Every file first: a fault in one sends nothing.
+    ConfigSet set;
+    QStringList lines;
+    QSaveFile saved(options.file);
+    switch (options.command) {
+    case CliOptions::Command::ConfigWrite:
+    case CliOptions::Command::ConfigVerify:
+        if (const Result<ConfigSet> loaded = Cli::readSet(options.file); loaded)
+            set = *loaded;
+        else
+            return Cli::failure(loaded.error());
+        break;
+    case CliOptions::Command::ConfigRead:
+        if (!saved.open(QIODevice::WriteOnly))
+            return Cli::failure(
+                    Cli::tr("cannot write %1: %2").arg(options.file, saved.errorString()));
+        break;
+    case CliOptions::Command::Run:
+        if (const Result<QStringList> loaded = Cli::readList(options.file); loaded)
+            lines = *loaded;
+        else
+            return Cli::failure(loaded.error());
+        break;
+    case CliOptions::Command::Scan:
+        break;
+    }
+
+    CliSession session(options.mode, options.timeoutMs);
+    if (const Status opened = session.open(options.port, options.baudRate); !opened)
+        return Cli::failure(opened.error());
+    if (!options.capture.isEmpty()) {
+        if (const Status started = session.startCapture(options.capture); !started)
+            return Cli::failure(started.error());
+    }
+
+    switch (options.command) {
+    case CliOptions::Command::Scan:
+        return CliCommands::scan(session, options);
+    case CliOptions::Command::ConfigRead:
+        return CliCommands::readConfig(session, options, saved);
+    case CliOptions::Command::ConfigWrite:
+    case CliOptions::Command::ConfigVerify:
+        return CliCommands::transferConfig(session, options, set);
+    case CliOptions::Command::Run:
+        return CliCommands::runList(session, options, lines);
+    }
+    return ExitUsage;
+}
