@@ -269,6 +269,7 @@ void FrmMain::Command32_Click()
     MSComm1->close();
     m_exchanges->reset();
     forgetQuiet();
+    stopBusWork();
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     if (!number) {
         enterClosedState(); // the port is closed now; it must not look open
@@ -297,6 +298,7 @@ void FrmMain::Command33_Click()
     MSComm1->close();
     m_exchanges->reset();
     forgetQuiet();
+    stopBusWork();
     enterClosedState();
 }
 

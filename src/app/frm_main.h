@@ -154,6 +154,7 @@ private:
     void connectMotionTab();
     void connectBusTab();
     bool busReady();
+    void stopBusWork();
     void startScan();
     void useScanResult(int row);
     void showConfigOutcome(const ConfigTransfer::Outcome &outcome);

@@ -143,6 +143,13 @@ bool FrmMain::busReady()
     return true;
 }
 
+// The port closes or reopens: what waited for a reply will never get one.
+void FrmMain::stopBusWork()
+{
+    m_scanner->cancel();
+    m_transfer->cancel();
+}
+
 void FrmMain::startScan()
 {
     const auto address = [this](QLineEdit *box) {

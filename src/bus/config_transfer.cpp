@@ -103,7 +103,7 @@ void ConfigTransfer::cancel()
         return;
     m_step = -1;
     m_frame.clear();
-    emit finished(tr("已取消"));
+    emit finished(tr("配置传送已取消"));
 }
 
 void ConfigTransfer::sendNext()
