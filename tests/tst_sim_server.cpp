@@ -38,11 +38,12 @@ class TestSimServer : public QObject
         QElapsedTimer sent;
         sent.start();
         port.write(frames(requests));
+        // Waiting on the signal, not polling: a poll sleeps between looks, longer than a reply
+        // takes on the wire, and the server runs in this thread.
         QByteArray got;
-        const auto complete = [&] {
-            return (got += port.readAll()).size() >= frames(replies).size();
-        };
-        static_cast<void>(QTest::qWaitFor(complete, 3000)); // the caller compares what came
+        for (QDeadlineTimer deadline(3000);
+             (got += port.readAll()).size() < frames(replies).size() && !deadline.hasExpired();)
+            QSignalSpy(&port, &QSerialPort::readyRead).wait(int(deadline.remainingTime()) + 1);
         if (ns)
             *ns = sent.nsecsElapsed();
         return got;
