@@ -230,6 +230,7 @@ private slots:
         QVERIFY2(f.text("positionError").startsWith(u"0 脉冲（目标 10000，实测 10000）"),
                  qPrintable(f.text("positionError")));
         f.control<QCheckBox>(u"autoPoll"_s)->setChecked(false);
+        QTRY_COMPARE(f.window.exchanges().pendingRequests(), 0); // the last query's reply
 
         auto *view = f.control<QChartView>(u"motionChart"_s);
         QTRY_VERIFY(!view->chart()->series().isEmpty());
