@@ -77,6 +77,11 @@ private slots:
         QVERIFY(f.enabled(u"scanStart"_s));
         QVERIFY(f.control<QProgressBar>(u"scanProgress"_s)->format().startsWith(u"已取消"));
         QCOMPARE(f.comm()->settings().baudRate, 9600);
+        // Closing the port ends a scan as well.
+        f.click(u"scanStart"_s);
+        f.click(u"Command33"_s);
+        QVERIFY(f.enabled(u"scanStart"_s));
+        QVERIFY(f.open());
 
         // "使用" takes the station's address and rate and reopens the port.
         f.apply(u"scanFrom=2A;scanTo=2A"_s);
