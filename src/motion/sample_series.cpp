@@ -5,19 +5,22 @@
 #include <limits>
 
 SampleSeries::SampleSeries(qsizetype capacity)
-    : m_samples(size_t(std::max<qsizetype>(capacity, 1)))
+    : m_capacity(std::max<qsizetype>(capacity, 1))
 { }
 
 void SampleSeries::append(double time, double value)
 {
     if (m_size > 0)
         time = std::max(time, last().x());
-    if (m_size == capacity()) {
+    if (m_size == m_capacity) {
         m_head = index(1);
         --m_size;
         ++m_dropped;
     }
-    m_samples[index(m_size)] = QPointF(time, value);
+    if (m_size == qsizetype(m_samples.size()))
+        m_samples.push_back(QPointF(time, value)); // still growing: the samples start at 0
+    else
+        m_samples[size_t(index(m_size))] = QPointF(time, value);
     ++m_size;
 }
 
@@ -28,6 +31,7 @@ void SampleSeries::truncateAfter(double time)
 
 void SampleSeries::clear()
 {
+    m_samples.clear();
     m_head = 0;
     m_size = 0;
     m_dropped = 0;

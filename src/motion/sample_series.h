@@ -26,10 +26,10 @@ public:
     void clear();
 
     qsizetype size() const { return m_size; }
-    qsizetype capacity() const { return qsizetype(m_samples.size()); }
+    qsizetype capacity() const { return m_capacity; }
     bool isEmpty() const { return m_size == 0; }
     /// Sample \a i, 0 being the oldest kept.
-    QPointF at(qsizetype i) const { return m_samples[index(i)]; }
+    QPointF at(qsizetype i) const { return m_samples[size_t(index(i))]; }
     QPointF last() const { return at(m_size - 1); }
     /// How many samples were dropped for want of room since the last clear().
     qint64 dropped() const { return m_dropped; }
@@ -45,7 +45,10 @@ public:
 private:
     qsizetype index(qsizetype i) const { return (m_head + i) % qsizetype(m_samples.size()); }
 
+    // Grows as samples come, up to the capacity, then runs round: a series
+    // nobody fills costs nothing at start.
     std::vector<QPointF> m_samples;
+    qsizetype m_capacity;
     qsizetype m_head = 0; // the oldest sample
     qsizetype m_size = 0;
     qint64 m_dropped = 0;
