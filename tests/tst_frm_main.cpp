@@ -3,6 +3,7 @@
 #include "window_fixture.h"
 
 #include "device/frame.h"
+#include "exchange/exchange_monitor.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -267,6 +268,50 @@ private slots:
         f.window.SendFrame(frame);
         QCOMPARE(pty->read(5), frame);
         QVERIFY(f.messages.size() == (reconnect ? 0 : 1));
+    }
+
+    // Two starts in a row: the options of the newer tabs come back; the port
+    // settings come back only with restoreSession ticked, else their start texts.
+    void settingsAcrossStarts_data()
+    {
+        QTest::addColumn<bool>("restoreSession");
+        QTest::newRow("start texts") << false;
+        QTest::newRow("session restored") << true;
+    }
+    void settingsAcrossStarts()
+    {
+        QFETCH(bool, restoreSession);
+        FrmMain::resetSettings();
+        const QString session = u"COM3|19200|Modbus ASC|2A"_s;
+        const auto portSettings = [](const WindowFixture &f) {
+            QStringList texts;
+            for (const char *name : {"Combo1", "Combo2", "Combo7"})
+                texts << f.control<QComboBox>(QLatin1String(name))->currentText();
+            return texts.join(u'|') + u'|' + f.text("Text23");
+        };
+        QString startTexts;
+        {
+            WindowFixture f;
+            startTexts = portSettings(f);
+            f.window.restoreSettings();
+            f.control<QCheckBox>(u"restoreSession"_s)->setChecked(restoreSession);
+            const QStringList parts = session.split(u'|');
+            f.control<QComboBox>(u"Combo1"_s)->setCurrentText(parts[0]);
+            f.control<QComboBox>(u"Combo2"_s)->setCurrentText(parts[1]);
+            f.mode(1);
+            f.apply(u"Text23=2A;scanFrom=10"_s);
+            f.control<QSpinBox>(u"replyTimeout"_s)->setValue(800);
+            f.control<QCheckBox>(u"autoReconnect"_s)->setChecked(false);
+        }
+        WindowFixture f;
+        QCOMPARE(portSettings(f), startTexts);
+        f.window.restoreSettings();
+        QCOMPARE(portSettings(f), restoreSession ? session : startTexts);
+        QCOMPARE(f.control<QSpinBox>(u"replyTimeout"_s)->value(), 800);
+        QCOMPARE(f.window.exchanges().replyTimeoutUs(), 800'000);
+        QCOMPARE(f.text("scanFrom"), u"10"_s);
+        QVERIFY(!f.control<QCheckBox>(u"autoReconnect"_s)->isChecked());
+        FrmMain::resetSettings();
     }
 };
 

@@ -17,11 +17,11 @@ bool Dialogs::question(QWidget *parent, const QString &title, const QString &tex
 
 QString Dialogs::openFileName(QWidget *parent, const QString &title, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, title, m_folder, filter);
 }
 
 QString Dialogs::saveFileName(QWidget *parent, const QString &title, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(parent, title, QString(), filter, nullptr,
+    return QFileDialog::getSaveFileName(parent, title, m_folder, filter, nullptr,
                                         QFileDialog::DontConfirmOverwrite);
 }

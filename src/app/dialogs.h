@@ -21,4 +21,10 @@ public:
     /// The save dialog; an empty text when cancelled. It asks nothing about an
     /// existing file: the caller does.
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filter);
+
+    /// The folder the file dialogs open in.
+    void setFolder(const QString &folder) { m_folder = folder; }
+
+private:
+    QString m_folder;
 };

@@ -122,6 +122,8 @@ FrmMain::FrmMain(QWidget *parent)
 
 FrmMain::~FrmMain()
 {
+    if (m_keepSettings)
+        saveSettings();
     // The controls outlive this part of the window while QWidget tears them
     // down; a box losing its focus then must not call back into it.
     for (QObject *child : findChildren<QObject *>())

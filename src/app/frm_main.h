@@ -61,6 +61,13 @@ public:
     void setPollTimeSlice(int ms) { m_pollTimeSliceMs = ms; }
     /// Opens the chosen port, as "打开" does.
     void openPort() { Command32_Click(); }
+    /// Forgets every kept setting (--reset-settings).
+    static void resetSettings();
+    /// Brings back what the last session kept and keeps this session's at the
+    /// end; false when there was no window geometry to bring back.
+    bool restoreSettings();
+    /// Keeps the settings now (done at the end once restoreSettings() ran).
+    void saveSettings();
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
     /// Requests, replies, verdicts and response times of the link.
@@ -175,6 +182,7 @@ private:
     void showPortDevice();
     QString portDescription() const;
     void showMessage(const QString &text);
+    void rememberListFolder(const QString &path);
 
     Ui::FrmMain ui;
     Ui::Frame1 frame1; // 基本命令: station commands
@@ -227,4 +235,6 @@ private:
     // The controls the command tables name, by object name (string literals).
     QHash<QByteArrayView, QWidget *> m_controls;
     std::unique_ptr<Dialogs> m_dialogs;
+    bool m_keepSettings = false; // restoreSettings() ran: save at the end
+    QString m_listFolder; // of the last list file opened or saved
 };

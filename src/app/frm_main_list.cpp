@@ -12,6 +12,7 @@
 #include "sequencer/run_loop.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMouseEvent>
 
 namespace {
@@ -196,6 +197,7 @@ void FrmMain::LoadListFile(const QString &path)
     }
     frame6.List1->clear();
     frame6.List1->addItems(content->lines);
+    rememberListFolder(path);
     if (content->truncated) {
         showMessage(tr("文件 %1 超过 %2 行，只读入了前 %2 行。").arg(path).arg(maxListLines));
     }
@@ -226,6 +228,14 @@ void FrmMain::Command55_Click()
     }
     if (const Status saved = writeListFile(path, lines); !saved)
         showMessage(tr("无法保存文件 %1：%2。原文件保持不变。").arg(path, saved.error()));
+    else
+        rememberListFolder(path);
+}
+
+void FrmMain::rememberListFolder(const QString &path)
+{
+    m_listFolder = QFileInfo(path).absolutePath();
+    m_dialogs->setFolder(m_listFolder);
 }
 
 // --- IO replacement table --------------------------------------------------

@@ -39,6 +39,12 @@ int main(int argc, char *argv[])
             QStringLiteral("open"),
             QApplication::translate("main", "Open the port at start, as \"打开\" does."));
     parser.addOption(openOption);
+    const QCommandLineOption resetOption(
+            QStringLiteral("reset-settings"),
+            QApplication::translate("main",
+                                    "Forget every setting kept from earlier sessions (window, "
+                                    "folders, options, port settings)."));
+    parser.addOption(resetOption);
     // For the start-up benchmark: quit as soon as the window has been shown.
     QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
     quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -57,7 +63,10 @@ int main(int argc, char *argv[])
         }
     }
 
+    if (parser.isSet(resetOption))
+        FrmMain::resetSettings();
     FrmMain window;
+    const bool placed = window.restoreSettings();
     for (const QString &mapping : parser.values(portOption)) {
         if (const Status added = window.portNames().addMapping(mapping); !added) {
             std::fprintf(stderr, "stepperbench: --port %s\n", qPrintable(added.error()));
@@ -71,8 +80,10 @@ int main(int argc, char *argv[])
     window.refreshPortDevice();
     // Qt would open the window at two thirds of the screen; the traffic views
     // deserve the room the screen has.
-    const QSize room = window.screen()->availableGeometry().size() * 0.95;
-    window.resize(window.sizeHint().boundedTo(room).expandedTo(window.minimumSizeHint()));
+    if (!placed) {
+        const QSize room = window.screen()->availableGeometry().size() * 0.95;
+        window.resize(window.sizeHint().boundedTo(room).expandedTo(window.minimumSizeHint()));
+    }
     window.show();
     if (parser.isSet(openOption))
         window.openPort();

@@ -1,0 +1,117 @@
+// Settings kept across starts: the window's place and size, the folder of the
+// last list file and the options of the newer tabs. The port settings come back
+// only when the user asks for it ("启动时恢复上次的串口设置"); otherwise every
+// start shows their start texts.
+#include "frm_main.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSettings>
+#include <QSpinBox>
+
+namespace {
+
+// Options set on the newer tabs.
+constexpr const char *keptOptions[] = {
+        "replyTimeout",     "byteTimeout",   "echoSuppression", "autoReconnect", "autoPoll",
+        "autoPollInterval", "autoPollQuiet", "scanFrom",        "scanTo",        "scanTimeout",
+        "scanRetries",      "scanBauds",     "restoreSession"};
+// The port settings, kept only when restoreSession is ticked.
+constexpr const char *sessionControls[] = {"Combo1", "Combo2", "Combo7", "Text23"};
+
+QSettings store()
+{
+    // Named here, not taken from the application: tests build windows without
+    // one, and still must find the file under their own XDG_CONFIG_HOME.
+    return QSettings(QStringLiteral("StepperBench"), QStringLiteral("StepperBench"));
+}
+
+QVariant valueOf(const QWidget *control)
+{
+    if (const auto *box = qobject_cast<const QSpinBox *>(control))
+        return box->value();
+    if (const auto *box = qobject_cast<const QCheckBox *>(control))
+        return box->isChecked();
+    if (const auto *box = qobject_cast<const QLineEdit *>(control))
+        return box->text();
+    if (const auto *box = qobject_cast<const QComboBox *>(control))
+        return box->currentText();
+    if (const auto *list = qobject_cast<const QListWidget *>(control)) {
+        QStringList checked;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->checkState() == Qt::Checked)
+                checked << list->item(i)->text();
+        }
+        return checked;
+    }
+    return {};
+}
+
+void setValue(QWidget *control, const QVariant &value)
+{
+    if (auto *spin = qobject_cast<QSpinBox *>(control)) {
+        spin->setValue(value.toInt());
+    } else if (auto *check = qobject_cast<QCheckBox *>(control)) {
+        check->setChecked(value.toBool());
+    } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        edit->setText(value.toString());
+    } else if (auto *selector = qobject_cast<QComboBox *>(control)) {
+        selector->setCurrentText(value.toString());
+    } else if (auto *list = qobject_cast<QListWidget *>(control)) {
+        const QStringList checked = value.toStringList();
+        for (int i = 0; i < list->count(); ++i) {
+            list->item(i)->setCheckState(checked.contains(list->item(i)->text()) ? Qt::Checked
+                                                                                  : Qt::Unchecked);
+        }
+    }
+}
+
+} // namespace
+
+void FrmMain::resetSettings()
+{
+    QSettings settings = store();
+    settings.clear();
+}
+
+bool FrmMain::restoreSettings()
+{
+    m_keepSettings = true;
+    QSettings settings = store();
+    const auto restore = [&](const char *name, const QString &group) {
+        const QString key = group + QLatin1String(name);
+        if (QWidget *control = findChild<QWidget *>(QLatin1String(name));
+            control && settings.contains(key))
+            setValue(control, settings.value(key));
+    };
+    for (const char *name : keptOptions)
+        restore(name, QStringLiteral("options/"));
+    if (frame4.restoreSession->isChecked()) {
+        for (const char *name : sessionControls)
+            restore(name, QStringLiteral("session/"));
+    }
+    m_listFolder = settings.value(QStringLiteral("lists/folder")).toString();
+    m_dialogs->setFolder(m_listFolder);
+    return restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+}
+
+void FrmMain::saveSettings()
+{
+    QSettings settings = store();
+    for (const char *name : keptOptions) {
+        if (const QWidget *control = findChild<QWidget *>(QLatin1String(name)))
+            settings.setValue(QStringLiteral("options/") + QLatin1String(name), valueOf(control));
+    }
+    settings.remove(QStringLiteral("session"));
+    if (frame4.restoreSession->isChecked()) {
+        for (const char *name : sessionControls) {
+            if (const QWidget *control = findChild<QWidget *>(QLatin1String(name)))
+                settings.setValue(QStringLiteral("session/") + QLatin1String(name),
+                                  valueOf(control));
+        }
+    }
+    settings.setValue(QStringLiteral("lists/folder"), m_listFolder);
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+}
