@@ -69,7 +69,7 @@ private slots:
         QTest::newRow("config write, a bad line")
                 << u"config write %in --port %port"_s
                 << QByteArray("max_speed = 12000\nstart_speed = fast\n") << 2 << QString()
-                << u"in: 第 2 行"_s << 0 << QByteArray() << 10000;
+                << u"in: Line 2:"_s << 0 << QByteArray() << 10000;
         QTest::newRow("no such port")
                 << u"scan --port /dev/no-such-tty"_s << QByteArray() << 2 << QString()
                 << u"cannot open port /dev/no-such-tty"_s << 0 << QByteArray() << 10000;

@@ -6,6 +6,7 @@
 #include "exchange/exchange_monitor.h"
 
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
@@ -141,7 +142,7 @@ private slots:
         QCOMPARE(f.text("Label44"), QString::number(256 << 10));
         // Dropping the rest drains a pseudo-terminal at once: writing goes on.
         QTRY_VERIFY(f.text("exchangeStatus").contains(u"串口恢复写入"));
-        QVERIFY(f.text("exchangeStatus").contains(u"写入失败：the line took no byte for 0.1 s"));
+        QVERIFY(f.text("exchangeStatus").contains(u"写入失败：线路 0.1 秒没有取走一个字节"));
         QVERIFY(!f.comm()->writeStalled() && f.comm()->portOpen() && f.messages.isEmpty());
         QCOMPARE(f.comm()->bytesToWrite(), 0);
     }
@@ -302,11 +303,16 @@ private slots:
             f.apply(u"Text23=2A;scanFrom=10"_s);
             f.control<QSpinBox>(u"replyTimeout"_s)->setValue(800);
             f.control<QCheckBox>(u"autoReconnect"_s)->setChecked(false);
+            f.control<QRadioButton>(u"Option2"_s)->click(); // English
         }
+        installLanguage(Language::Chinese); // as every start does
         WindowFixture f;
         QCOMPARE(portSettings(f), startTexts);
         f.window.restoreSettings();
         QCOMPARE(portSettings(f), restoreSession ? session : startTexts);
+        QCOMPARE(f.window.language(), restoreSession ? Language::English : Language::Chinese);
+        QCOMPARE(f.control<QRadioButton>(u"Option2"_s)->isChecked(), restoreSession);
+        f.window.setLanguage(Language::Chinese);
         QCOMPARE(f.control<QSpinBox>(u"replyTimeout"_s)->value(), 800);
         QCOMPARE(f.window.exchanges().replyTimeoutUs(), 800'000);
         QCOMPARE(f.text("scanFrom"), u"10"_s);

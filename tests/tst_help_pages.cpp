@@ -13,6 +13,7 @@
 #include "window_fixture.h"
 
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTextBrowser>
 
 namespace {
@@ -21,10 +22,11 @@ const QRegularExpression frameMarkup(
         QStringLiteral(R"(<code class="frame"([^>]*)>([^<]*)</code>)"));
 
 // The pages and how many frames each has marked, so that a page losing its marks fails.
-constexpr std::pair<const char *, int> pages[] = {{"help_io.html", 11},
-                                                  {"help_protocol.html", 56},
-                                                  {"product1.html", 3},
-                                                  {"product2.html", 2}};
+// The English pages carry the same frames.
+constexpr std::pair<const char *, int> pages[] = {
+        {"help_io.html", 11},      {"help_protocol.html", 56},    {"product1.html", 3},
+        {"product2.html", 2},      {"help_io_en.html", 11},       {"help_protocol_en.html", 56},
+        {"product1_en.html", 3},   {"product2_en.html", 2}};
 
 QString pageText(const char *page)
 {
@@ -50,8 +52,13 @@ private slots:
     void pagesStayInTheWindow()
     {
         FrmMain window;
+        window.show();
         const QList<QTextBrowser *> browsers = window.findChildren<QTextBrowser *>();
         QCOMPARE(browsers.size(), 4); // two product pages, two help pages
+        // Each page is read when its tab is first shown.
+        auto *tabs = window.findChild<QTabWidget *>(u"SSTab1"_s);
+        for (int i = 0; i < tabs->count(); ++i)
+            tabs->setCurrentIndex(i);
         for (const QTextBrowser *browser : browsers)
             QVERIFY2(!browser->toPlainText().isEmpty() && !browser->openExternalLinks(),
                      qPrintable(browser->objectName()));

@@ -7,6 +7,7 @@
 #include "exchange/exchange_log_model.h"
 #include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
+#include "lazy_page.h"
 #include "link/open_port.h"
 #include "motion_chart.h"
 #include "traffic/reply_decoder.h"
@@ -26,12 +27,6 @@ namespace {
 
 // A traffic view longer than this is emptied before the next lines go in.
 constexpr qsizetype viewLimit = 10000;
-
-QString resourceText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 } // namespace
 
@@ -112,12 +107,23 @@ FrmMain::FrmMain(QWidget *parent)
     connect(ui.Command6, &QPushButton::clicked, this, &FrmMain::Command6_Click);
     connect(ui.Combo7, &QComboBox::currentTextChanged, this, &FrmMain::Combo7_Scroll);
     connect(ui.Combo7, &QComboBox::activated, this, &FrmMain::Combo7_Scroll);
+    connect(ui.Option1, &QRadioButton::toggled, this, [this](bool chosen) {
+        if (chosen)
+            setLanguage(Language::Chinese);
+    });
+    connect(ui.Option2, &QRadioButton::toggled, this, [this](bool chosen) {
+        if (chosen)
+            setLanguage(Language::English);
+    });
 
     resolveControls();
     connectCommands();
     connectPanel();
     connectList();
     FrmMain_Form_Load();
+    // A window made while English is in force (a second one, a test) speaks it too.
+    if (installedLanguage() == Language::English)
+        setLanguage(Language::English);
 }
 
 FrmMain::~FrmMain()
@@ -139,11 +145,10 @@ void FrmMain::FrmMain_Form_Load()
 {
     AddToListRequest = false;
     AddToIoBoxRequest = false;
-    // Local pages only: the window never reaches out to the network.
-    ui.WebBrowser1->setHtml(resourceText(QStringLiteral(":/product1.html")));
-    ui.WebBrowser2->setHtml(resourceText(QStringLiteral(":/product2.html")));
-    ui.RichTextBox4->setHtml(resourceText(QStringLiteral(":/help_io.html")));
-    ui.RichTextBox3->setHtml(resourceText(QStringLiteral(":/help_protocol.html")));
+    m_pages = {new LazyPage(ui.WebBrowser1, QStringLiteral("product1"), this),
+               new LazyPage(ui.WebBrowser2, QStringLiteral("product2"), this),
+               new LazyPage(ui.RichTextBox4, QStringLiteral("help_io"), this),
+               new LazyPage(ui.RichTextBox3, QStringLiteral("help_protocol"), this)};
     ui.Picture1->setPixmap(QPixmap(QStringLiteral(":/picture1.png")));
     showPortDevice();
     m_exchanges->setMode(commModeFromText(ui.Combo7->currentText()));
@@ -349,7 +354,7 @@ void FrmMain::showPortDevice()
     else if (label.isEmpty())
         frame4.PortDevice->setText(device);
     else
-        frame4.PortDevice->setText(QStringLiteral("%1：%2").arg(label, device));
+        frame4.PortDevice->setText(tr("%1：%2").arg(tr(label.toUtf8().constData()), device));
     frame4.PortDevice->setToolTip(device);
 }
 
@@ -429,8 +434,10 @@ void FrmMain::applyReply(const RxEvent &reply)
                                                    commModeFromText(ui.Combo7->currentText()));
     if (display.valueBox)
         resolved<QLineEdit>(display.valueBox)->setText(display.valueText);
-    if (display.statusCaption)
+    if (display.statusCaption) {
         frame2.Label15->setText(*display.statusCaption);
+        m_shownMoving = display.moving;
+    }
     for (const IndicatorState &indicator : display.indicators) {
         resolved<ShapeIndicator>(indicator.shape)
                 ->setFillColor(indicator.active ? QColor(Qt::red)
@@ -467,12 +474,7 @@ void FrmMain::connectExchangeTab()
         m_exchangeLog->append(e, QDateTime::currentMSecsSinceEpoch());
     });
 
-    ui.exchangeFilter->addItem(tr("全部"), -1);
-    for (const Verdict verdict : {Verdict::Good, Verdict::BadCheck, Verdict::Exception,
-                                  Verdict::Timeout, Verdict::Unexpected, Verdict::NoReply}) {
-        ui.exchangeFilter->addItem(
-                verdict == Verdict::Exception ? tr("异常") : verdictText(verdict), int(verdict));
-    }
+    fillExchangeFilter();
     connect(ui.exchangeFilter, &QComboBox::currentIndexChanged, this, [this] {
         const int verdict = ui.exchangeFilter->currentData().toInt();
         m_exchangeFilter->setFilterRegularExpression(

@@ -10,6 +10,7 @@
 
 #include "device/command_catalogue.h"
 #include "dialogs.h"
+#include "language.h"
 #include "link/device_finder.h"
 #include "link/port_names.h"
 #include "bus/config_set.h"
@@ -33,6 +34,7 @@ class QStandardItemModel;
 class ScanResultModel;
 class ExchangeLogModel;
 class ExchangeMonitor;
+class LazyPage;
 class MSComm;
 class MotionChart;
 class QSortFilterProxyModel;
@@ -68,6 +70,10 @@ public:
     bool restoreSettings();
     /// Keeps the settings now (done at the end once restoreSettings() ran).
     void saveSettings();
+    /// Switches the whole window to \a language at once, as "中文" and
+    /// "English" do; frames, files and values stay the same in both.
+    void setLanguage(Language language);
+    Language language() const { return m_language; }
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
     /// Requests, replies, verdicts and response times of the link.
@@ -183,6 +189,9 @@ private:
     QString portDescription() const;
     void showMessage(const QString &text);
     void rememberListFolder(const QString &path);
+    void retranslate();
+    void fillExchangeFilter();
+    void setConfigDiffHeaders();
 
     Ui::FrmMain ui;
     Ui::Frame1 frame1; // 基本命令: station commands
@@ -237,4 +246,7 @@ private:
     std::unique_ptr<Dialogs> m_dialogs;
     bool m_keepSettings = false; // restoreSettings() ran: save at the end
     QString m_listFolder; // of the last list file opened or saved
+    Language m_language = Language::Chinese;
+    QList<LazyPage *> m_pages; // the product and help pages, read when first shown
+    std::optional<bool> m_shownMoving; // the motion state Label15 shows, once known
 };

@@ -9,6 +9,7 @@
 #include "device/leading_number.h"
 #include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
+#include "util/error_text.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -38,8 +39,7 @@ void FrmMain::connectBusTab()
     m_transfer = new ConfigTransfer(send, this);
     m_scanResults = new ScanResultModel(this);
     m_configDiff = new QStandardItemModel(0, 5, this);
-    m_configDiff->setHorizontalHeaderLabels(
-            {tr("站号"), tr("项目"), tr("文件"), tr("控制器"), tr("结果")});
+    setConfigDiffHeaders();
     ui.scanResults->setModel(m_scanResults);
     ui.configDiff->setModel(m_configDiff);
     for (QTableView *table : {ui.scanResults, ui.configDiff}) {
@@ -254,7 +254,7 @@ void FrmMain::openConfigSet()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > maxConfigFileBytes) {
         showMessage(file.isOpen() ? tr("%1 太大，不是配置文件").arg(path)
-                                  : tr("无法打开 %1：%2").arg(path, file.errorString()));
+                                  : tr("无法打开 %1：%2").arg(path, fileErrorText(file, false)));
         return;
     }
     const Result<ConfigSet> set = parseConfigSet(file.read(maxConfigFileBytes));
@@ -287,7 +287,7 @@ void FrmMain::saveConfigSet()
             {tr("StepperBench 配置"),
              QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        showMessage(tr("无法写入 %1：%2").arg(path, file.errorString()));
+        showMessage(tr("无法写入 %1：%2").arg(path, fileErrorText(file, true)));
         return;
     }
     ui.configStatus->setText(tr("已保存到 %1").arg(path));

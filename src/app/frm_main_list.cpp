@@ -10,6 +10,7 @@
 #include "sequencer/list_file.h"
 #include "sequencer/list_line.h"
 #include "sequencer/run_loop.h"
+#include "util/error_text.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -223,7 +224,7 @@ void FrmMain::Command55_Click()
         // An empty list saved over a file leaves no file.
         QFile file(path);
         if (exists && !file.remove())
-            showMessage(tr("无法删除文件 %1：%2").arg(path, file.errorString()));
+            showMessage(tr("无法删除文件 %1：%2").arg(path, fileErrorText(file, true)));
         return;
     }
     if (const Status saved = writeListFile(path, lines); !saved)

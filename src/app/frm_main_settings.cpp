@@ -4,7 +4,7 @@
 // start shows their start texts.
 #include "frm_main.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,8 +18,8 @@ constexpr const char *keptOptions[] = {
         "replyTimeout",     "byteTimeout",   "echoSuppression", "autoReconnect", "autoPoll",
         "autoPollInterval", "autoPollQuiet", "scanFrom",        "scanTo",        "scanTimeout",
         "scanRetries",      "scanBauds",     "restoreSession"};
-// The port settings, kept only when restoreSession is ticked.
-constexpr const char *sessionControls[] = {"Combo1", "Combo2", "Combo7", "Text23"};
+// The port settings and the language, kept only when restoreSession is ticked.
+constexpr const char *sessionControls[] = {"Combo1", "Combo2", "Combo7", "Text23", "Option2"};
 
 QSettings store()
 {
@@ -32,7 +32,7 @@ QVariant valueOf(const QWidget *control)
 {
     if (const auto *box = qobject_cast<const QSpinBox *>(control))
         return box->value();
-    if (const auto *box = qobject_cast<const QCheckBox *>(control))
+    if (const auto *box = qobject_cast<const QAbstractButton *>(control))
         return box->isChecked();
     if (const auto *box = qobject_cast<const QLineEdit *>(control))
         return box->text();
@@ -53,7 +53,7 @@ void setValue(QWidget *control, const QVariant &value)
 {
     if (auto *spin = qobject_cast<QSpinBox *>(control)) {
         spin->setValue(value.toInt());
-    } else if (auto *check = qobject_cast<QCheckBox *>(control)) {
+    } else if (auto *check = qobject_cast<QAbstractButton *>(control)) {
         check->setChecked(value.toBool());
     } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
         edit->setText(value.toString());

@@ -1,4 +1,5 @@
 #include "frm_main.h"
+#include "language.h"
 #include "sim/sim_server.h"
 
 #include <QApplication>
@@ -65,6 +66,7 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(resetOption))
         FrmMain::resetSettings();
+    installLanguage(Language::Chinese); // Qt's dialogs too; the settings may switch
     FrmMain window;
     const bool placed = window.restoreSettings();
     for (const QString &mapping : parser.values(portOption)) {
@@ -74,8 +76,9 @@ int main(int argc, char *argv[])
         }
     }
     if (simulator) {
+        // Translated where it is shown, so that it follows the window's language.
         window.portNames().setMapping(1, simulator->devicePath(),
-                                      QApplication::translate("main", "模拟控制器"));
+                                      QString::fromUtf8(QT_TRANSLATE_NOOP("FrmMain", "模拟控制器")));
     }
     window.refreshPortDevice();
     // Qt would open the window at two thirds of the screen; the traffic views

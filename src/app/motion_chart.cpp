@@ -1,6 +1,7 @@
 #include "motion_chart.h"
 
 #include "motion/motion_tracker.h"
+#include "util/error_text.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -86,9 +87,9 @@ QChartView *MotionChart::view()
         m_chart->addAxis(made, side);
         return made;
     };
-    m_time = axis(tr("时间 (s)"), Qt::AlignBottom);
-    m_positionAxis = axis(tr("位置 (脉冲)"), Qt::AlignLeft);
-    m_speedAxis = axis(tr("速度 (脉冲/秒)"), Qt::AlignRight);
+    m_time = axis(QString(), Qt::AlignBottom);
+    m_positionAxis = axis(QString(), Qt::AlignLeft);
+    m_speedAxis = axis(QString(), Qt::AlignRight);
     m_positionAxis->setLabelFormat(QStringLiteral("%.0f"));
     m_speedAxis->setLabelFormat(QStringLiteral("%.0f"));
     m_bandAxis = axis(QString(), Qt::AlignRight);
@@ -97,10 +98,8 @@ QChartView *MotionChart::view()
 
     const QColor positionColour(0x1f, 0x77, 0xb4);
     const QColor speedColour(0xd6, 0x60, 0x1a);
-    const auto line = [this](const QString &name, const QColor &colour, Qt::PenStyle style,
-                             QValueAxis *valueAxis) {
+    const auto line = [this](const QColor &colour, Qt::PenStyle style, QValueAxis *valueAxis) {
         auto *series = new QLineSeries(m_chart);
-        series->setName(name);
         series->setPen(QPen(colour, 0, style)); // hairlines: the fast path of the raster engine
         m_chart->addSeries(series);
         series->attachAxis(m_time);
@@ -109,27 +108,42 @@ QChartView *MotionChart::view()
     };
     m_movingEdge = new QLineSeries(m_chart);
     m_moving = new QAreaSeries(m_movingEdge);
-    m_moving->setName(tr("运动中"));
     m_moving->setPen(Qt::NoPen);
     m_moving->setBrush(QColor(0x2c, 0xa0, 0x2c, 48));
     m_chart->addSeries(m_moving);
     m_moving->attachAxis(m_time);
     m_moving->attachAxis(m_bandAxis);
-    m_position = line(tr("位置"), positionColour, Qt::SolidLine, m_positionAxis);
-    m_speed = line(tr("速度"), speedColour, Qt::SolidLine, m_speedAxis);
-    m_predictedPosition = line(tr("预测位置"), positionColour, Qt::DashLine, m_positionAxis);
-    m_predictedSpeed = line(tr("预测速度"), speedColour, Qt::DashLine, m_speedAxis);
+    m_position = line(positionColour, Qt::SolidLine, m_positionAxis);
+    m_speed = line(speedColour, Qt::SolidLine, m_speedAxis);
+    m_predictedPosition = line(positionColour, Qt::DashLine, m_positionAxis);
+    m_predictedSpeed = line(speedColour, Qt::DashLine, m_speedAxis);
 
     m_view = new QChartView(m_chart, m_holder);
     m_view->setObjectName(QStringLiteral("motionChart"));
     m_view->setRubberBand(QChartView::RectangleRubberBand);
-    m_view->setToolTip(tr("框选放大；右键缩小"));
     auto *layout = new QVBoxLayout(m_holder);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
     for (QValueAxis *valueAxis : {m_time, m_positionAxis, m_speedAxis})
         connect(valueAxis, &QValueAxis::rangeChanged, this, &MotionChart::rangeChanged);
+    retranslate();
     return m_view;
+}
+
+void MotionChart::retranslate()
+{
+    if (m_view) {
+        m_time->setTitleText(tr("时间 (s)"));
+        m_positionAxis->setTitleText(tr("位置 (脉冲)"));
+        m_speedAxis->setTitleText(tr("速度 (脉冲/秒)"));
+        m_moving->setName(tr("运动中"));
+        m_position->setName(tr("位置"));
+        m_speed->setName(tr("速度"));
+        m_predictedPosition->setName(tr("预测位置"));
+        m_predictedSpeed->setName(tr("预测速度"));
+        m_view->setToolTip(tr("框选放大；右键缩小"));
+    }
+    showFigures();
 }
 
 void MotionChart::update()
@@ -290,6 +304,6 @@ Status MotionChart::exportCsv(const QString &path) const
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        return Failure{tr("无法写入 %1：%2").arg(path, file.errorString())};
+        return Failure{tr("无法写入 %1：%2").arg(path, fileErrorText(file, true))};
     return Done{};
 }

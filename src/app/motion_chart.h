@@ -42,6 +42,8 @@ public:
     void setPaused(bool paused);
     /// Back to following the latest samples, the whole height in view.
     void resetZoom();
+    /// Names the axes, series and figures again in the language now in force.
+    void retranslate();
     /// Writes the samples (a name ending in .csv) or the chart as shown (.png).
     Status exportTo(const QString &path);
     /// Redraws so far.

@@ -12,10 +12,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The texts of this file, in their own translation context.
+struct ConfigSetText
 {
-    return QCoreApplication::translate("ConfigSet", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(ConfigSet)
+};
 
 constexpr const char *parameterKeys[ConfigSet::parameterCount] = {
         "start_speed", "max_speed", "end_speed", "acceleration", "deceleration", "homing_speed"};
@@ -114,14 +115,14 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
     const QStringList lines = QString::fromUtf8(bytes).split(u'\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const auto fault = [&](const QString &what) {
-            return Failure{tr("第 %1 行：%2").arg(n + 1).arg(what)};
+            return Failure{ConfigSetText::tr("第 %1 行：%2").arg(n + 1).arg(what)};
         };
         const QString line = lines[n].trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
-            return fault(tr("应为“名称 = 值”：%1").arg(line));
+            return fault(ConfigSetText::tr("应为“名称 = 值”：%1").arg(line));
         const QString key = line.first(equals).simplified();
         const QString value = line.sliced(equals + 1).trimmed();
         if (const qsizetype index = std::find(std::begin(parameterKeys), std::end(parameterKeys),
@@ -132,24 +133,24 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
             const qlonglong v = value.toLongLong(&ok);
             if (!number.match(value).hasMatch() || !ok || v < INT32_MIN || v > INT32_MAX)
                 return fault(
-                        tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2").arg(key, value));
+                        ConfigSetText::tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2").arg(key, value));
             if (set.parameters[index])
-                return fault(tr("%1 出现了两次").arg(key));
+                return fault(ConfigSetText::tr("%1 出现了两次").arg(key));
             set.parameters[index] = qint32(v);
             continue;
         }
         const QRegularExpressionMatch io = ioLine.match(key);
         if (!io.hasMatch())
-            return fault(tr("未知的名称：%1").arg(key));
+            return fault(ConfigSetText::tr("未知的名称：%1").arg(key));
         const quint8 code = ioCode(io.captured(1));
         if (code == 0)
-            return fault(tr("IO 组合 00000 不能存命令"));
+            return fault(ConfigSetText::tr("IO 组合 00000 不能存命令"));
         if (set.io[code])
-            return fault(tr("%1 出现了两次").arg(key));
+            return fault(ConfigSetText::tr("%1 出现了两次").arg(key));
         const std::optional<QByteArray> command = strictHex(value);
         if (!command || (!command->isEmpty() && !storableIoCommand(*command)))
             return fault(
-                    tr("%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2")
+                    ConfigSetText::tr("%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2")
                             .arg(key, value));
         set.io[code] = *command;
     }

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -79,6 +80,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stepperbench-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // The core's messages are written in Chinese; this program speaks English.
+    QTranslator english;
+    if (english.load(QStringLiteral(":/i18n/stepperbench_en.qm")))
+        QCoreApplication::installTranslator(&english);
 
     CliCommandLine commandLine;
     const Result<CliOptions> read = commandLine.read(QCoreApplication::arguments());

@@ -3,6 +3,7 @@
 #include "exchange_stats.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
+#include "util/error_text.h"
 #include "util/monotonic_clock.h"
 
 #include <QDateTime>
@@ -45,7 +46,7 @@ Status CaptureWriter::start(const QString &path)
     stop();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return Failure{tr("无法创建捕获文件 %1：%2").arg(path, m_file.errorString())};
+        return Failure{tr("无法创建捕获文件 %1：%2").arg(path, fileErrorText(m_file, true))};
     m_format = formatFor(path);
     m_wallOffsetUs = QDateTime::currentMSecsSinceEpoch() * 1000 - monotonicUs();
     m_pending.clear();
@@ -74,7 +75,7 @@ void CaptureWriter::flush()
         return;
     }
     const QString message = tr("捕获文件 %1 写入失败，捕获已停止：%2")
-                                    .arg(m_file.fileName(), m_file.errorString());
+                                    .arg(m_file.fileName(), fileErrorText(m_file, true));
     m_pending.clear();
     m_flushTimer.stop();
     m_file.close();

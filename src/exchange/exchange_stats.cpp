@@ -82,9 +82,6 @@ QString millisecondsText(qint64 us)
 
 QString ExchangeStats::summary() const
 {
-    const auto tr = [](const char *text) {
-        return QCoreApplication::translate("Exchange", text);
-    };
     QString line = tr("请求 %1 · 应答 %2 · 校验错误 %3 · 超时 %4 · 意外应答 %5 · 噪声 %6 字节")
                            .arg(m_requests)
                            .arg(m_replies)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include "exchange_pairing.h"
 
 #include <QString>
@@ -16,6 +18,8 @@
 
 class ExchangeStats
 {
+    Q_DECLARE_TR_FUNCTIONS(Exchange)
+
 public:
     void addRequest() { ++m_requests; }
     void addNoise(qsizetype bytes) { m_noiseBytes += bytes; }

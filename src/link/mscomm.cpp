@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include "util/error_text.h"
 #include "util/monotonic_clock.h"
 
 #include <limits>
@@ -30,7 +31,7 @@ MSComm::MSComm(QObject *parent)
     m_stallTimer.setInterval(defaultStallMs);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
         if (m_port->bytesToWrite() > 0)
-            dropOutput(tr("the line took no byte for %1 s").arg(m_stallTimer.interval() / 1000.0));
+            dropOutput(tr("线路 %1 秒没有取走一个字节").arg(m_stallTimer.interval() / 1000.0));
     });
 }
 
@@ -43,8 +44,7 @@ Result<MSComm::Settings> MSComm::parseSettings(const QString &settings)
     bool ok = false;
     const qint64 baud = match.hasMatch() ? match.captured(1).toLongLong(&ok) : 0;
     if (!ok || baud <= 0 || baud > std::numeric_limits<qint32>::max()) {
-        return Failure{tr("invalid settings \"%1\": the baud rate must be a positive whole "
-                          "number followed by \",n,8,1\"")
+        return Failure{tr("设置“%1”无效：波特率应为正整数，后跟“,n,8,1”")
                                .arg(settings)};
     }
     return Settings{qint32(baud)};
@@ -54,19 +54,18 @@ Status MSComm::open()
 {
     close();
     if (m_devicePath.isEmpty())
-        return Failure{tr("no device is assigned to this port")};
+        return Failure{tr("这个串口没有对应的设备")};
     m_port->setPortName(m_devicePath);
     if (!m_port->open(QIODevice::ReadWrite))
-        return Failure{m_port->errorString()};
+        return Failure{serialErrorText(m_port->error())};
     const bool configured = m_port->setBaudRate(m_settings.baudRate)
             && m_port->setDataBits(QSerialPort::Data8) && m_port->setParity(QSerialPort::NoParity)
             && m_port->setStopBits(QSerialPort::OneStop)
             && m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
-        const QString reason = tr("the device refused %1 baud, no parity, 8 data bits, 1 stop "
-                                  "bit: %2")
+        const QString reason = tr("设备不接受 %1 波特、无校验、8 个数据位、1 个停止位：%2")
                                        .arg(m_settings.baudRate)
-                                       .arg(m_port->errorString());
+                                       .arg(serialErrorText(m_port->error()));
         m_port->close();
         return Failure{reason};
     }
@@ -144,9 +143,9 @@ QByteArray MSComm::input()
 Status MSComm::setBaudRate(qint32 rate)
 {
     if (rate <= 0)
-        return Failure{tr("%1 is no baud rate").arg(rate)};
+        return Failure{tr("%1 不是有效的波特率").arg(rate)};
     if (portOpen() && !m_port->setBaudRate(rate))
-        return Failure{m_port->errorString()};
+        return Failure{serialErrorText(m_port->error())};
     m_settings.baudRate = rate;
     return Done{};
 }
@@ -154,16 +153,16 @@ Status MSComm::setBaudRate(qint32 rate)
 Status MSComm::output(const QByteArray &frame)
 {
     if (!portOpen())
-        return Failure{tr("the port is not open")};
+        return Failure{tr("串口没有打开")};
     // Qt counts what is handed over from its own empty buffer on; so do we.
     if (m_inFlight.isEmpty())
         m_handedOver = m_port->bytesToWrite();
     const qint64 accepted = m_port->write(frame);
     if (accepted != frame.size()) {
-        const QString reason = tr("the device took %1 of %2 bytes: %3")
+        const QString reason = tr("设备只接受了 %2 个字节中的 %1 个：%3")
                                        .arg(qMax<qint64>(accepted, 0))
                                        .arg(frame.size())
-                                       .arg(m_port->errorString());
+                                       .arg(serialErrorText(m_port->error()));
         clearOutBuffer();
         return Failure{reason};
     }
@@ -251,15 +250,15 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
     // of a pseudo-terminal closed) as a read that finds nothing, again and again.
     // Either way the port is of no more use.
     if (error == QSerialPort::WriteError && m_port->isOpen() && !m_lost) {
-        dropOutput(m_port->errorString());
+        dropOutput(serialErrorText(m_port->error()));
         return;
     }
     const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     if (!lost || !m_port->isOpen() || m_lost)
         return;
     m_lost = true;
-    const QString reason = error == QSerialPort::ReadError ? tr("the device hung up")
-                                                           : m_port->errorString();
+    const QString reason = error == QSerialPort::ReadError ? tr("设备已挂断")
+                                                           : serialErrorText(m_port->error());
     qCWarning(lcLink) << "device lost:" << m_devicePath << reason;
     // Closing from inside the port's own notification is not safe; close as soon
     // as control is back in the event loop. Until then the port counts as closed.

@@ -1,6 +1,7 @@
 #include "list_file.h"
 
 #include "codec/gbk.h"
+#include "util/error_text.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -11,10 +12,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The texts of this file, in their own translation context.
+struct ListFileText
 {
-    return QCoreApplication::translate("ListFile", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(ListFile)
+};
 
 constexpr qint64 chunkSize = 64 * 1024;
 
@@ -90,9 +92,9 @@ Result<ListFileContent> readListLines(QIODevice &device, int maxLines)
     for (;;) {
         const QByteArray chunk = device.read(chunkSize);
         if (chunk.isEmpty() && !device.atEnd())
-            return Failure{device.errorString()};
+            return Failure{ListFileText::tr("读取出错")};
         if (!splitter.add(QString(decoder.decode(chunk)), device.atEnd())) {
-            return Failure{tr("第 %1 行超过 %2 个字符，这不是命令列表文件")
+            return Failure{ListFileText::tr("第 %1 行超过 %2 个字符，这不是命令列表文件")
                                    .arg(splitter.tooLongLine())
                                    .arg(maxListLineLength)};
         }
@@ -116,10 +118,10 @@ Result<ListFileContent> parseListFile(const QByteArray &content, int maxLines)
 Result<ListFileContent> readListFile(const QString &path, int maxLines)
 {
     if (!QFileInfo(path).isFile())
-        return Failure{tr("不是普通文件（文件夹、设备或管道不能作为命令列表打开）")};
+        return Failure{ListFileText::tr("不是普通文件（文件夹、设备或管道不能作为命令列表打开）")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Failure{file.errorString()};
+        return Failure{fileErrorText(file, false)};
     return readListLines(file, maxLines);
 }
 
@@ -133,7 +135,7 @@ Status writeListFile(const QString &path, const QStringList &lines)
         if (!line.valid)
             return Failure{gbkMissingMessage()};
         if (!line.complete) {
-            return Failure{tr("第 %1 行（%2）含有 GBK 无法保存的字符，文件未保存")
+            return Failure{ListFileText::tr("第 %1 行（%2）含有 GBK 无法保存的字符，文件未保存")
                                    .arg(i + 1)
                                    .arg(lines[i])};
         }
@@ -146,15 +148,15 @@ Status writeListFile(const QString &path, const QStringList &lines)
     // in write()'s count here and the new file is never committed half written.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Failure{file.errorString()};
+        return Failure{fileErrorText(file, true)};
     const qint64 written = file.write(content);
     if (written != content.size()) {
         file.cancelWriting();
-        return Failure{tr("only %1 of %2 bytes could be written")
+        return Failure{ListFileText::tr("%2 个字节只写入了 %1 个（磁盘已满？）")
                                .arg(qMax<qint64>(written, 0))
                                .arg(content.size())};
     }
     if (!file.commit())
-        return Failure{file.errorString()};
+        return Failure{fileErrorText(file, true)};
     return Done{};
 }

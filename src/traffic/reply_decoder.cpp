@@ -42,6 +42,12 @@ QString valueText(qint64 value)
     return value < 0 ? QString::number(value) : u' ' + QString::number(value);
 }
 
+QString motionStateCaption(bool moving)
+{
+    return moving ? QCoreApplication::translate("Replies", "运动中")
+                  : QCoreApplication::translate("Replies", "停止");
+}
+
 ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
 {
     QByteArray spelled;
@@ -94,8 +100,8 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
         break;
     case ReplyValue::MotionStatus: {
         const bool moving = block[3] != 0;
-        display.statusCaption = moving ? QCoreApplication::translate("Replies", "运动中")
-                                       : QCoreApplication::translate("Replies", "停止");
+        display.statusCaption = motionStateCaption(moving);
+        display.moving = moving;
         display.indicators.append({shapes[0], moving});
         for (int i = 1; i < 4; ++i)
             display.indicators.append({shapes[i], block[3 + i] != 1});

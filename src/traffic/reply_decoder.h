@@ -25,6 +25,7 @@ struct ReceivedDisplay
     const char *valueBox = nullptr; // object name of the read-back box, if any
     QString valueText; // " 1000", "-2"
     std::optional<QString> statusCaption; // Label15: "停止" or "运动中"
+    std::optional<bool> moving; // the state that caption names
     QList<IndicatorState> indicators;
 };
 
@@ -35,6 +36,9 @@ struct ReceivedDisplay
 /// those bytes, the last of which is the LRC, so that the spelled reply fills
 /// the same boxes as its RTU form.
 ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode);
+
+/// Label15's caption for a motor that is \a moving or stopped, translated.
+QString motionStateCaption(bool moving);
 
 /// Object names of the lamps the decoder paints, Shape1 to Shape9.
 std::span<const char *const> indicatorShapes();

@@ -1,0 +1,2256 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>BusScanner</name>
+    <message>
+        <location filename="../src/bus/bus_scan.cpp" line="+52"/>
+        <location line="+93"/>
+        <source>串口不接受波特率 %1</source>
+        <translation>The port does not accept baud rate %1</translation>
+    </message>
+    <message>
+        <location line="-56"/>
+        <source>握手命令发不出去：串口已关闭或写入失败</source>
+        <translation>The handshake cannot be sent: the port is closed or the write failed</translation>
+    </message>
+</context>
+<context>
+    <name>CaptureWriter</name>
+    <message>
+        <location filename="../src/exchange/capture_writer.cpp" line="+49"/>
+        <source>无法创建捕获文件 %1：%2</source>
+        <translation>Cannot create capture file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>捕获文件 %1 写入失败，捕获已停止：%2</source>
+        <translation>Writing capture file %1 failed, capture stopped: %2</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>回波</source>
+        <translation>Echo</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>噪声</source>
+        <translation>Noise</translation>
+    </message>
+</context>
+<context>
+    <name>CommandSet</name>
+    <message>
+        <location filename="../src/device/command_set.cpp" line="+17"/>
+        <source>请求握手命令:</source>
+        <translation>Handshake request:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询设备地址:</source>
+        <translation>Query station address:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>查询设备地址:当前地址为</source>
+        <translation>Query station address: current address=</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>更改设备地址:</source>
+        <translation>Change station address:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询当前波特率:</source>
+        <translation>Query baud rate:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>查询当前波特率:当前波特率设置为</source>
+        <translation>Query baud rate: current setting=</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>改变当前波特率:</source>
+        <translation>Change baud rate:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设置运动初速度:</source>
+        <translation>Set start speed:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动初速度:</source>
+        <translation>Query start speed:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置运动最大速度:</source>
+        <translation>Set max speed:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动最大速度:</source>
+        <translation>Query max speed:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置运动末速度:</source>
+        <translation>Set end speed:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动末速度:</source>
+        <translation>Query end speed:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置运动加速度:</source>
+        <translation>Set acceleration:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动加速度:</source>
+        <translation>Query acceleration:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置运动减速度:</source>
+        <translation>Set deceleration:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动减速度:</source>
+        <translation>Query deceleration:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置归零运动速度:</source>
+        <translation>Set homing speed:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询归零运动速度:</source>
+        <translation>Query homing speed:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置32位运动脉冲数并开始运动:</source>
+        <translation>Set 32-bit pulse count and start moving:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置24位运动脉冲数并开始运动:</source>
+        <translation>Set 24-bit pulse count and start moving:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置32位运动速度，并恒速运动:</source>
+        <translation>Set 32-bit speed and run at constant speed:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>设置24位运动速度，并恒速运动:</source>
+        <translation>Set 24-bit speed and run at constant speed:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>恒速运动过程中改变速度:</source>
+        <translation>Change speed during constant-speed run:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动速度:</source>
+        <translation>Query motion speed:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>查询运动绝对位置:</source>
+        <translation>Query absolute position:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>绝对位置清零:</source>
+        <translation>Clear absolute position:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动相对位置:</source>
+        <translation>Query relative position:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>相对位置清零:</source>
+        <translation>Clear relative position:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询运动状态:</source>
+        <translation>Query motion status:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>急停命令:</source>
+        <translation>Immediate stop:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>减速停止命令:</source>
+        <translation>Decelerating stop:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查找原点命令:</source>
+        <translation>Homing:</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>查询IN状态命令:</source>
+        <translation>Query IN states:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>查询 IN 1-5 状态:</source>
+        <translation>Query IN 1-5 states:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>查询输入状态:</source>
+        <translation>Query input state:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设置运动变速因子:</source>
+        <translation>Set motion speed-change factor:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>设置变速因子命令:</source>
+        <translation>Set speed-change factor:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>定量加速命令:</source>
+        <translation>Quantitative acceleration:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>定量减速命令:</source>
+        <translation>Quantitative deceleration:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>出厂设置命令:</source>
+        <translation>Factory reset:</translation>
+    </message>
+</context>
+<context>
+    <name>Commands</name>
+    <message>
+        <location filename="../src/device/command_catalogue.cpp" line="+88"/>
+        <source>设备操作地址(Hex)</source>
+        <translation>Station address (Hex)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>New Addr</source>
+        <translation>New Addr</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>初速度</source>
+        <translation>Start speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>最大速度</source>
+        <translation>Max speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>末速度</source>
+        <translation>End speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>加速度</source>
+        <translation>Acceleration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>减速度</source>
+        <translation>Deceleration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>归零速度</source>
+        <translation>Homing speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>位置运动 正/负方向脉冲数</source>
+        <translation>Position move +/- pulses</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>位置运动 脉冲数</source>
+        <translation>Position move pulses</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>位置运动 方向</source>
+        <translation>Position move direction</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>恒速运动 正/负方向速度</source>
+        <translation>Constant-speed run +/- speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>恒速运动 速度</source>
+        <translation>Constant-speed run speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>恒速运动 方向</source>
+        <translation>Constant-speed run direction</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>查找零点 方向</source>
+        <translation>Homing direction</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>运动中改变速度 新速度</source>
+        <translation>Change speed: new speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>运动因子</source>
+        <translation>Motion factor</translation>
+    </message>
+    <message>
+        <location line="+84"/>
+        <source>%1 到 %2（十六进制）</source>
+        <translation>%1 to %2 (hex)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 到 %2</source>
+        <translation>%1 to %2</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>“%1”（%2）的值“%3”超出允许范围 %4，命令未发送。</source>
+        <translation>The value &quot;%3&quot; of &quot;%1&quot; (%2) is outside the allowed range %4; the command was not sent.</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigSet</name>
+    <message>
+        <location filename="../src/bus/config_set.cpp" line="+118"/>
+        <source>第 %1 行：%2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>应为“名称 = 值”：%1</source>
+        <translation>Expected &quot;name = value&quot;: %1</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>%1 的值应为 -2147483648 到 2147483647 的整数：%2</source>
+        <translation>The value of %1 must be an integer from -2147483648 to 2147483647: %2</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+11"/>
+        <source>%1 出现了两次</source>
+        <translation>%1 appears twice</translation>
+    </message>
+    <message>
+        <location line="-5"/>
+        <source>未知的名称：%1</source>
+        <translation>Unknown name: %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>IO 组合 00000 不能存命令</source>
+        <translation>IO combination 00000 cannot hold a command</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2</source>
+        <translation>The value of %1 must be one complete motion command (function code, length, data, in hex), or empty: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigTransfer</name>
+    <message>
+        <location filename="../src/bus/config_transfer.cpp" line="+106"/>
+        <source>配置传送已取消</source>
+        <translation>Configuration transfer cancelled</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>命令发不出去：串口已关闭或写入失败</source>
+        <translation>The command cannot be sent: the port is closed or the write failed</translation>
+    </message>
+</context>
+<context>
+    <name>ErrorText</name>
+    <message>
+        <location filename="../src/util/error_text.cpp" line="+20"/>
+        <source>这是一个文件夹</source>
+        <translation>This is a folder</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>没有写这个文件的权限</source>
+        <translation>No permission to write this file</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>没有读这个文件的权限</source>
+        <translation>No permission to read this file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>文件无法打开</source>
+        <translation>The file cannot be opened</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文件夹 %1 不存在</source>
+        <translation>Folder %1 does not exist</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件不存在</source>
+        <translation>The file does not exist</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>没有在文件夹 %1 中写文件的权限</source>
+        <translation>No permission to write files in folder %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件无法创建</source>
+        <translation>The file cannot be created</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <location line="+30"/>
+        <source>没有报告错误</source>
+        <translation>No error reported</translation>
+    </message>
+    <message>
+        <location line="-25"/>
+        <source>读取出错</source>
+        <translation>Read error</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>写入出错（磁盘已满，或介质不可写）</source>
+        <translation>Write error (disk full, or the medium is not writable)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>系统资源不足（磁盘已满，或打开的文件太多）</source>
+        <translation>Out of system resources (disk full, or too many open files)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件无法删除</source>
+        <translation>The file cannot be deleted</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件无法改名（保存时临时文件无法替换原文件）</source>
+        <translation>The file cannot be renamed (the temporary file of the save could not replace the original file)</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>文件操作失败（错误代码 %1）</source>
+        <translation>File operation failed (error code %1)</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>设备不存在（已拔出，或路径不对）</source>
+        <translation>The device does not exist (unplugged, or wrong path)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>没有权限打开设备（被别的程序占用，或用户不在 dialout 组）</source>
+        <translation>No permission to open the device (in use by another program, or the user is not in the dialout group)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设备已经打开</source>
+        <translation>The device is already open</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设备没有打开</source>
+        <translation>The device is not open</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>向设备写入出错</source>
+        <translation>Error writing to the device</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>从设备读取出错</source>
+        <translation>Error reading from the device</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设备已不可用（可能已拔出）</source>
+        <translation>The device is no longer available (perhaps unplugged)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设备不支持这项设置</source>
+        <translation>The device does not support this setting</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>设备操作超时</source>
+        <translation>Device operation time-out</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>设备报告了未知错误</source>
+        <translation>The device reported an unknown error</translation>
+    </message>
+</context>
+<context>
+    <name>Exchange</name>
+    <message>
+        <location filename="../src/exchange/exchange_pairing.cpp" line="+133"/>
+        <source>校验正确</source>
+        <translation>Check OK</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>校验错误</source>
+        <translation>Bad check</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>异常 %1</source>
+        <translation>Exception %1</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>超时</source>
+        <translation>Time-out</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>意外应答</source>
+        <translation>Unexpected reply</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>无需应答</source>
+        <translation>No reply needed</translation>
+    </message>
+    <message>
+        <location filename="../src/exchange/exchange_stats.cpp" line="+85"/>
+        <source>请求 %1 · 应答 %2 · 校验错误 %3 · 超时 %4 · 意外应答 %5 · 噪声 %6 字节</source>
+        <translation>Requests %1 · replies %2 · bad checks %3 · time-outs %4 · unexpected replies %5 · noise %6 bytes</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source> · 响应 最小 %1 / 平均 %2 / 95% %3 / 最大 %4 ms</source>
+        <translation> · response min %1 / mean %2 / 95% %3 / max %4 ms</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source> · 最近：%1</source>
+        <translation> · latest: %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> %1 ms</source>
+        <translation> %1 ms</translation>
+    </message>
+</context>
+<context>
+    <name>ExchangeLogModel</name>
+    <message>
+        <location filename="../src/exchange/exchange_log_model.cpp" line="+110"/>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>功能码</source>
+        <translation>Function code</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>请求</source>
+        <translation>Request</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>应答</source>
+        <translation>Reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>应答时间 (ms)</source>
+        <translation>Reply time (ms)</translation>
+    </message>
+</context>
+<context>
+    <name>Frame1</name>
+    <message>
+        <location filename="../src/app/forms/frame1.ui" line="+6"/>
+        <source>基本命令</source>
+        <translation>Basic commands</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>握手</source>
+        <translation>Handshake</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>New Addr:</source>
+        <translation>New Addr:</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>查地址</source>
+        <translation>Read addr</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>改地址</source>
+        <translation>Set addr</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Bitrate:</source>
+        <translation>Bitrate:</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>查波特率</source>
+        <translation>Read baud</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>改波特率</source>
+        <translation>Set baud</translation>
+    </message>
+</context>
+<context>
+    <name>Frame2</name>
+    <message>
+        <location filename="../src/app/forms/frame2.ui" line="+6"/>
+        <source>参数设置与查询</source>
+        <translation>Set and query</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>新设值</source>
+        <translation>New value</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>查询值</source>
+        <translation>Read back</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>运动相关查询</source>
+        <translation>Motion queries</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>初速度</source>
+        <translation>Start spd</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+28"/>
+        <location line="+13"/>
+        <location line="+28"/>
+        <location line="+13"/>
+        <location line="+28"/>
+        <location line="+13"/>
+        <location line="+28"/>
+        <location line="+13"/>
+        <location line="+28"/>
+        <location line="+13"/>
+        <location line="+28"/>
+        <location line="+20"/>
+        <location line="+20"/>
+        <location line="+21"/>
+        <location line="+13"/>
+        <location line="+21"/>
+        <location line="+13"/>
+        <source>加入高级命令</source>
+        <translation>Add to command list</translation>
+    </message>
+    <message>
+        <location line="-320"/>
+        <location line="+41"/>
+        <location line="+41"/>
+        <location line="+41"/>
+        <location line="+41"/>
+        <location line="+41"/>
+        <source>查询设定值</source>
+        <translation>Query the setting</translation>
+    </message>
+    <message>
+        <location line="-191"/>
+        <source>最大速度</source>
+        <translation>Max spd</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>末速度</source>
+        <translation>End spd</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>加速度</source>
+        <translation>Accel</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>减速度</source>
+        <translation>Decel</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>归零速度</source>
+        <translation>Home spd</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>运动速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>绝对位置</source>
+        <translation>Abs. pos.</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <location line="+34"/>
+        <source>清零</source>
+        <translation>Clear to zero</translation>
+    </message>
+    <message>
+        <location line="-20"/>
+        <source>相对位置</source>
+        <translation>Rel. pos.</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>运动状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>左限</source>
+        <translation>L limit</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>零点</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>右限</source>
+        <translation>R limit</translation>
+    </message>
+</context>
+<context>
+    <name>Frame3</name>
+    <message>
+        <location filename="../src/app/forms/frame3.ui" line="+6"/>
+        <source>运动控制</source>
+        <translation>Motion control</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>位置运动:</source>
+        <translation>Pos. move:</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>正/负方向脉冲数:</source>
+        <translation>+/- pulses:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <location line="+50"/>
+        <location line="+43"/>
+        <location line="+50"/>
+        <source>运动</source>
+        <translation>Move</translation>
+    </message>
+    <message>
+        <location line="-137"/>
+        <location line="+50"/>
+        <location line="+43"/>
+        <location line="+50"/>
+        <location line="+47"/>
+        <location line="+44"/>
+        <location line="+23"/>
+        <location line="+27"/>
+        <source>加入高级命令</source>
+        <translation>Add to command list</translation>
+    </message>
+    <message>
+        <location line="-277"/>
+        <location line="+50"/>
+        <location line="+43"/>
+        <location line="+50"/>
+        <location line="+47"/>
+        <location line="+44"/>
+        <location line="+23"/>
+        <location line="+27"/>
+        <source>添加IO取代命令</source>
+        <translation>Add IO replacement command</translation>
+    </message>
+    <message>
+        <location line="-278"/>
+        <location line="+93"/>
+        <location line="+60"/>
+        <source>方向:</source>
+        <translation>Dir:</translation>
+    </message>
+    <message>
+        <location line="-136"/>
+        <source>脉冲数:</source>
+        <translation>Pulses:</translation>
+    </message>
+    <message>
+        <location line="+38"/>
+        <source>恒速运动:</source>
+        <translation>Const. speed:</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>正/负方向速度:</source>
+        <translation>+/- speed:</translation>
+    </message>
+    <message>
+        <location line="+50"/>
+        <source>速度:</source>
+        <translation>Speed:</translation>
+    </message>
+    <message>
+        <location line="+38"/>
+        <source>查找零点:</source>
+        <translation>Homing:</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>归零</source>
+        <translation>Home</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>运动中改变速度:   新速度</source>
+        <translation>Change speed:   New speed</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>PLUS/S</source>
+        <translation>PLUS/S</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>执行</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>减速停止</source>
+        <translation>Decel stop</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>立即停止</source>
+        <translation>Stop now</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>IN序号  54321</source>
+        <translation>IN no.  54321</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>IO控制:</source>
+        <translation>IO control:</translation>
+    </message>
+    <message>
+        <location line="+47"/>
+        <source>＝命令</source>
+        <translation>= command</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+</context>
+<context>
+    <name>Frame4</name>
+    <message>
+        <location filename="../src/app/forms/frame4.ui" line="+6"/>
+        <source>串口设置</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>串口号：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>波特率：</source>
+        <translation>Baud rate:</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>起始位为1，终止位为1</source>
+        <translation>1 start bit, 1 stop bit</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>无奇偶校验，无硬件控制</source>
+        <translation>No parity, no flow control</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>不勾选时，每次启动串口号、波特率、通讯模式、地址与语言都回到初始值</source>
+        <translation>When unchecked, the port, baud rate, comm mode, address and language return to their defaults at every start</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>启动时恢复上次的串口设置</source>
+        <translation>Restore last port settings</translation>
+    </message>
+</context>
+<context>
+    <name>Frame5</name>
+    <message>
+        <location filename="../src/app/forms/frame5.ui" line="+6"/>
+        <source>其他</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>运动因子</source>
+        <translation>Motion factor</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>加速度</source>
+        <translation>Accel</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+13"/>
+        <source>添加IO取代命令</source>
+        <translation>Add IO replacement command</translation>
+    </message>
+    <message>
+        <location line="-6"/>
+        <source>减速度</source>
+        <translation>Decel</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>查询IN</source>
+        <translation>Read IN</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>出厂设置</source>
+        <translation>Factory reset</translation>
+    </message>
+    <message>
+        <location line="+39"/>
+        <source>IN1  IN2   IN3  IN4  IN5</source>
+        <translation>IN1  IN2   IN3  IN4  IN5</translation>
+    </message>
+</context>
+<context>
+    <name>Frame6</name>
+    <message>
+        <location filename="../src/app/forms/frame6.ui" line="+6"/>
+        <source>高级自动控制功能(HEX格式)</source>
+        <translation>Command list (HEX)</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>按行循环执行命令</source>
+        <translation>Run lines in a loop</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>无延时命令，默认间隔为1秒</source>
+        <translation>No delay line: default 1 s</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>隔</source>
+        <translation>Every</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>MS</source>
+        <translation>MS</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>延时:</source>
+        <translation>Delay:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>毫秒50-60000</source>
+        <translation>ms 50-60000</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+25"/>
+        <source>插入命令</source>
+        <translation>Insert</translation>
+    </message>
+    <message>
+        <location line="-20"/>
+        <source>跳转:</source>
+        <translation>Jump:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>行</source>
+        <translation>line</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>命令另存为</source>
+        <translation>Save as</translation>
+    </message>
+</context>
+<context>
+    <name>FrmMain</name>
+    <message>
+        <location filename="../src/app/forms/frm_main.ui" line="+6"/>
+        <source>Form1</source>
+        <translation>Form1</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>StepperBench</source>
+        <translation>StepperBench</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>StepperBench 0.1</source>
+        <translation>StepperBench 0.1</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>步进电机运动控制器的串口调试工具</source>
+        <translation>Serial-line test tool for stepper-motor motion controllers</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>握手，查询与修改站地址和波特率</source>
+        <translation>Handshake; query and change the station address and baud rate</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>设定并读回初速度、最大速度、末速度、加减速度与归零速度</source>
+        <translation>Set and read back start speed, max speed, end speed, acceleration, deceleration and homing speed</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>查询运动速度、绝对位置、相对位置、运动状态与 IN1-IN5 输入</source>
+        <translation>Query motion speed, absolute position, relative position, motion status and inputs IN1-IN5</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>位置运动、恒速运动、运动中变速、归零与停止</source>
+        <translation>Position moves, constant-speed runs, speed change while moving, homing and stopping</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Modbus RTU 与 Modbus ASC 两种帧格式，收发内容逐字节显示</source>
+        <translation>Modbus RTU and Modbus ASC framing; sent and received data shown byte by byte</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>高级命令列表按行循环发送，IO取代命令下载与查询</source>
+        <translation>Command list sent line by line in a loop; IO replacement commands downloaded and queried</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <location filename="../src/app/main.cpp" line="+81"/>
+        <source>模拟控制器</source>
+        <translation>Simulator</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>stepperbench-sim</source>
+        <translation>stepperbench-sim</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>随 StepperBench 提供的模拟控制器</source>
+        <translation>The simulated controller that comes with StepperBench</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>在伪终端上扮演一台步进电机运动控制器，没有硬件也能调试</source>
+        <translation>Plays a stepper-motor motion controller on a pseudo-terminal, so you can test without hardware</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>按控制器的命令集应答每一条请求，RTU 与 ASCII 格式均可</source>
+        <translation>Answers every request with the controller&apos;s command set, in RTU or ASCII framing</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>应答握手，以及站地址和波特率的查询与修改</source>
+        <translation>Answers the handshake and the queries and changes of station address and baud rate</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>保存设定的运动参数，查询时原样返回</source>
+        <translation>Keeps the motion parameters set and returns them unchanged when queried</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>应答运动速度、位置、运动状态与 IN1-IN5 输入的查询</source>
+        <translation>Answers queries of motion speed, position, motion status and inputs IN1-IN5</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>执行运动与停止命令，位置随之变化</source>
+        <translation>Carries out motion and stop commands; the position changes accordingly</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>调试</source>
+        <translation>Debug</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>选择通讯模式:</source>
+        <translation>Comm mode:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>设备操作地址(Hex)：</source>
+        <translation>Station addr. (Hex):</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>语言选择(Select Language):</source>
+        <translation>Select Language:</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>Version for 3.x</source>
+        <translation>Version for 3.x</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>输入16进制：</source>
+        <translation>Enter hex:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>发送16进制数据</source>
+        <translation>Send hex data</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+86"/>
+        <location line="+13"/>
+        <location line="+34"/>
+        <source>添加高级命令</source>
+        <translation>Add to command list</translation>
+    </message>
+    <message>
+        <location line="-127"/>
+        <source>CRC校验：</source>
+        <translation>CRC check:</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>CRC低位在前</source>
+        <translation>CRC low first</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>CRC高位在前</source>
+        <translation>CRC high first</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>CRC添加发送</source>
+        <translation>Send with CRC</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>LRC校验：</source>
+        <translation>LRC check:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>计算LRC</source>
+        <translation>Calc LRC</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>LRC添加发送</source>
+        <translation>Send with LRC</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>MODBUS发送RTU</source>
+        <translation>Send MODBUS RTU</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>MODBUS发送ASC</source>
+        <translation>Send MODBUS ASC</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>输入字符串：</source>
+        <translation>Enter text:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>发送字符串</source>
+        <translation>Send text</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>转为16进制</source>
+        <translation>To hex</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>转为字符串</source>
+        <translation>To text</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>接收内容：</source>
+        <translation>Received:</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <location line="+33"/>
+        <source>清空内容</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <location line="-19"/>
+        <source>发送内容：</source>
+        <translation>Sent:</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>请求、应答、校验错误、超时、意外应答、噪声字节，以及应答时间（从请求最后一个字节发出到应答最后一个字节收到）</source>
+        <translation>Requests, replies, bad checks, time-outs, unexpected replies, noise bytes, and reply times (from the last byte of the request sent to the last byte of the reply received)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>统计清零</source>
+        <translation>Clear stats</translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>通讯记录</source>
+        <translation>Comm log</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>应答超时</source>
+        <translation>Reply time-out</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>请求最后一个字节发出后，在此时间内没有应答即为超时</source>
+        <translation>A request not answered within this time after its last byte was sent is a time-out</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+15"/>
+        <location line="+65"/>
+        <location line="+135"/>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <location line="-207"/>
+        <source>字节超时</source>
+        <translation>Byte time-out</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>一帧应答可以分段到达，每段与上一段的间隔不超过此时间</source>
+        <translation>A reply may arrive in pieces; each piece follows the previous one within this time</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>两线制 RS-485 适配器会把发出的字节原样收回：去掉紧随发送的完全相同的回波</source>
+        <translation>A two-wire RS-485 adapter receives the bytes it sends back unchanged: drop an identical echo that follows right after sending</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>回波抑制</source>
+        <translation>Suppress echo</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>设备断开后继续查找，重新出现时以相同设置重新打开</source>
+        <translation>After the device disconnects, keep looking for it and reopen it with the same settings when it reappears</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>断线自动重连</source>
+        <translation>Auto reconnect</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>把发送、接收、噪声和连接事件带时间写入文件；文件名以 .csv 结尾时写成 CSV</source>
+        <translation>Write sent and received data, noise and connection events with timestamps to a file; a file name ending in .csv gives CSV</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../src/app/frm_main.cpp" line="+501"/>
+        <location line="+9"/>
+        <location filename="../src/app/frm_main_language.cpp" line="+68"/>
+        <source>开始捕获…</source>
+        <translation>Capture…</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>运动曲线</source>
+        <translation>Motion chart</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>串口打开时依次查询运动速度、绝对位置与运动状态，每次等上一个请求应答或超时后再发</source>
+        <translation>While the port is open, query motion speed, absolute position and motion status in turn, each time after the previous request&apos;s reply or time-out</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>自动查询</source>
+        <translation>Auto query</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>每轮查询的间隔</source>
+        <translation>Interval between query rounds</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>自动查询的请求与应答不进收发显示区；通讯记录与捕获仍然记下</source>
+        <translation>Auto-query requests and replies stay out of the send and receive views; the comm log and capture still record them</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>不显示查询帧</source>
+        <translation>Hide queries</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>冻结曲线；数据照常记录，继续后补上</source>
+        <translation>Freeze the chart; data are still recorded and filled in on resume</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>用鼠标框选放大；此按钮回到跟随最新数据</source>
+        <translation>Drag a box with the mouse to zoom in; this button goes back to following the latest data</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>复位缩放</source>
+        <translation>Reset zoom</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>文件名以 .csv 结尾时写出全部数据点，以 .png 结尾时写出曲线图</source>
+        <translation>A file name ending in .csv writes all data points, one ending in .png the chart image</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>预测时长</source>
+        <translation>Predicted time</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>实测时长</source>
+        <translation>Measured time</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>位置误差</source>
+        <translation>Position error</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>设备扫描</source>
+        <translation>Bus scan</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>地址（十六进制）</source>
+        <translation>Address (hex)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>扫描的第一个站号</source>
+        <translation>First station address to scan</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>到</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>扫描的最后一个站号</source>
+        <translation>Last station address to scan</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>等待余量</source>
+        <translation>Wait margin</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>请求在线路上的时间之外，再等应答第一个字节的时间</source>
+        <translation>How long to wait for the first byte of a reply, beyond the request&apos;s time on the line</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>重试</source>
+        <translation>Retries</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>没有应答的地址再试的次数</source>
+        <translation>How many more times to try an address that did not reply</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>逐个试打勾的波特率；模式取自“通讯模式”</source>
+        <translation>Tries the checked baud rates one by one; the mode is taken from &quot;Comm mode&quot;</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>开始扫描</source>
+        <translation>Start scan</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>打勾的站号是“写入”的对象；双击一行即“使用”</source>
+        <translation>Checked stations are what &quot;Write&quot; writes to; double-clicking a row does &quot;Use&quot;</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>把选中结果的站号与波特率填入串口设置，并以此波特率重新打开串口</source>
+        <translation>Put the station address and baud rate of the selected result into the port settings and reopen the port at that baud rate</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>使用</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>读取地址框所指站的运动参数与整张 IO 取代表</source>
+        <translation>Read the motion parameters and the whole IO replacement table of the station in the address box</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>打开…</source>
+        <translation>Open…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>写入地址框所指的站，或扫描结果中打勾的全部站，然后逐项读回比较</source>
+        <translation>Write to the station in the address box, or to all stations checked in the scan results, then read back and compare item by item</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>高级功能帮助</source>
+        <translation>Advanced help</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>通讯协议</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <location filename="../src/app/frm_main.cpp" line="-475"/>
+        <location filename="../src/app/frm_main_language.cpp" line="-5"/>
+        <source>命令操作</source>
+        <translation>List actions</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../src/app/frm_main_language.cpp" line="+1"/>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../src/app/frm_main_language.cpp" line="+1"/>
+        <source>清空</source>
+        <translation>Clear all</translation>
+    </message>
+    <message>
+        <location line="+58"/>
+        <source>写入失败：%1</source>
+        <translation>Write failed: %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>串口恢复写入</source>
+        <translation>Writing to the port resumed</translation>
+    </message>
+    <message>
+        <location line="+187"/>
+        <source>请选择正确的串口名</source>
+        <translation>Please choose a valid port name</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>无法打开串口 %1：%2</source>
+        <translation>Cannot open port %1: %2</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>串口 %1 已断开（%2），等待设备恢复…</source>
+        <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。</source>
+        <translation>Port %1 disconnected (%2); the port has been closed. Open it again when the device is back.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>串口 %1 已恢复（%2）</source>
+        <translation>Port %1 is back (%2)</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>（无此串口）</source>
+        <translation>(no such port)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/app/frm_main_language.cpp" line="+20"/>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>异常</source>
+        <translation>Exception</translation>
+    </message>
+    <message>
+        <location filename="../src/app/frm_main.cpp" line="+157"/>
+        <source>捕获到文件</source>
+        <translation>Capture to file</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)</source>
+        <translation>Text log (*.log *.txt);;CSV table (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <location filename="../src/app/frm_main_language.cpp" line="-21"/>
+        <source>停止捕获</source>
+        <translation>Stop capture</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>串口 %1 写入失败：%2</source>
+        <translation>Writing to port %1 failed: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/app/frm_main_language.cpp" line="+29"/>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>项目</source>
+        <translation>Item</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>控制器</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <location filename="../src/app/frm_main_bus.cpp" line="+67"/>
+        <source>%p%，还需 %1 s</source>
+        <translation>%p%, %1 s left</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>已取消，找到 %1 个</source>
+        <translation>Cancelled, %1 found</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>完成，找到 %1 个</source>
+        <translation>Done, %1 found</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>请先在扫描结果中选一行</source>
+        <translation>Select a row in the scan results first</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>正在读取站 %1…</source>
+        <translation>Reading station %1…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>没有可写入的配置：请先读取，或打开一个配置文件</source>
+        <translation>No configuration to write: read one first, or open a configuration file</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>正在写入 %1 个站…</source>
+        <translation>Writing %1 station(s)…</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>请先打开串口</source>
+        <translation>Open the port first</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>扫描或配置传送正在进行，请等它结束</source>
+        <translation>A scan or configuration transfer is running; wait for it to end</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>扫描地址应为十六进制 01 到 FF：%1</source>
+        <translation>Scan addresses must be hexadecimal 01 to FF: %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>扫描的起始地址 %1 大于结束地址 %2</source>
+        <translation>The scan&apos;s start address %1 is greater than its end address %2</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>请至少勾选一个波特率</source>
+        <translation>Check at least one baud rate</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>（整站）</source>
+        <translation>(whole station)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>没有应答</source>
+        <translation>No reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+2"/>
+        <source>站 %1 没有应答</source>
+        <translation>Station %1 did not reply</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>已读取站 %1（%2）</source>
+        <translation>Read station %1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>不同</source>
+        <translation>Differs</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>一致</source>
+        <translation>Matches</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>站 %1 全部一致</source>
+        <translation>Station %1: all items match</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>站 %1 有 %2 项不同</source>
+        <translation>Station %1: %2 item(s) differ</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>打开配置</source>
+        <translation>Open configuration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>配置文件(*.conf *.txt);;所有文件(*)</source>
+        <translation>Configuration files (*.conf *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 太大，不是配置文件</source>
+        <translation>%1 is too large to be a configuration file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 不能用：%2</source>
+        <translation>%1 cannot be used: %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>已打开 %1</source>
+        <translation>Opened %1</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>没有可保存的配置：请先读取一个站</source>
+        <translation>No configuration to save: read a station first</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>保存配置</source>
+        <translation>Save configuration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>配置文件(*.conf);;所有文件(*)</source>
+        <translation>Configuration files (*.conf);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>StepperBench 配置</source>
+        <translation>StepperBench configuration</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>已保存到 %1</source>
+        <translation>Saved to %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/frm_main_list.cpp" line="+71"/>
+        <source>命令列表已满（最多 %1 行），未添加。</source>
+        <translation>The command list is full (at most %1 lines); not added.</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>间隔“%1”超出范围：请输入 0 到 %2 毫秒。</source>
+        <translation>Interval &quot;%1&quot; out of range: enter 0 to %2 ms.</translation>
+    </message>
+    <message>
+        <location line="+46"/>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>txt文件(*.txt);;所有文件(*.*)</source>
+        <translation>Text files (*.txt);;All files (*.*)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文件名无效,请重新打开!</source>
+        <translation>Invalid file name, please open again!</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>无法读取文件 %1：%2</source>
+        <translation>Cannot read file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>文件 %1 超过 %2 行，只读入了前 %2 行。</source>
+        <translation>File %1 has more than %2 lines; only the first %2 lines were read.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>保存文件</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>TXT文件(*.TXT);;所有文件(*.*)</source>
+        <translation>TXT files (*.TXT);;All files (*.*)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文件保存</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>是否覆盖文件？</source>
+        <translation>Overwrite the file?</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>无法删除文件 %1：%2</source>
+        <translation>Cannot delete file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>无法保存文件 %1：%2。原文件保持不变。</source>
+        <translation>Cannot save file %1: %2. The original file is unchanged.</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>IO 命令有 %1 个字节，一条 IO 取代命令最多 %2 个字节，未下载。</source>
+        <translation>The IO command has %1 bytes, an IO replacement command at most %2 bytes; not downloaded.</translation>
+    </message>
+    <message>
+        <location filename="../src/app/frm_main_motion.cpp" line="+48"/>
+        <source>导出运动曲线</source>
+        <translation>Export motion chart</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>数据点(*.csv);;图片(*.png)</source>
+        <translation>Data points (*.csv);;Image (*.png)</translation>
+    </message>
+</context>
+<context>
+    <name>Gbk</name>
+    <message>
+        <location filename="../src/codec/gbk.cpp" line="+34"/>
+        <source>这个 Qt 没有 GBK 编码（缺少 ICU），无法转换文本</source>
+        <translation>This Qt has no GBK encoding (ICU is missing); the text cannot be converted</translation>
+    </message>
+</context>
+<context>
+    <name>ListFile</name>
+    <message>
+        <location filename="../src/sequencer/list_file.cpp" line="+95"/>
+        <source>读取出错</source>
+        <translation>Read error</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行超过 %2 个字符，这不是命令列表文件</source>
+        <translation>Line %1 is longer than %2 characters; this is not a command list file</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>不是普通文件（文件夹、设备或管道不能作为命令列表打开）</source>
+        <translation>Not a regular file (a folder, device or pipe cannot be opened as a command list)</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>第 %1 行（%2）含有 GBK 无法保存的字符，文件未保存</source>
+        <translation>Line %1 (%2) contains characters that GBK cannot store; the file was not saved</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>%2 个字节只写入了 %1 个（磁盘已满？）</source>
+        <translation>Only %1 of %2 bytes were written (disk full?)</translation>
+    </message>
+</context>
+<context>
+    <name>MSComm</name>
+    <message>
+        <location filename="../src/link/mscomm.cpp" line="+34"/>
+        <source>线路 %1 秒没有取走一个字节</source>
+        <translation>The line has not taken a byte for %1 s</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>设置“%1”无效：波特率应为正整数，后跟“,n,8,1”</source>
+        <translation>Invalid setting &quot;%1&quot;: the baud rate must be a positive integer followed by &quot;,n,8,1&quot;</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>这个串口没有对应的设备</source>
+        <translation>This port has no device assigned</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>设备不接受 %1 波特、无校验、8 个数据位、1 个停止位：%2</source>
+        <translation>The device does not accept %1 baud, no parity, 8 data bits, 1 stop bit: %2</translation>
+    </message>
+    <message>
+        <location line="+80"/>
+        <source>%1 不是有效的波特率</source>
+        <translation>%1 is not a valid baud rate</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>串口没有打开</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>设备只接受了 %2 个字节中的 %1 个：%3</source>
+        <translation>The device accepted only %1 of %2 bytes: %3</translation>
+    </message>
+    <message>
+        <location line="+98"/>
+        <source>设备已挂断</source>
+        <translation>The device hung up</translation>
+    </message>
+</context>
+<context>
+    <name>MotionChart</name>
+    <message>
+        <location filename="../src/app/motion_chart.cpp" line="+136"/>
+        <source>时间 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>位置 (脉冲)</source>
+        <translation>Position (pulses)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>速度 (脉冲/秒)</source>
+        <translation>Speed (pulses/s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>运动中</source>
+        <translation>Moving</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>位置</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>预测位置</source>
+        <translation>Predicted position</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>预测速度</source>
+        <translation>Predicted speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>框选放大；右键缩小</source>
+        <translation>Drag a box to zoom in; right-click to zoom out</translation>
+    </message>
+    <message>
+        <location line="+91"/>
+        <location line="+8"/>
+        <location line="+6"/>
+        <source>—</source>
+        <translation>—</translation>
+    </message>
+    <message>
+        <location line="-11"/>
+        <source>不停止（恒速运动）</source>
+        <translation>No stop (constant-speed run)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1（不确定度 %2）</source>
+        <translation>%1 (uncertainty %2)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 脉冲（目标 %2，实测 %3）</source>
+        <translation>%1 pulses (target %2, measured %3)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>初速</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>末速</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>加速</source>
+        <translation>Accel</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>减速</source>
+        <translation>Decel</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>设定</source>
+        <translation>set</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>读回</source>
+        <translation>read back</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>输入框</source>
+        <translation>input box</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>预测位置（%1）</source>
+        <translation>Predicted position (%1)</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>导出的文件名应以 .csv 或 .png 结尾：%1</source>
+        <translation>The export file name must end in .csv or .png: %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>无法写入图片 %1</source>
+        <translation>Cannot write image %1</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>PortNames</name>
+    <message>
+        <location filename="../src/link/port_names.cpp" line="+22"/>
+        <source>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</source>
+        <translation>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</translation>
+    </message>
+</context>
+<context>
+    <name>Replies</name>
+    <message>
+        <location filename="../src/traffic/reply_decoder.cpp" line="+47"/>
+        <source>运动中</source>
+        <translation>Moving</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>停止</source>
+        <translation>Stopped</translation>
+    </message>
+</context>
+<context>
+    <name>ScanResultModel</name>
+    <message>
+        <location filename="../src/bus/scan_result_model.cpp" line="+52"/>
+        <source>握手应答</source>
+        <translation>Handshake reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>异常应答</source>
+        <translation>Exception reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>校验错误的应答</source>
+        <translation>Reply with bad check</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>应答</source>
+        <translation>Reply</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>响应时间</source>
+        <translation>Response time</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <location filename="../src/app/main.cpp" line="-60"/>
+        <source>Test and commission a stepper-motor motion controller over a serial line.</source>
+        <translation>Test and commission a stepper-motor motion controller over a serial line.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Let port COMn (n from 1 to 9) stand for the device PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable.</source>
+        <translation>Let port COMn (n from 1 to 9) stand for the device PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Start the simulated controller in the program and let COM1 stand for it.</source>
+        <translation>Start the simulated controller in the program and let COM1 stand for it.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Open the port at start, as &quot;打开&quot; does.</source>
+        <translation>Open the port at start, as &quot;Open&quot; does.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Forget every setting kept from earlier sessions (window, folders, options, port settings).</source>
+        <translation>Forget every setting kept from earlier sessions (window, folders, options, port settings).</translation>
+    </message>
+</context>
+</TS>
