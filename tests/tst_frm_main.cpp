@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -50,6 +51,21 @@ private slots:
         f.window.portNames().setMapping(2, u"/dev/ttyUSB7"_s);
         f.apply(u"Combo1=COM2"_s);
         QCOMPARE(f.text("PortDevice"), u"/dev/ttyUSB7"_s);
+    }
+
+    void autoPollWaitsForEachReply()
+    {
+        // A controller that never answers: the poll's first query waits out its
+        // time-out, however many intervals pass meanwhile.
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(5000);
+        f.control<QSpinBox>(u"autoPollInterval"_s)->setValue(20);
+        QSignalSpy ticks(f.timer(u"autoPollTimer"_s), &QTimer::timeout);
+        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(true);
+        QTRY_VERIFY(ticks.count() >= 5);
+        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(false);
+        QCOMPARE(f.sent().toHex(' '), frameRtu(QByteArray::fromHex("013600")).toHex(' '));
     }
 
     void failedOpening_data()

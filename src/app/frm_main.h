@@ -224,7 +224,7 @@ private:
     MotionChart *m_motionChart;
     // The automatic poll: a round of queries per interval, each sent once
     // nothing else waits for a reply.
-    QTimer m_autoPollTimer;
+    QTimer *m_autoPollTimer = new QTimer(this);
     int m_pollStep = -1; // the query of the round in progress, -1 between rounds
     QByteArray m_pollFrame; // the query sent, until it settles
     QElapsedTimer m_pollSince; // the round's start, to give up on a lost one

@@ -53,18 +53,19 @@ void FrmMain::connectMotionTab()
             showMessage(exported.error());
     });
 
-    m_autoPollTimer.setTimerType(Qt::PreciseTimer);
-    m_autoPollTimer.setInterval(ui.autoPollInterval->value());
-    connect(&m_autoPollTimer, &QTimer::timeout, this, &FrmMain::startPollRound);
-    connect(ui.autoPollInterval, &QSpinBox::valueChanged, &m_autoPollTimer,
+    m_autoPollTimer->setObjectName(QStringLiteral("autoPollTimer"));
+    m_autoPollTimer->setTimerType(Qt::PreciseTimer);
+    m_autoPollTimer->setInterval(ui.autoPollInterval->value());
+    connect(m_autoPollTimer, &QTimer::timeout, this, &FrmMain::startPollRound);
+    connect(ui.autoPollInterval, &QSpinBox::valueChanged, m_autoPollTimer,
             qOverload<int>(&QTimer::setInterval));
     connect(ui.autoPoll, &QCheckBox::toggled, this, [this](bool on) {
         m_pollStep = -1;
         if (!on) {
-            m_autoPollTimer.stop();
+            m_autoPollTimer->stop();
             return;
         }
-        m_autoPollTimer.start();
+        m_autoPollTimer->start();
         startPollRound();
     });
 }
