@@ -103,6 +103,7 @@ FrmMain::FrmMain(QWidget *parent)
     connect(frame4.Command32, &QPushButton::clicked, this, &FrmMain::Command32_Click);
     connect(frame4.Command33, &QPushButton::clicked, this, &FrmMain::Command33_Click);
     connect(frame4.Combo1, &QComboBox::currentTextChanged, this, &FrmMain::showPortDevice);
+    frame4.PortDevice->installEventFilter(this);
     connect(ui.Command36, &QPushButton::clicked, this, &FrmMain::Command36_Click);
     connect(ui.Command6, &QPushButton::clicked, this, &FrmMain::Command6_Click);
     connect(ui.Combo7, &QComboBox::currentTextChanged, this, &FrmMain::Combo7_Scroll);
@@ -172,10 +173,16 @@ void FrmMain::resolveControls()
     // Every control the command tables name, found once: a misspelt name stops
     // the program here, in any build, instead of sending 0 from a box that
     // reads as empty.
-    const auto resolve = [this](const char *name) {
+    // One walk over the window's widgets, then a lookup per name.
+    QHash<QString, QWidget *> byName;
+    for (QWidget *widget : findChildren<QWidget *>()) {
+        if (!widget->objectName().isEmpty() && !byName.contains(widget->objectName()))
+            byName.insert(widget->objectName(), widget);
+    }
+    const auto resolve = [&](const char *name) {
         if (!name || m_controls.contains(name))
             return;
-        QWidget *control = findChild<QWidget *>(QLatin1String(name));
+        QWidget *control = byName.value(QLatin1String(name));
         if (!control)
             qFatal("FrmMain: the command tables name a control \"%s\" that the window lacks", name);
         m_controls.insert(name, control);
@@ -347,6 +354,17 @@ void FrmMain::tryReconnect()
 void FrmMain::showPortDevice()
 {
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
+    // Listing the system's ports walks every terminal device; the window does
+    // not wait for it: the label is filled once the label is in sight and the
+    // listing started at program start is done.
+    const bool listed = !number || m_portNames.hasMapping(*number);
+    m_portDeviceStale = !listed && !frame4.PortDevice->isVisible();
+    if (m_portDeviceStale)
+        return;
+    if (!listed && PortNames::listingAheadPending()) {
+        QTimer::singleShot(10, this, &FrmMain::showPortDevice);
+        return;
+    }
     const QString device = number ? m_portNames.devicePath(*number) : QString();
     const QString label = number ? m_portNames.label(*number) : QString();
     if (device.isEmpty())

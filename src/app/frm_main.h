@@ -249,4 +249,5 @@ private:
     Language m_language = Language::Chinese;
     QList<LazyPage *> m_pages; // the product and help pages, read when first shown
     std::optional<bool> m_shownMoving; // the motion state Label15 shows, once known
+    bool m_portDeviceStale = false; // PortDevice is to be filled when it is next shown
 };

@@ -5,6 +5,72 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <future>
+#include <mutex>
+
+namespace {
+
+// How long a listing of the system's ports is taken as current.
+constexpr qint64 listingLifeMs = 1000;
+
+// The system's serial devices in natural order, so that /dev/ttyS2 comes
+// before /dev/ttyS10.
+QStringList listSystemPorts()
+{
+    QStringList locations;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        locations += info.systemLocation();
+    QCollator collator(QLocale::c());
+    collator.setNumericMode(true);
+    std::sort(locations.begin(), locations.end(), collator);
+    return locations;
+}
+
+struct ListingAhead
+{
+    std::mutex lock;
+    std::future<QStringList> listing;
+    QElapsedTimer started;
+};
+
+ListingAhead &listingAhead()
+{
+    static ListingAhead ahead;
+    return ahead;
+}
+
+// The listing started ahead, if there is a current one; \a started becomes
+// the moment it began.
+std::future<QStringList> takeListingAhead(QElapsedTimer &started)
+{
+    ListingAhead &ahead = listingAhead();
+    const std::lock_guard guard(ahead.lock);
+    if (!ahead.listing.valid() || ahead.started.hasExpired(listingLifeMs))
+        return {};
+    started = ahead.started;
+    return std::move(ahead.listing);
+}
+
+} // namespace
+
+bool PortNames::listingAheadPending()
+{
+    ListingAhead &ahead = listingAhead();
+    const std::lock_guard guard(ahead.lock);
+    return ahead.listing.valid()
+            && ahead.listing.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+void PortNames::listSystemPortsAhead()
+{
+#ifndef Q_OS_WIN
+    ListingAhead &ahead = listingAhead();
+    const std::lock_guard guard(ahead.lock);
+    ahead.listing = std::async(std::launch::async, listSystemPorts);
+    ahead.started.start();
+#endif
+}
 
 std::optional<int> PortNames::portNumber(QStringView name)
 {
@@ -45,14 +111,14 @@ QString PortNames::devicePath(int port) const
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
-    QStringList locations;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        locations += info.systemLocation();
-    // Natural order, so that /dev/ttyS2 comes before /dev/ttyS10.
-    QCollator collator(QLocale::c());
-    collator.setNumericMode(true);
-    std::sort(locations.begin(), locations.end(), collator);
-    return port <= locations.size() ? locations.at(port - 1) : QString();
+    if (!m_listed.isValid() || m_listed.hasExpired(listingLifeMs)) {
+        if (std::future<QStringList> ahead = takeListingAhead(m_listed); ahead.valid()) {
+            m_locations = ahead.get();
+        } else {
+            m_locations = listSystemPorts();
+            m_listed.start();
+        }
+    }
+    return port <= m_locations.size() ? m_locations.at(port - 1) : QString();
 #endif
 }

@@ -2,8 +2,10 @@
 
 #include "util/result.h"
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <optional>
@@ -28,12 +30,28 @@ public:
     /// What is behind \a port, as set with its mapping; empty for a plain device.
     QString label(int port) const { return m_labels.value(port); }
     QMap<int, QString> mappings() const { return m_mappings; }
+    /// Whether \a port stands for a device set with a mapping, rather than
+    /// for one of the system's ports.
+    bool hasMapping(int port) const { return m_mappings.contains(port); }
 
     /// The device that port \a port (1 to 9) stands for, or an empty text when
     /// there is none.
     QString devicePath(int port) const;
 
+    /// Starts listing the system's serial devices on a thread of its own, so
+    /// that the first devicePath() soon after need not wait for the walk over
+    /// every terminal device of the system. Call it early, at program start.
+    static void listSystemPortsAhead();
+    /// Whether the listing started ahead is still going: devicePath() for a
+    /// port without a mapping would wait for it.
+    static bool listingAheadPending();
+
 private:
     QMap<int, QString> m_mappings;
     QMap<int, QString> m_labels;
+    // The system's ports in natural order, listed at most once a second: the
+    // listing walks every terminal device the system has, and the window asks
+    // for several ports at a time.
+    mutable QStringList m_locations;
+    mutable QElapsedTimer m_listed;
 };
