@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QChartView>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLegendMarker>
@@ -217,6 +218,19 @@ private slots:
         const QByteArray written = fileBytes(dir.filePath(u"list0.txt"_s));
         QCOMPARE(written, "Delay:250\r\nGoIdx:2\r\nGoIdx:2\r\n");
         QCOMPARE(fileBytes(dir.filePath(u"list1.txt"_s)), written);
+    }
+
+    void qtsOwnTextsFollow()
+    {
+        // Qt's standard buttons and dialogs speak the window's language too.
+        WindowFixture f;
+        for (const auto &[language, cancel] :
+             {std::pair(Language::Chinese, u"取消"_s), std::pair(Language::English, u"Cancel"_s)}) {
+            f.window.setLanguage(language);
+            QDialogButtonBox box(QDialogButtonBox::Cancel);
+            QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove(u'&'), cancel);
+        }
+        f.window.setLanguage(Language::Chinese);
     }
 
     void portFailureInTheWindowsLanguage()

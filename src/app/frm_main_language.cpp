@@ -37,8 +37,6 @@ void FrmMain::setLanguage(Language language)
     const QSignalBlocker blockChinese(ui.Option1);
     const QSignalBlocker blockEnglish(ui.Option2);
     (language == Language::English ? ui.Option2 : ui.Option1)->setChecked(true);
-    if (language == m_language && language == installedLanguage())
-        return;
     m_language = language;
     installLanguage(language);
     retranslate();

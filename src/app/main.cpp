@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QScreen>
 
 #include <cstdio>
@@ -18,6 +19,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("StepperBench"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // The desktop entry's name: Wayland compositors find the icon through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.stepperbench.StepperBench"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/stepperbench.png")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
