@@ -22,11 +22,12 @@ const QRegularExpression frameMarkup(
         QStringLiteral(R"(<code class="frame"([^>]*)>([^<]*)</code>)"));
 
 // The pages and how many frames each has marked, so that a page losing its marks fails.
-// The English pages carry the same frames.
+// The English pages carry the same frames, but for the English summaries that close the
+// Chinese product pages.
 constexpr std::pair<const char *, int> pages[] = {
         {"help_io.html", 11},      {"help_protocol.html", 56},    {"product1.html", 3},
         {"product2.html", 2},      {"help_io_en.html", 11},       {"help_protocol_en.html", 56},
-        {"product1_en.html", 3},   {"product2_en.html", 2}};
+        {"product1_en.html", 2},   {"product2_en.html", 1}};
 
 QString pageText(const char *page)
 {
