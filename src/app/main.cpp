@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -83,10 +82,8 @@ int main(int argc, char *argv[])
     window.refreshPortDevice();
     // Qt would open the window at two thirds of the screen; the traffic views
     // deserve the room the screen has.
-    if (!placed) {
-        const QSize room = window.screen()->availableGeometry().size() * 0.95;
-        window.resize(window.sizeHint().boundedTo(room).expandedTo(window.minimumSizeHint()));
-    }
+    if (!placed)
+        window.fitToScreen();
     window.show();
     if (parser.isSet(openOption))
         window.openPort();
