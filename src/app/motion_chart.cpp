@@ -242,7 +242,9 @@ void MotionChart::redraw()
         const double margin = std::max((high - low) * 0.05, 1.0);
         m_positionAxis->setRange(low - margin, high + margin);
         const double top = valueRange(speed, predictedSpeed).value_or(std::pair(0.0, 0.0)).second;
-        m_speedAxis->setRange(0, std::max(top * 1.05, 1.0));
+        // At least up to 100: the charts cut an axis title to "..." when the axis's
+        // labels are narrower than that, and a Chinese title is taller than a Latin one.
+        m_speedAxis->setRange(0, std::max(top * 1.05, 100.0));
     }
     m_settingRanges = false;
     emit redrawn();
