@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
-#include <QPalette>
 #include <QSortFilterProxyModel>
 
 #include <utility>
@@ -456,11 +455,8 @@ void FrmMain::applyReply(const RxEvent &reply)
         frame2.Label15->setText(*display.statusCaption);
         m_shownMoving = display.moving;
     }
-    for (const IndicatorState &indicator : display.indicators) {
-        resolved<ShapeIndicator>(indicator.shape)
-                ->setFillColor(indicator.active ? QColor(Qt::red)
-                                                : palette().color(QPalette::WindowText));
-    }
+    for (const IndicatorState &indicator : display.indicators)
+        resolved<ShapeIndicator>(indicator.shape)->setActive(indicator.active);
 }
 
 void FrmMain::showExchangeStatus()

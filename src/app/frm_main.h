@@ -70,6 +70,9 @@ public:
     bool restoreSettings();
     /// Keeps the settings now (done at the end once restoreSettings() ran).
     void saveSettings();
+    /// Gives the window the size it opens at when no kept geometry places it: the
+    /// size it asks for, within 95 % of the screen's free area, never below its minimum.
+    void fitToScreen();
     /// Switches the whole window to \a language at once, as "中文" and
     /// "English" do; frames, files and values stay the same in both.
     void setLanguage(Language language);

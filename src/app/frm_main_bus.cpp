@@ -5,6 +5,7 @@
 #include "bus/bus_scan.h"
 #include "bus/config_transfer.h"
 #include "bus/scan_result_model.h"
+#include "colour_contrast.h"
 #include "device/command_set.h"
 #include "device/leading_number.h"
 #include "exchange/exchange_monitor.h"
@@ -21,6 +22,18 @@ namespace {
 
 // A configuration file larger than this is no configuration file.
 constexpr qint64 maxConfigFileBytes = 1024 * 1024;
+
+// Rows that differ: the view's base colour tinted red, with the palette's text on it,
+// so that they read as well on a dark palette as on a light one. The two go together:
+// after a change of theme the rows shown stay readable until the next read or write.
+void markDiffering(QStandardItem *item, const QPalette &palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    constexpr float tint = 0.2f;
+    item->setBackground(QColor::fromRgbF(base.redF() * (1 - tint) + tint,
+                                         base.greenF() * (1 - tint), base.blueF() * (1 - tint)));
+    item->setForeground(palette.color(QPalette::Text));
+}
 
 QString stationText(quint8 station)
 {
@@ -52,6 +65,15 @@ void FrmMain::connectBusTab()
         item->setCheckState(Qt::Checked);
     }
     ui.scanCancel->setEnabled(false);
+    // The progress text over the bar's filled part: the palette's highlighted text is
+    // often white, which a light highlight (Fusion's blue) leaves hard to read.
+    const QColor highlight = palette().color(QPalette::Highlight);
+    QPalette bar; // the one role set here; the others follow the window
+    bar.setColor(QPalette::HighlightedText,
+                 contrastRatio(Qt::black, highlight) >= contrastRatio(Qt::white, highlight)
+                         ? QColor(Qt::black)
+                         : QColor(Qt::white));
+    ui.scanProgress->setPalette(bar);
 
     connect(m_exchanges, &ExchangeMonitor::requestWritten, m_scanner, &BusScanner::requestWritten);
     connect(MSComm1, &MSComm::bytesArrived, m_scanner, &BusScanner::bytesArrived);
@@ -212,7 +234,7 @@ void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
             items.append(new QStandardItem(cell));
         if (differs) {
             for (QStandardItem *item : items)
-                item->setBackground(QColor(0xff, 0xd0, 0xd0));
+                markDiffering(item, ui.configDiff->palette());
         }
         m_configDiff->appendRow(items);
     };

@@ -6,8 +6,10 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 
@@ -114,4 +116,19 @@ void FrmMain::saveSettings()
     }
     settings.setValue(QStringLiteral("lists/folder"), m_listFolder);
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+}
+
+void FrmMain::fitToScreen()
+{
+    // Until the layouts have been activated, their hints are those of the frames'
+    // group boxes before the frames' forms filled them: innermost first, so that
+    // each layout sees the settled hints of the ones it holds.
+    const QList<QWidget *> widgets = findChildren<QWidget *>();
+    for (auto widget = widgets.crbegin(); widget != widgets.crend(); ++widget) {
+        if (QLayout *inner = (*widget)->layout())
+            inner->activate();
+    }
+    layout()->activate();
+    const QSize room = screen()->availableGeometry().size() * 0.95;
+    resize(sizeHint().boundedTo(room).expandedTo(minimumSizeHint()));
 }

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
-#include <QScreen>
 
 #include <cstdio>
 #include <memory>
@@ -90,10 +89,8 @@ int main(int argc, char *argv[])
     window.refreshPortDevice();
     // Qt would open the window at two thirds of the screen; the traffic views
     // deserve the room the screen has.
-    if (!placed) {
-        const QSize room = window.screen()->availableGeometry().size() * 0.95;
-        window.resize(window.sizeHint().boundedTo(room).expandedTo(window.minimumSizeHint()));
-    }
+    if (!placed)
+        window.fitToScreen();
     FirstPaint firstPaint;
     if (parser.isSet(quitWhenShown))
         window.installEventFilter(&firstPaint);

@@ -1,5 +1,6 @@
 #include "motion_chart.h"
 
+#include "colour_contrast.h"
 #include "motion/motion_tracker.h"
 #include "util/error_text.h"
 
@@ -71,7 +72,29 @@ bool MotionChart::eventFilter(QObject *watched, QEvent *event)
         view();
         redraw();
     }
+    if (watched == m_holder && event->type() == QEvent::PaletteChange && m_view
+        && isDarkPalette(m_holder->palette()) != m_dark)
+        applyColours();
     return QObject::eventFilter(watched, event);
+}
+
+void MotionChart::applyColours()
+{
+    // The chart follows the window: a white chart in a dark window glares, and the
+    // dark theme's texts and grid are light. The theme gives every series colours of
+    // its own, so ours go on after it; on the dark theme they are lighter, to stand
+    // out from its background as well as the light theme's do from white.
+    m_dark = isDarkPalette(m_holder->palette());
+    m_chart->setTheme(m_dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+    const QColor position = m_dark ? QColor(0x6c, 0xb4, 0xff) : QColor(0x1f, 0x77, 0xb4);
+    const QColor speed = m_dark ? QColor(0xf0, 0x8a, 0x4b) : QColor(0xd6, 0x60, 0x1a);
+    // Hairlines: the fast path of the raster engine.
+    m_position->setPen(QPen(position, 0, Qt::SolidLine));
+    m_speed->setPen(QPen(speed, 0, Qt::SolidLine));
+    m_predictedPosition->setPen(QPen(position, 0, Qt::DashLine));
+    m_predictedSpeed->setPen(QPen(speed, 0, Qt::DashLine));
+    m_moving->setPen(Qt::NoPen);
+    m_moving->setBrush(QColor(0x2c, 0xa0, 0x2c, m_dark ? 80 : 48));
 }
 
 QChartView *MotionChart::view()
@@ -96,11 +119,8 @@ QChartView *MotionChart::view()
     m_bandAxis->setRange(0, 1);
     m_bandAxis->setVisible(false);
 
-    const QColor positionColour(0x1f, 0x77, 0xb4);
-    const QColor speedColour(0xd6, 0x60, 0x1a);
-    const auto line = [this](const QColor &colour, Qt::PenStyle style, QValueAxis *valueAxis) {
+    const auto line = [this](QValueAxis *valueAxis) {
         auto *series = new QLineSeries(m_chart);
-        series->setPen(QPen(colour, 0, style)); // hairlines: the fast path of the raster engine
         m_chart->addSeries(series);
         series->attachAxis(m_time);
         series->attachAxis(valueAxis);
@@ -108,15 +128,14 @@ QChartView *MotionChart::view()
     };
     m_movingEdge = new QLineSeries(m_chart);
     m_moving = new QAreaSeries(m_movingEdge);
-    m_moving->setPen(Qt::NoPen);
-    m_moving->setBrush(QColor(0x2c, 0xa0, 0x2c, 48));
     m_chart->addSeries(m_moving);
     m_moving->attachAxis(m_time);
     m_moving->attachAxis(m_bandAxis);
-    m_position = line(positionColour, Qt::SolidLine, m_positionAxis);
-    m_speed = line(speedColour, Qt::SolidLine, m_speedAxis);
-    m_predictedPosition = line(positionColour, Qt::DashLine, m_positionAxis);
-    m_predictedSpeed = line(speedColour, Qt::DashLine, m_speedAxis);
+    m_position = line(m_positionAxis);
+    m_speed = line(m_speedAxis);
+    m_predictedPosition = line(m_positionAxis);
+    m_predictedSpeed = line(m_speedAxis);
+    applyColours();
 
     m_view = new QChartView(m_chart, m_holder);
     m_view->setObjectName(QStringLiteral("motionChart"));
@@ -223,7 +242,9 @@ void MotionChart::redraw()
         const double margin = std::max((high - low) * 0.05, 1.0);
         m_positionAxis->setRange(low - margin, high + margin);
         const double top = valueRange(speed, predictedSpeed).value_or(std::pair(0.0, 0.0)).second;
-        m_speedAxis->setRange(0, std::max(top * 1.05, 1.0));
+        // At least up to 100: the charts cut an axis title to "..." when the axis's
+        // labels are narrower than that, and a Chinese title is taller than a Latin one.
+        m_speedAxis->setRange(0, std::max(top * 1.05, 100.0));
     }
     m_settingRanges = false;
     emit redrawn();

@@ -59,6 +59,7 @@ protected:
 
 private:
     void redraw();
+    void applyColours();
     void showFigures();
     void rangeChanged();
     Status exportCsv(const QString &path) const;
@@ -83,5 +84,6 @@ private:
     bool m_paused = false;
     bool m_following = true; // the time axis follows the latest samples
     bool m_settingRanges = false;
+    bool m_dark = false; // the chart has the dark theme, as the window is dark
     qint64 m_redraws = 0;
 };

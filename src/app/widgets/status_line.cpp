@@ -2,29 +2,49 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
+namespace {
+
+constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+constexpr int border = 1;
+
+} // namespace
+
 StatusLine::StatusLine(QWidget *parent)
     : QWidget(parent)
 {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Four lines tall, or taller when the text wraps to more (heightForWidth); the
+    // layout gives any room beyond that to its neighbours.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 }
 
 void StatusLine::setText(const QString &text)
 {
     if (text == m_text)
         return;
+    const int before = heightForWidth(width());
     m_text = text;
+    if (heightForWidth(width()) != before)
+        updateGeometry();
     update();
 }
 
 QSize StatusLine::sizeHint() const
 {
-    return {200, fontMetrics().lineSpacing() * 4 + 2};
+    return {200, fontMetrics().lineSpacing() * 4 + 2 * border};
+}
+
+int StatusLine::heightForWidth(int width) const
+{
+    const QRect room(0, 0, std::max(width - 2 * border, 1), QWIDGETSIZE_MAX);
+    return std::max(fontMetrics().boundingRect(room, textFlags, m_text).height() + 2 * border,
+                    sizeHint().height());
 }
 
 void StatusLine::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(rect().adjusted(1, 1, -1, -1), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                     m_text);
+    painter.drawText(rect().adjusted(border, border, -border, -border), textFlags, m_text);
 }

@@ -4,8 +4,9 @@
 #include <QWidget>
 
 // A few lines of text that change often (the statistics line): a new text only
-// repaints the widget. A QLabel would ask the window for a new layout at every
-// change, which costs a repaint of much of the window each time.
+// repaints the widget, unless it needs more lines than the widget has. A QLabel would
+// ask the window for a new layout at every change, which costs a repaint of much of
+// the window each time.
 class StatusLine : public QWidget
 {
     Q_OBJECT
@@ -21,6 +22,10 @@ public:
     /// notices of the link.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+    /// Four lines, or as many as the text takes wrapped at \a width: a long text (a
+    /// narrow window, a wordy language) is never cut off.
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
