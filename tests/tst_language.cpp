@@ -41,13 +41,25 @@ QMap<QString, QString> shownTexts(FrmMain &window)
             tabs->setCurrentIndex(i);
         tabs->setCurrentIndex(0);
     }
+    // Where an object is: the names of its ancestors, unnamed ones by class
+    // and place among their siblings, so that objects made later move no key.
+    const auto where = [](const QObject *object) {
+        QStringList path;
+        for (; object; object = object->parent()) {
+            QString step = object->objectName();
+            if (step.isEmpty() && object->parent()) {
+                step = QString::fromLatin1(object->metaObject()->className()) + u'#'
+                        + QString::number(object->parent()->children().indexOf(object));
+            }
+            path.prepend(step);
+        }
+        return path.join(u'/');
+    };
     QMap<QString, QString> texts;
-    const QList<QObject *> objects = window.findChildren<QObject *>();
-    for (qsizetype n = 0; n < objects.size(); ++n) {
-        QObject *object = objects[n];
+    for (QObject *object : window.findChildren<QObject *>()) {
         const auto add = [&](const QString &what, const QString &text) {
             if (!text.trimmed().isEmpty())
-                texts.insert(u"%1 %2 %3"_s.arg(n).arg(object->objectName(), what), text);
+                texts.insert(where(object) + u' ' + what, text);
         };
         if (auto *widget = qobject_cast<QWidget *>(object)) {
             add(u"tooltip"_s, widget->toolTip());
