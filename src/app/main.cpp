@@ -5,7 +5,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QIcon>
+#include <QPixmap>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -20,7 +21,6 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     // The desktop entry's name: Wayland compositors find the icon through it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.stepperbench.StepperBench"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/stepperbench.png")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -95,6 +95,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(quitWhenShown))
         window.installEventFilter(&firstPaint);
     window.show();
+    // The icon of a window not installed; the first paint does not wait for it.
+    QTimer::singleShot(0, &app, [] {
+        QApplication::setWindowIcon(QPixmap(QStringLiteral(":/stepperbench.png")));
+    });
     if (parser.isSet(openOption))
         window.openPort();
     return app.exec();
