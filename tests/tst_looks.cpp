@@ -84,7 +84,8 @@ QPalette darkPalette()
     return p;
 }
 
-/// Relative luminance, as WCAG defines it.
+/// Relative luminance, as WCAG defines it; worked out here on its own, so that a fault in
+/// the window's own contrast rule shows instead of being agreed with.
 double luminance(const QColor &colour)
 {
     const auto linear = [](double c) {
