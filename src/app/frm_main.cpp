@@ -6,8 +6,8 @@
 #include "exchange/capture_writer.h"
 #include "exchange/exchange_log_model.h"
 #include "exchange/exchange_monitor.h"
-#include "link/mscomm.h"
 #include "lazy_page.h"
+#include "link/mscomm.h"
 #include "link/open_port.h"
 #include "motion_chart.h"
 #include "traffic/reply_decoder.h"
@@ -102,7 +102,6 @@ FrmMain::FrmMain(QWidget *parent)
     connect(frame4.Command32, &QPushButton::clicked, this, &FrmMain::Command32_Click);
     connect(frame4.Command33, &QPushButton::clicked, this, &FrmMain::Command33_Click);
     connect(frame4.Combo1, &QComboBox::currentTextChanged, this, &FrmMain::showPortDevice);
-    frame4.PortDevice->installEventFilter(this);
     connect(ui.Command36, &QPushButton::clicked, this, &FrmMain::Command36_Click);
     connect(ui.Command6, &QPushButton::clicked, this, &FrmMain::Command6_Click);
     connect(ui.Combo7, &QComboBox::currentTextChanged, this, &FrmMain::Combo7_Scroll);
@@ -354,13 +353,9 @@ void FrmMain::showPortDevice()
 {
     const std::optional<int> number = PortNames::portNumber(frame4.Combo1->currentText());
     // Listing the system's ports walks every terminal device; the window does
-    // not wait for it: the label is filled once the label is in sight and the
-    // listing started at program start is done.
-    const bool listed = !number || m_portNames.hasMapping(*number);
-    m_portDeviceStale = !listed && !frame4.PortDevice->isVisible();
-    if (m_portDeviceStale)
-        return;
-    if (!listed && PortNames::listingAheadPending()) {
+    // not wait for the listing started at program start: the label is filled
+    // once it is done.
+    if (number && !m_portNames.hasMapping(*number) && PortNames::listingAheadPending()) {
         QTimer::singleShot(10, this, &FrmMain::showPortDevice);
         return;
     }

@@ -76,7 +76,7 @@ public:
     /// Switches the whole window to \a language at once, as "中文" and
     /// "English" do; frames, files and values stay the same in both.
     void setLanguage(Language language);
-    Language language() const { return m_language; }
+    Language language() const { return installedLanguage(); }
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
     /// Requests, replies, verdicts and response times of the link.
@@ -249,8 +249,6 @@ private:
     std::unique_ptr<Dialogs> m_dialogs;
     bool m_keepSettings = false; // restoreSettings() ran: save at the end
     QString m_listFolder; // of the last list file opened or saved
-    Language m_language = Language::Chinese;
     QList<LazyPage *> m_pages; // the product and help pages, read when first shown
     std::optional<bool> m_shownMoving; // the motion state Label15 shows, once known
-    bool m_portDeviceStale = false; // PortDevice is to be filled when it is next shown
 };

@@ -17,16 +17,14 @@
 
 namespace {
 
-// Headers and cell texts are made at the moment a view asks; this makes it ask again.
-void refreshTexts(QAbstractItemModel *model)
+// Headers and cells are made when a view asks, so a tab shown later reads them
+// afresh; the headers are announced so that their widths follow the new texts. The
+// cells are not: a change to every row would have the log's filter look at each of
+// its 100000 rows again.
+void refreshHeaders(QAbstractItemModel *model)
 {
-    const int columns = model->columnCount();
-    if (columns == 0)
-        return;
-    emit model->headerDataChanged(Qt::Horizontal, 0, columns - 1);
-    if (const int rows = model->rowCount(); rows > 0)
-        emit model->dataChanged(model->index(0, 0), model->index(rows - 1, columns - 1),
-                                {Qt::DisplayRole});
+    if (const int columns = model->columnCount(); columns > 0)
+        emit model->headerDataChanged(Qt::Horizontal, 0, columns - 1);
 }
 
 } // namespace
@@ -37,16 +35,14 @@ void FrmMain::setLanguage(Language language)
     const QSignalBlocker blockChinese(ui.Option1);
     const QSignalBlocker blockEnglish(ui.Option2);
     (language == Language::English ? ui.Option2 : ui.Option1)->setChecked(true);
-    m_language = language;
     installLanguage(language);
     retranslate();
 }
 
 void FrmMain::retranslate()
 {
-    // The forms: the user's entries are untranslatable texts and stay.
-    const QString configStatus = ui.configStatus->text();
-    const QString scanFormat = ui.scanProgress->format();
+    // The forms: the user's entries and the texts the code sets from events (the
+    // configuration's status) are untranslatable in the forms and stay.
     ui.retranslateUi(this);
     frame1.retranslateUi(ui.Frame1);
     frame2.retranslateUi(ui.Frame2);
@@ -54,8 +50,6 @@ void FrmMain::retranslate()
     frame4.retranslateUi(ui.Frame4);
     frame5.retranslateUi(ui.Frame5);
     frame6.retranslateUi(ui.Frame6);
-    ui.configStatus->setText(configStatus);
-    ui.scanProgress->setFormat(scanFormat);
 
     // Texts the code sets from the window's state.
     MenuCMD->setTitle(tr("命令操作"));
@@ -68,11 +62,11 @@ void FrmMain::retranslate()
     showExchangeStatus();
     fillExchangeFilter();
     setConfigDiffHeaders();
-    refreshTexts(m_exchangeLog);
-    refreshTexts(m_scanResults);
+    refreshHeaders(m_exchangeLog);
+    refreshHeaders(m_scanResults);
     m_motionChart->retranslate();
     for (LazyPage *page : std::as_const(m_pages))
-        page->setLanguage(m_language);
+        page->languageChanged();
 }
 
 void FrmMain::fillExchangeFilter()

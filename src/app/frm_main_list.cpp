@@ -56,8 +56,6 @@ void FrmMain::connectList()
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == frame4.PortDevice && event->type() == QEvent::Show && m_portDeviceStale)
-        showPortDevice();
     if (watched == frame6.List1->viewport()
         && (event->type() == QEvent::MouseButtonPress
             || event->type() == QEvent::MouseButtonDblClick)

@@ -12,23 +12,23 @@ LazyPage::LazyPage(QTextBrowser *browser, const QString &page, QObject *parent)
     m_browser->installEventFilter(this);
 }
 
-void LazyPage::setLanguage(Language language)
+void LazyPage::languageChanged()
 {
-    m_language = language;
     if (m_browser->isVisible())
         load();
 }
 
 void LazyPage::load()
 {
-    if (m_loaded == m_language)
+    const Language language = installedLanguage();
+    if (m_loaded == language)
         return;
-    const QString suffix = m_language == Language::English ? QStringLiteral("_en") : QString();
+    const QString suffix = language == Language::English ? QStringLiteral("_en") : QString();
     QFile file(QStringLiteral(":/%1%2.html").arg(m_page, suffix));
     // Local pages only: the window never reaches out to the network.
     m_browser->setHtml(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll())
                                                       : QString());
-    m_loaded = m_language;
+    m_loaded = language;
 }
 
 bool LazyPage::eventFilter(QObject *watched, QEvent *event)

@@ -21,10 +21,10 @@ public:
     /// ":/help_io.html"); the English one ends in "_en".
     LazyPage(QTextBrowser *browser, const QString &page, QObject *parent);
 
-    /// The page is to be shown in \a language: now if the browser is visible,
-    /// otherwise when it is next shown.
-    void setLanguage(Language language);
-    /// Reads the page now unless it is already there in the current language.
+    /// The window's language changed: the page is read again now if the browser
+    /// is visible, otherwise when it is next shown.
+    void languageChanged();
+    /// Reads the page now unless it is already there in the window's language.
     void load();
 
 protected:
@@ -33,6 +33,5 @@ protected:
 private:
     QTextBrowser *m_browser;
     QString m_page;
-    Language m_language = Language::Chinese;
     std::optional<Language> m_loaded;
 };

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <future>
-#include <mutex>
 
 namespace {
 
@@ -27,9 +26,9 @@ QStringList listSystemPorts()
     return locations;
 }
 
+// Started and taken on the program's main thread; only the listing runs elsewhere.
 struct ListingAhead
 {
-    std::mutex lock;
     std::future<QStringList> listing;
     QElapsedTimer started;
 };
@@ -45,7 +44,6 @@ ListingAhead &listingAhead()
 std::future<QStringList> takeListingAhead(QElapsedTimer &started)
 {
     ListingAhead &ahead = listingAhead();
-    const std::lock_guard guard(ahead.lock);
     if (!ahead.listing.valid() || ahead.started.hasExpired(listingLifeMs))
         return {};
     started = ahead.started;
@@ -56,8 +54,7 @@ std::future<QStringList> takeListingAhead(QElapsedTimer &started)
 
 bool PortNames::listingAheadPending()
 {
-    ListingAhead &ahead = listingAhead();
-    const std::lock_guard guard(ahead.lock);
+    const ListingAhead &ahead = listingAhead();
     return ahead.listing.valid()
             && ahead.listing.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
@@ -66,7 +63,6 @@ void PortNames::listSystemPortsAhead()
 {
 #ifndef Q_OS_WIN
     ListingAhead &ahead = listingAhead();
-    const std::lock_guard guard(ahead.lock);
     ahead.listing = std::async(std::launch::async, listSystemPorts);
     ahead.started.start();
 #endif

@@ -23,10 +23,15 @@ void StatusLine::setText(const QString &text)
 {
     if (text == m_text)
         return;
-    const int before = heightForWidth(width());
     m_text = text;
-    if (heightForWidth(width()) != before)
+    // One layout of the text per change; a new height, or one first seen at this
+    // width, asks the window for room.
+    if (const int height = heightForWidth(width());
+        height != m_height || width() != m_heightWidth) {
+        m_height = height;
+        m_heightWidth = width();
         updateGeometry();
+    }
     update();
 }
 

@@ -32,4 +32,6 @@ protected:
 
 private:
     QString m_text;
+    int m_height = 0; // of the text shown, laid out at m_heightWidth
+    int m_heightWidth = -1;
 };
