@@ -20,12 +20,26 @@
 #include <QHeaderView>
 #include <QSortFilterProxyModel>
 
+#include <future>
 #include <utility>
 
 namespace {
 
 // A traffic view longer than this is emptied before the next lines go in.
 constexpr qsizetype viewLimit = 10000;
+
+// The first image read also looks over Qt's image plug-ins: a few milliseconds
+// that a thread can spend while the window's widgets are made.
+QImage readPicture()
+{
+    return QImage(QStringLiteral(":/picture1.png"));
+}
+
+std::future<QImage> &pictureAhead()
+{
+    static std::future<QImage> picture;
+    return picture;
+}
 
 } // namespace
 
@@ -140,6 +154,11 @@ void FrmMain::setDialogs(std::unique_ptr<Dialogs> dialogs)
     m_dialogs = std::move(dialogs);
 }
 
+void FrmMain::readPictureAhead()
+{
+    pictureAhead() = std::async(std::launch::async, readPicture);
+}
+
 void FrmMain::FrmMain_Form_Load()
 {
     AddToListRequest = false;
@@ -148,7 +167,8 @@ void FrmMain::FrmMain_Form_Load()
                new LazyPage(ui.WebBrowser2, QStringLiteral("product2"), this),
                new LazyPage(ui.RichTextBox4, QStringLiteral("help_io"), this),
                new LazyPage(ui.RichTextBox3, QStringLiteral("help_protocol"), this)};
-    ui.Picture1->setPixmap(QPixmap(QStringLiteral(":/picture1.png")));
+    std::future<QImage> ahead = std::move(pictureAhead());
+    ui.Picture1->setPixmap(QPixmap::fromImage(ahead.valid() ? ahead.get() : readPicture()));
     showPortDevice();
     m_exchanges->setMode(commModeFromText(ui.Combo7->currentText()));
     showExchangeStatus();

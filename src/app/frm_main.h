@@ -65,6 +65,9 @@ public:
     void openPort() { Command32_Click(); }
     /// Forgets every kept setting (--reset-settings).
     static void resetSettings();
+    /// Starts decoding the first view's decoration picture on a thread of its
+    /// own, for the window built next to take instead of decoding it then.
+    static void readPictureAhead();
     /// Brings back what the last session kept and keeps this session's at the
     /// end; false when there was no window geometry to bring back.
     bool restoreSettings();
