@@ -1,8 +1,9 @@
 // The window as a person sees it, at the scale factor CTest sets (QT_SCALE_FACTOR 1,
 // 1.5 or 2), in both languages, under a light palette, a dark one, and a light one that
-// turns dark while the window is open: every text stands out from what it is painted
-// on, the lamps from the window, and no caption is cut off at the size the window opens
-// at. Each tab is saved as a picture for a person to look at.
+// turns dark while the window is open: the captions, the table cells, the progress text
+// and the chart stand out from what they are painted on, the lamps from the window, and
+// no caption is cut off at the size the window opens at. Each tab is saved as a picture
+// for a person to look at.
 
 #include "sim_fixture.h"
 #include "status_line.h"
@@ -15,11 +16,9 @@
 #include <QDir>
 #include <QGraphicsTextItem>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
@@ -30,7 +29,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextEdit>
 
 #include <cmath>
 #include <future>
@@ -65,6 +63,7 @@ QPalette darkPalette()
         p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
     return p;
 }
+
 /// Relative luminance, as WCAG defines it; worked out here on its own, so that a fault in
 /// the window's own contrast rule shows instead of being agreed with.
 double luminance(const QColor &colour)
@@ -117,18 +116,13 @@ struct Shot
             for (int x = area.left(); x <= area.right(); ++x)
                 ++counts[line[x] | 0xff000000];
         }
-        QRgb background = 0;
-        int most = 0;
-        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-            if (it.value() > most)
-                std::tie(background, most) = std::pair(it.key(), it.value());
+        const QColor background(std::max_element(counts.cbegin(), counts.cend()).key());
+        QColor text = background;
+        for (const QRgb colour : counts.keys()) {
+            if (contrast(QColor(colour), background) > contrast(text, background))
+                text = QColor(colour);
         }
-        QColor text(background);
-        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-            if (contrast(QColor(it.key()), QColor(background)) > contrast(text, QColor(background)))
-                text = QColor(it.key());
-        }
-        return {text, QColor(background)};
+        return {text, background};
     }
 
     QWidget &window;
@@ -138,7 +132,7 @@ struct Shot
 
 QString nameOf(const QWidget *widget)
 {
-    // Inner parts (a spin box's line edit, a view's viewport) go by their owner's name.
+    // Inner parts (a view's viewport, a tab widget's bar) go by their owner's name.
     const QWidget *owner = widget;
     while (owner->parentWidget()
            && (owner->objectName().isEmpty() || owner->objectName().startsWith(u"qt_")))
@@ -198,40 +192,17 @@ QRect comboText(const QComboBox *combo)
                                           QStyle::SC_ComboBoxEditField, combo);
 }
 
-QRect lineEditText(const QLineEdit *edit)
-{
-    QStyleOptionFrame option;
-    option.initFrom(edit);
-    option.lineWidth = edit->hasFrame()
-            ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit)
-            : 0;
-    return edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
-}
-
-/// The cells and header sections with text that an item view shows.
-void addItemAreas(const QAbstractItemView *view, QList<TextArea> &areas)
+/// The cells with text that an item view shows: some are tinted by the window.
+void addCells(const QAbstractItemView *view, QList<TextArea> &areas)
 {
     const QAbstractItemModel *model = view->model();
-    if (const auto *header = qobject_cast<const QHeaderView *>(view); header && model) {
-        for (int i = 0; i < header->count(); ++i) {
-            const int at = header->sectionViewportPosition(i);
-            const QRect section = header->orientation() == Qt::Horizontal
-                    ? QRect(at, 0, header->sectionSize(i), header->height())
-                    : QRect(0, at, header->width(), header->sectionSize(i));
-            if (!header->isSectionHidden(i)
-                && !model->headerData(i, header->orientation()).toString().isEmpty())
-                areas.append({header->viewport(), nameOf(header) + u" section %1"_s.arg(i),
-                              section, {}});
-        }
-    } else if (model) {
-        for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
-            for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
-                const QModelIndex index = model->index(row, column, view->rootIndex());
-                const QRect cell = view->visualRect(index);
-                if (!index.data().toString().isEmpty() && view->viewport()->rect().intersects(cell))
-                    areas.append({view->viewport(),
-                                  nameOf(view) + u" cell %1,%2"_s.arg(row).arg(column), cell, {}});
-            }
+    for (int row = 0; model && row < model->rowCount(view->rootIndex()); ++row) {
+        for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
+            const QModelIndex index = model->index(row, column, view->rootIndex());
+            const QRect cell = view->visualRect(index);
+            if (!index.data().toString().isEmpty() && view->viewport()->rect().intersects(cell))
+                areas.append({view->viewport(),
+                              nameOf(view) + u" cell %1,%2"_s.arg(row).arg(column), cell, {}});
         }
     }
 }
@@ -258,21 +229,12 @@ QList<TextArea> textAreas(const QWidget &window)
             if (!group->title().isEmpty())
                 areas.append({w, nameOf(w) + u" title"_s, groupTitle(group),
                               textSize(w, group->title())});
-        } else if (const auto *edit = qobject_cast<const QLineEdit *>(w)) {
-            if (!edit->text().isEmpty() || !edit->placeholderText().isEmpty())
-                areas.append({w, nameOf(w), lineEditText(edit), {}});
         } else if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
             // An editable one shows its text in a line edit of its own.
             if (!combo->isEditable())
                 areas.append({w, nameOf(w), comboText(combo), textSize(w, combo->currentText())});
-        } else if (const auto *plain = qobject_cast<const QPlainTextEdit *>(w)) {
-            if (!plain->document()->isEmpty())
-                areas.append({plain->viewport(), nameOf(w), plain->viewport()->rect(), {}});
-        } else if (const auto *rich = qobject_cast<const QTextEdit *>(w)) {
-            if (!rich->document()->isEmpty())
-                areas.append({rich->viewport(), nameOf(w), rich->viewport()->rect(), {}});
         } else if (const auto *view = qobject_cast<const QAbstractItemView *>(w)) {
-            addItemAreas(view, areas);
+            addCells(view, areas);
         } else if (const auto *status = qobject_cast<const StatusLine *>(w)) {
             // It wraps its text and grows to show all of it.
             const QRect room = status->rect().adjusted(1, 1, -1, -1);
