@@ -205,11 +205,14 @@ private slots:
         f.click("Command55");
         QCOMPARE(d.questions.size(), 1);
         QCOMPARE(fileContent(path), written);
+        // Lines and files are the same in either language.
+        f.window.setLanguage(Language::English);
         d.fileNames << path;
         d.answers << true;
         f.click("Command34");
         f.click("Command55");
         QCOMPARE(fileContent(path), written + "Delay:1000\r\n");
+        f.window.setLanguage(Language::Chinese);
         const QStringList lines{"01 20 00 39 C0 ", "GoIdx:0", "Delay:1000"};
         f.control<QAction>(u"DelectAll"_s)->trigger();
         d.fileNames << path;
