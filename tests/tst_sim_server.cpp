@@ -138,82 +138,70 @@ private slots:
 
     void stations_data()
     {
-        // Requests (hex payloads) to stations 2A (at 19200) and 05 given in that order, each
-        // followed by the replies: "=" its echo, "|" between the replies of several stations.
+        // Three stations: 05 at 9600, 2A at 19200, 03 at 14400. Each step sends its requests
+        // ("&" between them) at once and reads the replies ("|" between them; "=" the echo).
+        // With wire time a station hears only its own rate, and each reply crosses the wire
+        // after the one before it.
+        QTest::addColumn<bool>("wireTime");
+        QTest::addColumn<qint32>("rate");
         QTest::addColumn<QByteArray>("steps");
-        QTest::newRow("parameters") << QByteArray("05 27 04 00001388 > =, "
-                                                  "05 28 00 > 05 28 04 00001388, "
-                                                  "2A 28 00 > 2A 28 04 00002710");
-        QTest::newRow("baud rates") << QByteArray("05 23 00 > 05 23 01 06, 2A 23 00 > 2A 23 01 08, "
-                                                  "2A 24 01 04 > =, 2A 23 00 > 2A 23 01 04, "
-                                                  "05 23 00 > 05 23 01 06");
-        QTest::newRow("axes") << QByteArray("2A 31 04 00002710 > =, 2A 31 04 00002710 > 2A B1 06, "
-                                            "05 31 04 00002710 > =, 2A 3C 00 > 2A 3C, "
-                                            "05 31 04 00002710 > 05 B1 06");
+        const auto row = [](const char *name, bool wireTime, qint32 rate, const char *steps) {
+            QTest::newRow(name) << wireTime << rate << QByteArray(steps);
+        };
+        row("parameters", false, 9600, "05 27 04 00001388 > =, 05 28 00 > 05 28 04 00001388, "
+                                       "2A 28 00 > 2A 28 04 00002710");
+        row("baud rates", false, 9600, "05 23 00 > 05 23 01 06, 2A 23 00 > 2A 23 01 08, "
+                                       "2A 24 01 04 > =, 2A 23 00 > 2A 23 01 04, "
+                                       "05 23 00 > 05 23 01 06");
+        row("axes", false, 9600, "2A 31 04 00002710 > =, 2A 31 04 00002710 > 2A B1 06, "
+                                 "05 31 04 00002710 > =, 2A 3C 00 > 2A 3C, "
+                                 "05 31 04 00002710 > 05 B1 06");
         // Of the broadcasts only the address query is answered, in address order.
-        QTest::newRow("broadcasts") << QByteArray("00 21 00 > 05 21 00 | 2A 21 00, 00 24 01 04 >, "
-                                                  "00 20 00 >, 05 23 00 > 05 23 01 06, "
-                                                  "07 20 00 >, 2A 20 00 > =");
+        row("broadcasts", false, 9600, "00 21 00 > 03 21 00 | 05 21 00 | 2A 21 00, "
+                                       "00 24 01 04 >, 00 20 00 >, 05 23 00 > 05 23 01 06, "
+                                       "07 20 00 >, 2A 20 00 > =");
+        // Each ends with a request that a station at that rate answers, so that a reply that
+        // should not come shows. 14400 has no termios constant: QSerialPort sets it as a number.
+        row("05 at its rate", true, 9600, "05 20 00 & 05 20 00 > 05 20 00 | 05 20 00");
+        row("05 at 19200", true, 19200, "05 20 00 & 2A 20 00 > 2A 20 00");
+        row("2A at its rate", true, 19200, "2A 20 00 > =");
+        row("2A at 9600", true, 9600, "2A 20 00 & 05 20 00 > 05 20 00");
+        row("03 at 14400", true, 14400, "03 20 00 > =");
+        row("05 at 14400", true, 14400, "05 20 00 & 03 20 00 > 03 20 00");
+        row("no station 07", true, 9600, "07 20 00 & 05 20 00 > 05 20 00");
+        row("broadcast", true, 19200, "00 21 00 & 2A 20 00 > 2A 21 00 | 2A 20 00");
     }
     void stations()
     {
+        QFETCH(bool, wireTime);
+        QFETCH(qint32, rate);
         QFETCH(QByteArray, steps);
-        SimServer server(QList<SimConfig>{{.address = 0x2A, .baudRate = 19200}, {.address = 5}});
+        SimServer server(QList<SimConfig>{{.address = 5, .baudRate = 9600},
+                                          {.address = 0x2A, .baudRate = 19200},
+                                          {.address = 3, .baudRate = 14400}});
+        server.setWireTime(wireTime);
         QVERIFY(server.openPseudoTerminal());
         QSignalSpy exchanged(&server, &SimServer::exchanged);
         QSerialPort port(server.devicePath());
         QVERIFY(port.open(QIODevice::ReadWrite));
         qsizetype replies = 0;
         for (const QByteArray &step : steps.split(',')) {
-            const QByteArray request = step.split('>').constFirst().trimmed();
+            const QByteArrayList requests = step.split('>').constFirst().split('&');
             QByteArrayList expected = step.split('>').constLast().trimmed().split('|');
             expected.removeAll(QByteArray());
             if (expected.value(0) == "=")
-                expected[0] = request;
+                expected[0] = requests[0];
             replies += std::max<qsizetype>(1, expected.size());
-            QCOMPARE(talk(port, 9600, {request}, expected).toHex(' '), frames(expected).toHex(' '));
+            qint64 ns = 0;
+            QCOMPARE(talk(port, rate, requests, expected, &ns).toHex(' '),
+                     frames(expected).toHex(' '));
+            const qint64 wireNs = frames(expected).size() * 10 * 1'000'000'000LL / rate;
+            QVERIFY2(!wireTime || ns >= wireNs,
+                     qPrintable(QStringLiteral("%1 < %2 ns").arg(ns).arg(wireNs)));
         }
-        // One signal for each reply, or for the request if none came.
-        QCOMPARE(exchanged.size(), replies);
-        QCOMPARE(server.controllerAt(0x2A), &server.controller(0));
-    }
-
-    void wireTime_data()
-    {
-        // The rate the tool sets, requests and the replies that come; each row ends with a
-        // request that the station at that rate answers, so a reply that should not come shows.
-        QTest::addColumn<qint32>("rate");
-        QTest::addColumn<QByteArrayList>("requests");
-        QTest::addColumn<QByteArrayList>("replies");
-        const QByteArrayList to05{"05 20 00"}, to2A{"2A 20 00"}, to03{"03 20 00"};
-        QTest::newRow("05 at its rate") << 9600 << to05 + to05 << to05 + to05;
-        QTest::newRow("05 at 19200") << 19200 << to05 + to2A << to2A;
-        QTest::newRow("2A at its rate") << 19200 << to2A << to2A;
-        QTest::newRow("2A at 9600") << 9600 << to2A + to05 << to05;
-        // A rate that termios has no constant for: QSerialPort sets it as a number.
-        QTest::newRow("03 at 14400") << 14400 << to03 << to03;
-        QTest::newRow("05 at 14400") << 14400 << to05 + to03 << to03;
-        QTest::newRow("no station 07") << 9600 << QByteArrayList{"07 20 00"} + to05 << to05;
-        QTest::newRow("broadcast")
-                << 19200 << QByteArrayList{"00 21 00"} + to2A << QByteArrayList{"2A 21 00"} + to2A;
-    }
-    void wireTime()
-    {
-        QFETCH(qint32, rate);
-        QFETCH(QByteArrayList, requests);
-        QFETCH(QByteArrayList, replies);
-        SimServer server(QList<SimConfig>{{.address = 5, .baudRate = 9600},
-                                          {.address = 0x2A, .baudRate = 19200},
-                                          {.address = 3, .baudRate = 14400}});
-        server.setWireTime(true);
-        QVERIFY(server.openPseudoTerminal());
-        QSerialPort port(server.devicePath());
-        QVERIFY(port.open(QIODevice::ReadWrite));
-        qint64 ns = 0;
-        QCOMPARE(talk(port, rate, requests, replies, &ns).toHex(' '), frames(replies).toHex(' '));
-        // Each reply crosses the wire after the one before it, 10 bits a byte.
-        const qint64 wireNs = frames(replies).size() * 10 * 1'000'000'000LL / rate;
-        QVERIFY2(ns >= wireNs, qPrintable(QStringLiteral("%1 < %2 ns").arg(ns).arg(wireNs)));
+        // Without wire time, one signal for each reply, or for the request if none came.
+        QVERIFY(wireTime || exchanged.size() == replies);
+        QCOMPARE(server.controllerAt(0x2A), &server.controller(1));
     }
 
     // Stations at rates of their own, as typed on the command line; a list it cannot take
