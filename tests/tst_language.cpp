@@ -90,6 +90,11 @@ private slots:
     {
         WindowFixture f;
         f.window.show();
+        // Qt's standard buttons and dialogs speak the window's language too.
+        const auto cancel = [] {
+            QDialogButtonBox box(QDialogButtonBox::Cancel);
+            return box.button(QDialogButtonBox::Cancel)->text().remove(u'&');
+        };
         const QMap<QString, QString> chineseTexts = shownTexts(f.window);
         QVERIFY(chineseTexts.size() > 300);
         f.control<QRadioButton>(u"Option2"_s)->click();
@@ -103,6 +108,7 @@ private slots:
                 untranslated << it.key() + u": "_s + it.value().left(60);
         }
         QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(u'\n')));
+        QCOMPARE(cancel(), u"Cancel"_s);
 
         f.control<QRadioButton>(u"Option1"_s)->click();
         const QMap<QString, QString> again = shownTexts(f.window);
@@ -112,30 +118,26 @@ private slots:
                 changed << it.key() + u": "_s + it.value().left(60);
         }
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join(u'\n')));
+        QCOMPARE(cancel(), u"取消"_s);
     }
 
     void sameBytesAndValues_data()
     {
-        QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("settings");
-        QTest::addColumn<QByteArray>("reply"); // payload, framed for the mode; none: refused
+        QTest::addColumn<QByteArray>("reply"); // payload, framed for RTU; none: refused
         QTest::addColumn<QString>("shown"); // "Box=in Chinese|in English" once it came
         const char *const rows[][4] = {
                 {"Command28", "", "013604000003E8", "Text17= 1000| 1000"}, // speed
                 {"Command30", "", "013704FFFFFFFE", "Text18=-2|-2"}, // position
                 {"Command29", "", "013B0401000000", "Label15=运动中|Moving"}, // motion state
                 {"Command17", "Text12=2147483648", "", ""}}; // a value out of range
-        for (const int mode : {0, 1}) {
-            for (const auto &[button, settings, reply, shown] : rows)
-                QTest::addRow("%s %s", mode ? "ascii" : "rtu", button)
-                        << mode << QString::fromLatin1(button) << QString::fromLatin1(settings)
-                        << QByteArray::fromHex(reply) << QString::fromUtf8(shown);
-        }
+        for (const auto &[button, settings, reply, shown] : rows)
+            QTest::newRow(button) << QString::fromLatin1(button) << QString::fromLatin1(settings)
+                                  << QByteArray::fromHex(reply) << QString::fromUtf8(shown);
     }
     void sameBytesAndValues()
     {
-        QFETCH(int, mode);
         QFETCH(QString, button);
         QFETCH(QString, settings);
         QFETCH(QByteArray, reply);
@@ -143,7 +145,6 @@ private slots:
         const QString box = shown.section(u'=', 0, 0);
         const QStringList values = shown.section(u'=', 1).split(u'|');
         WindowFixture f;
-        f.mode(mode);
         f.apply(settings);
         QVERIFY(f.open());
         QByteArray sent[2];
@@ -157,7 +158,7 @@ private slots:
                 QCOMPARE(chinese(f.messages.last()), !english);
                 continue;
             }
-            QVERIFY(f.receive(frameRequest(reply, mode ? CommMode::Ascii : CommMode::Rtu)));
+            QVERIFY(f.receive(frameRtu(reply)));
             // The newest block is on top: its description line is in the window's language.
             const QString newest = f.text("RichTextBox1").section(u'\n', 0, 2);
             QVERIFY2(chinese(newest) == !english, qPrintable(newest));
@@ -169,19 +170,6 @@ private slots:
         f.window.setLanguage(Language::Chinese);
         if (!box.isEmpty())
             QCOMPARE(f.text(box), values[0]);
-    }
-
-    void qtsOwnTextsFollow()
-    {
-        // Qt's standard buttons and dialogs speak the window's language too.
-        WindowFixture f;
-        for (const auto &[language, cancel] :
-             {std::pair(Language::Chinese, u"取消"_s), std::pair(Language::English, u"Cancel"_s)}) {
-            f.window.setLanguage(language);
-            QDialogButtonBox box(QDialogButtonBox::Cancel);
-            QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove(u'&'), cancel);
-        }
-        f.window.setLanguage(Language::Chinese);
     }
 };
 
