@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGraphicsTextItem>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
@@ -168,30 +167,6 @@ QRect buttonContents(const QAbstractButton *button)
     return button->style()->subElementRect(element, &option, button);
 }
 
-QRect groupTitle(const QGroupBox *group)
-{
-    QStyleOptionGroupBox option;
-    option.initFrom(group);
-    option.text = group->title();
-    option.lineWidth = 1;
-    option.textAlignment = group->alignment();
-    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    if (group->isCheckable())
-        option.subControls |= QStyle::SC_GroupBoxCheckBox;
-    return group->style()
-            ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group)
-            .intersected(group->rect());
-}
-
-QRect comboText(const QComboBox *combo)
-{
-    QStyleOptionComboBox option;
-    option.initFrom(combo);
-    option.frame = combo->hasFrame();
-    return combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                          QStyle::SC_ComboBoxEditField, combo);
-}
-
 /// The cells with text that an item view shows: some are tinted by the window.
 void addCells(const QAbstractItemView *view, QList<TextArea> &areas)
 {
@@ -225,14 +200,6 @@ QList<TextArea> textAreas(const QWidget &window)
                 needs.rwidth() += button->iconSize().width() + 4;
             if (!button->text().isEmpty())
                 areas.append({w, nameOf(w), buttonContents(button), needs});
-        } else if (const auto *group = qobject_cast<const QGroupBox *>(w)) {
-            if (!group->title().isEmpty())
-                areas.append({w, nameOf(w) + u" title"_s, groupTitle(group),
-                              textSize(w, group->title())});
-        } else if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
-            // An editable one shows its text in a line edit of its own.
-            if (!combo->isEditable())
-                areas.append({w, nameOf(w), comboText(combo), textSize(w, combo->currentText())});
         } else if (const auto *view = qobject_cast<const QAbstractItemView *>(w)) {
             addCells(view, areas);
         } else if (const auto *status = qobject_cast<const StatusLine *>(w)) {
@@ -312,19 +279,17 @@ QStringList chartFaults(const Shot &shot)
         faults << u"motionChart: background %1 in a window of %2"_s.arg(background.name(),
                                                                         window.name());
     const auto check = [&](const QString &what, const QColor &colour, const QColor &under,
-                           double least) {
+                           double least = textContrast) {
         if (const double ratio = contrast(colour, under); ratio < least)
             faults << u"motionChart %1: "_s.arg(what) + describe(ratio, colour, under);
     };
     for (const QAbstractAxis *axis : chart->axes()) {
-        if (!axis->isVisible())
-            continue;
-        check(axis->titleText() + u" labels"_s, axis->labelsBrush().color(), background,
-              textContrast);
-        check(axis->titleText() + u" title"_s, axis->titleBrush().color(), background,
-              textContrast);
+        if (axis->isVisible()) {
+            check(axis->titleText() + u" labels"_s, axis->labelsBrush().color(), background);
+            check(axis->titleText() + u" title"_s, axis->titleBrush().color(), background);
+        }
     }
-    check(u"legend"_s, chart->legend()->labelColor(), background, textContrast);
+    check(u"legend"_s, chart->legend()->labelColor(), background);
     // A title or legend entry with too little room is shown cut to "...".
     for (const QGraphicsItem *item : view->scene()->items()) {
         const auto *text = dynamic_cast<const QGraphicsTextItem *>(item);
@@ -438,10 +403,7 @@ private:
         // that a loaded machine keeps.
         f.control<QSpinBox>(u"scanTimeout"_s)->setValue(200);
         f.control<QSpinBox>(u"scanRetries"_s)->setValue(3);
-        auto *bauds = f.control<QListWidget>(u"scanBauds"_s);
-        for (int i = 0; i < bauds->count(); ++i)
-            bauds->item(i)->setCheckState(bauds->item(i)->text() == u"9600" ? Qt::Checked
-                                                                            : Qt::Unchecked);
+        f.pickRates({u"9600"_s});
         f.click(u"scanStart"_s);
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
         auto *results = f.control<QTableView>(u"scanResults"_s)->model();
