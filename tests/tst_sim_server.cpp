@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <ctime>
 
 class TestSimServer : public QObject
 {
@@ -50,26 +49,6 @@ class TestSimServer : public QObject
     }
 
 private slots:
-    void servesPseudoTerminal()
-    {
-        SimServer server(SimConfig{});
-        QVERIFY(server.openPseudoTerminal());
-        QSignalSpy exchanged(&server, &SimServer::exchanged);
-        for (int round = 0; round < 3; ++round) {
-            // The tool opens and closes its side at will, even with a reply still to come.
-            QSerialPort port(server.devicePath());
-            QVERIFY(port.open(QIODevice::ReadWrite)
-                    && port.write(QByteArray::fromHex("013B003330")) == 5);
-            QVERIFY(port.waitForBytesWritten(1000) || port.bytesToWrite() == 0);
-            port.close();
-            QVERIFY(exchanged.wait(2000) && !exchanged.last().at(1).toByteArray().isEmpty());
-        }
-        // Once the tool closed its side the server idles (a notifier firing on a hang-up spins).
-        const std::clock_t start = std::clock();
-        QTest::qWait(250);
-        QVERIFY(std::clock() - start < CLOCKS_PER_SEC / 20);
-    }
-
     void servesDeviceAndSwitchesBaudRateAfterReply()
     {
         PtyPair pty;
@@ -101,39 +80,6 @@ private slots:
                         && cfgetospeed(&settings) == speed;
             }));
         }
-    }
-
-    void parseStations_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("stations"); // address:rate ..., or the start of the error
-        const auto row = [](const char *name, const char *text, const char *stations) {
-            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(stations);
-        };
-        row("one", "1", "01:19200");
-        row("rates of their own", "5:9600, 2a,F7:14400", "05:9600 2A:19200 F7:14400");
-        row("address 0", "5,0", "\"0\" is not a station address from 1 to F7");
-        row("address F8", "F8:9600", "\"F8\" is not a station address");
-        row("nothing between commas", "5,,6", "\"\" is not a station address");
-        row("a rate without a code", "5:1200", "\"5:1200\": \"1200\" is not one of");
-        row("no rate after the colon", "5:", "\"5:\": \"\" is not one of");
-        row("twice", "5,2A,05:9600", "station 5 is listed twice");
-    }
-    void parseStations()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, stations);
-        const Result<QList<SimConfig>> parsed = SimServer::parseStations(
-                text, SimConfig{.baudRate = 19200, .zeroPoint = 7});
-        QStringList got;
-        for (const SimConfig &c : parsed ? *parsed : QList<SimConfig>{}) {
-            got << QStringLiteral("%1:%2")
-                            .arg(c.address, 2, 16, QChar(u'0'))
-                            .toUpper()
-                            .arg(c.zeroPoint == 7 ? c.baudRate : -1);
-        }
-        QVERIFY2(parsed ? got.join(u' ') == stations : parsed.error().startsWith(stations),
-                 qPrintable(parsed ? got.join(u' ') : parsed.error()));
     }
 
     void stations_data()
