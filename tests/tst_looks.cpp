@@ -132,12 +132,10 @@ struct Shot
 QString nameOf(const QWidget *widget)
 {
     // Inner parts (a view's viewport, a tab widget's bar) go by their owner's name.
-    const QWidget *owner = widget;
-    while (owner->parentWidget()
-           && (owner->objectName().isEmpty() || owner->objectName().startsWith(u"qt_")))
-        owner = owner->parentWidget();
-    return owner == widget ? owner->objectName()
-                           : owner->objectName() + u'/' + widget->metaObject()->className();
+    while (widget->parentWidget()
+           && (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_")))
+        widget = widget->parentWidget();
+    return widget->objectName();
 }
 
 // Where a visible control shows text, in the coordinates of the widget that paints it:
@@ -232,11 +230,8 @@ QStringList textFaults(const Shot &shot)
     for (const TextArea &area : textAreas(shot.window)) {
         const QSize has = area.room.size();
         if (area.needs.width() > has.width() || area.needs.height() > has.height())
-            faults << u"%1: needs %2×%3, has %4×%5"_s.arg(area.what)
-                              .arg(area.needs.width())
-                              .arg(area.needs.height())
-                              .arg(has.width())
-                              .arg(has.height());
+            faults << u"%1: needs %2×%3, has %4×%5"_s.arg(area.what).arg(area.needs.width())
+                              .arg(area.needs.height()).arg(has.width()).arg(has.height());
         // Disabled controls are exempt: their faded text says that they do nothing now.
         // Two pixels in from the edges, the frames and lines around a text are left out.
         const QRect pixels = shot.pixels(area.widget, area.room.adjusted(2, 2, -2, -2));
