@@ -3,23 +3,20 @@
 
 #include "device/frame.h"
 #include "exchange/exchange_monitor.h"
-#include "sim/sim_server.h"
 #include "sim_fixture.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QXYSeries>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTableView>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
-
+#include <QXYSeries>
 
 class TestEndToEnd : public QObject
 {
