@@ -7,22 +7,12 @@
 #include "sim_fixture.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 
 namespace {
-
-/// Ticks exactly the rates in \\a rates.
-void pickRates(const WindowFixture &f, const QStringList &rates)
-{
-    auto *list = f.control<QListWidget>(u"scanBauds"_s);
-    for (int i = 0; i < list->count(); ++i)
-        list->item(i)->setCheckState(rates.contains(list->item(i)->text()) ? Qt::Checked
-                                                                           : Qt::Unchecked);
-}
 
 /// The scan results as "address@rate" items.
 QStringList results(const WindowFixture &f)
@@ -66,7 +56,7 @@ private slots:
         // a loaded machine, so that a silence means a station at another rate.
         f.apply(u"scanFrom=04;scanTo=08"_s);
         f.control<QSpinBox>(u"scanTimeout"_s)->setValue(200);
-        pickRates(f, {u"9600"_s, u"19200"_s});
+        f.pickRates({u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
         QTRY_VERIFY_WITH_TIMEOUT(f.enabled(u"scanStart"_s), 10000);
         QCOMPARE(results(f), (QStringList{u"05@9600"_s, u"07@19200"_s}));
@@ -89,7 +79,7 @@ private slots:
 
         // "使用" takes the station's address and rate and reopens the port.
         f.apply(u"scanFrom=07;scanTo=07"_s);
-        pickRates(f, {u"19200"_s});
+        f.pickRates({u"19200"_s});
         f.click(u"scanStart"_s);
         QTRY_COMPARE(results(f), QStringList{u"07@19200"_s});
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
@@ -141,7 +131,7 @@ private slots:
         f.click(u"configOpen"_s);
         SimController &second = f.simulator.controller(1);
         f.apply(u"scanFrom=01;scanTo=02"_s);
-        pickRates(f, {u"9600"_s});
+        f.pickRates({u"9600"_s});
         f.click(u"scanStart"_s);
         QTRY_COMPARE(results(f), (QStringList{u"01@9600"_s, u"02@9600"_s}));
         QTRY_VERIFY(f.enabled(u"scanStart"_s));

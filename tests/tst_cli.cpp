@@ -39,80 +39,57 @@ private slots:
         QTest::addColumn<QByteArray>("written"); // in %out; empty: no %out
         QTest::addColumn<qint32>("maxSpeed"); // the controller's afterwards
 
+        const auto row = [](const char *name, const char *commandLine, const QByteArray &input,
+                            int exitCode, const char *stdoutLine, const char *stderrText,
+                            int exchanges, const char *written = "", qint32 maxSpeed = 10000) {
+            QTest::newRow(name) << QString::fromUtf8(commandLine) << input << exitCode
+                                << QString::fromUtf8(stdoutLine) << QString::fromUtf8(stderrText)
+                                << exchanges << QByteArray(written) << maxSpeed;
+        };
         const QByteArray set = "# 配置\nmax_speed = 12000\nio 00011 = 31 04 00 00 27 10\n";
         const QByteArray twoLines = listLine("012800") + "Delay:5\r\n" + listLine("012600");
-        QTest::newRow("scan finds station 01")
-                << u"scan --port %port --from 01 --to 03 --baud 9600"_s << QByteArray() << 0
-                << u"station 01 answers at 9600 baud"_s << QString() << 3 << QByteArray() << 10000;
-        QTest::newRow("scan, ascii, at two rates")
-                << u"scan --port=%port --mode ASCII --from 1 --to 1 --baud 9600,19200"_s
-                << QByteArray() << 0 << u"scan: 1 station(s) found, 2 answer(s), at"_s << QString()
-                << 2 << QByteArray() << 10000;
-        QTest::newRow("scan of silent addresses")
-                << u"scan --port %port --from 10 --to 12 --baud 9600"_s << QByteArray() << 1
-                << u"scan: 0 station(s) found, 0 answer(s), at"_s << QString() << 3 << QByteArray()
-                << 10000;
-        QTest::newRow("config read, captured")
-                << u"config read %out --port %port --capture %in.log"_s << QByteArray() << 0
-                << u"config read: station 01: 37 items saved to "_s << QString() << 37
-                << QByteArray("\nmax_speed = 10000\n") << 10000;
-        QTest::newRow("config write, read back equal")
-                << u"config write %in --port %port"_s << set << 0
-                << u"station 01: all 2 items equal"_s << QString() << 4 << QByteArray() << 12000;
-        QTest::newRow("config write, one station silent")
-                << u"config write %in --port %port --address 01,06"_s << set << 1
-                << u"station 06: no answer"_s << QString() << 5 << QByteArray() << 12000;
-        QTest::newRow("config verify finds a difference")
-                << u"config verify %in --port %port"_s << set << 1
-                << u"station 01: max_speed differs: file 12000, controller 10000"_s << QString()
-                << 2 << QByteArray() << 10000;
-        QTest::newRow("config write, a bad line")
-                << u"config write %in --port %port"_s
-                << QByteArray("max_speed = 12000\nstart_speed = fast\n") << 2 << QString()
-                << u"in: Line 2:"_s << 0 << QByteArray() << 10000;
-        QTest::newRow("no such port")
-                << u"scan --port /dev/no-such-tty"_s << QByteArray() << 2 << QString()
-                << u"cannot open port /dev/no-such-tty"_s << 0 << QByteArray() << 10000;
-        QTest::newRow("unknown command")
-                << u"erase --port %port"_s << QByteArray() << 2 << QString()
-                << u"unknown command \"erase\""_s << 0 << QByteArray() << 10000;
-        QTest::newRow("an option of another command")
-                << u"scan --port %port --loops 2"_s << QByteArray() << 2 << QString()
-                << u"--loops does not apply to scan"_s << 0 << QByteArray() << 10000;
-        QTest::newRow("run, 3 loops of 2 lines")
-                << u"run %in --port %port --loops 3 --interval 10"_s << twoLines << 0
-                << u"run: 3 pass(es) through "_s << QString() << 6 << QByteArray() << 10000;
-        QTest::newRow("run, a jump back ends a pass")
-                << u"run %in --port %port --loops 2 --interval 10"_s
-                << listLine("012800") + listLine("012600") + "GoIdx:1\r\n"
-                << 0 << u"run: 2 pass(es) through "_s << QString() << 3 << QByteArray() << 10000;
-        QTest::newRow("run for a time")
-                << u"run %in --port %port --duration 0.3 --interval 9"_s << listLine("012800") << 0
-                << u"run: "_s << QString() << -1 << QByteArray() << 10000;
-        QTest::newRow("run, no list file")
-                << u"run %out --port %port"_s << QByteArray() << 2 << QString()
-                << u"cannot read the list "_s << 0 << QByteArray() << 10000;
-        QTest::newRow("run, loops and duration")
-                << u"run %in --port %port --loops 2 --duration 1"_s << listLine("012800") << 2
-                << QString() << u"--loops and --duration exclude each other"_s << 0 << QByteArray()
-                << 10000;
-        QTest::newRow("config read, silent station")
-                << u"config read %out --port %port --address 7"_s << QByteArray() << 1
-                << u"config read: station 07 did not answer"_s << QString() << 1 << QByteArray()
-                << 10000;
-        QTest::newRow("config verify, ascii, equal")
-                << u"config verify %in --port %port --mode ascii"_s
-                << QByteArray("max_speed = 10000\n") << 0 << u"station 01: all 1 items equal"_s
-                << QString() << 1 << QByteArray() << 10000;
-        QTest::newRow("scan, a rate the controller lacks")
-                << u"scan --port %port --baud 9600,57600"_s << QByteArray() << 2 << QString()
-                << u"--baud: \"57600\" is not a rate"_s << 0 << QByteArray() << 10000;
-        QTest::newRow("scan, range backwards")
-                << u"scan --port %port --from 05 --to 03"_s << QByteArray() << 2 << QString()
-                << u"--from 05 lies after --to 03"_s << 0 << QByteArray() << 10000;
-        QTest::newRow("run, no station")
-                << u"run %in --port %port --timeout 100"_s << listLine("052800") << 1
-                << u"run: 1 pass(es) through "_s << QString() << 1 << QByteArray() << 10000;
+        row("scan finds station 01", "scan --port %port --from 01 --to 03 --baud 9600", {}, 0,
+            "station 01 answers at 9600 baud", "", 3);
+        row("scan, ascii, at two rates",
+            "scan --port=%port --mode ASCII --from 1 --to 1 --baud 9600,19200", {}, 0,
+            "scan: 1 station(s) found, 2 answer(s), at", "", 2);
+        row("scan of silent addresses", "scan --port %port --from 10 --to 12 --baud 9600", {}, 1,
+            "scan: 0 station(s) found, 0 answer(s), at", "", 3);
+        row("config read, captured", "config read %out --port %port --capture %in.log", {}, 0,
+            "config read: station 01: 37 items saved to ", "", 37, "\nmax_speed = 10000\n");
+        row("config write, read back equal", "config write %in --port %port", set, 0,
+            "station 01: all 2 items equal", "", 4, "", 12000);
+        row("config write, one station silent", "config write %in --port %port --address 01,06",
+            set, 1, "station 06: no answer", "", 5, "", 12000);
+        row("config verify finds a difference", "config verify %in --port %port", set, 1,
+            "station 01: max_speed differs: file 12000, controller 10000", "", 2);
+        row("config write, a bad line", "config write %in --port %port",
+            "max_speed = 12000\nstart_speed = fast\n", 2, "", "in: Line 2:", 0);
+        row("no such port", "scan --port /dev/no-such-tty", {}, 2, "",
+            "cannot open port /dev/no-such-tty", 0);
+        row("unknown command", "erase --port %port", {}, 2, "", "unknown command \"erase\"", 0);
+        row("an option of another command", "scan --port %port --loops 2", {}, 2, "",
+            "--loops does not apply to scan", 0);
+        row("run, 3 loops of 2 lines", "run %in --port %port --loops 3 --interval 10", twoLines, 0,
+            "run: 3 pass(es) through ", "", 6);
+        row("run, a jump back ends a pass", "run %in --port %port --loops 2 --interval 10",
+            listLine("012800") + listLine("012600") + "GoIdx:1\r\n", 0, "run: 2 pass(es) through ",
+            "", 3);
+        row("run for a time", "run %in --port %port --duration 0.3 --interval 9",
+            listLine("012800"), 0, "run: ", "", -1);
+        row("run, no list file", "run %out --port %port", {}, 2, "", "cannot read the list ", 0);
+        row("run, loops and duration", "run %in --port %port --loops 2 --duration 1",
+            listLine("012800"), 2, "", "--loops and --duration exclude each other", 0);
+        row("config read, silent station", "config read %out --port %port --address 7", {}, 1,
+            "config read: station 07 did not answer", "", 1);
+        row("config verify, ascii, equal", "config verify %in --port %port --mode ascii",
+            "max_speed = 10000\n", 0, "station 01: all 1 items equal", "", 1);
+        row("scan, a rate the controller lacks", "scan --port %port --baud 9600,57600", {}, 2, "",
+            "--baud: \"57600\" is not a rate", 0);
+        row("scan, range backwards", "scan --port %port --from 05 --to 03", {}, 2, "",
+            "--from 05 lies after --to 03", 0);
+        row("run, no station", "run %in --port %port --timeout 100", listLine("052800"), 1,
+            "run: 1 pass(es) through ", "", 1);
     }
 
     void commands()

@@ -1,8 +1,9 @@
 // The window as a person sees it, at the scale factor CTest sets (QT_SCALE_FACTOR 1,
 // 1.5 or 2), in both languages, under a light palette, a dark one, and a light one that
-// turns dark while the window is open: every text stands out from what it is painted
-// on, the lamps from the window, and no caption is cut off at the size the window opens
-// at. Each tab is saved as a picture for a person to look at.
+// turns dark while the window is open: the captions, the table cells, the progress text
+// and the chart stand out from what they are painted on, the lamps from the window, and
+// no caption is cut off at the size the window opens at. Each tab is saved as a picture
+// for a person to look at.
 
 #include "sim_fixture.h"
 #include "status_line.h"
@@ -14,12 +15,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGraphicsTextItem>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
@@ -30,8 +28,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextDocument>
-#include <QTextEdit>
 
 #include <cmath>
 #include <future>
@@ -39,45 +35,28 @@
 
 namespace {
 
-enum class Theme { Light, Dark, DarkLater };
-
-const char *themeName(Theme theme)
-{
-    return theme == Theme::Light ? "light" : theme == Theme::Dark ? "dark" : "dark-later";
-}
-
 // The least contrast a person needs: text against its background, and a lamp or a line
 // against what is around it.
 constexpr double textContrast = 4.5;
 constexpr double shapeContrast = 3;
 
-// The dark palette of a desktop in dark mode.
+// The dark palette of a desktop in dark mode; disabled texts are grey.
 QPalette darkPalette()
 {
     QPalette p;
-    const auto set = [&p](QPalette::ColorRole role, QColor colour) {
-        p.setColor(role, colour);
-    };
-    set(QPalette::Window, QColor(0x35, 0x35, 0x35));
-    set(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-    set(QPalette::Base, QColor(0x24, 0x24, 0x24));
-    set(QPalette::AlternateBase, QColor(0x2e, 0x2e, 0x2e));
-    set(QPalette::Text, QColor(0xee, 0xee, 0xee));
-    set(QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa0));
-    set(QPalette::Button, QColor(0x3c, 0x3c, 0x3c));
-    set(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-    set(QPalette::BrightText, QColor(0xff, 0x60, 0x60));
-    set(QPalette::Light, QColor(0x55, 0x55, 0x55));
-    set(QPalette::Midlight, QColor(0x48, 0x48, 0x48));
-    set(QPalette::Mid, QColor(0x28, 0x28, 0x28));
-    set(QPalette::Dark, QColor(0x1e, 0x1e, 0x1e));
-    set(QPalette::Shadow, QColor(0x10, 0x10, 0x10));
-    set(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
-    set(QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
-    set(QPalette::Link, QColor(0x6c, 0xb4, 0xff));
-    set(QPalette::LinkVisited, QColor(0xc0, 0x90, 0xff));
-    set(QPalette::ToolTipBase, QColor(0x20, 0x20, 0x20));
-    set(QPalette::ToolTipText, QColor(0xee, 0xee, 0xee));
+    const std::pair<QPalette::ColorRole, QRgb> colours[] = {
+            {QPalette::Window, 0x353535},     {QPalette::WindowText, 0xeeeeee},
+            {QPalette::Base, 0x242424},       {QPalette::AlternateBase, 0x2e2e2e},
+            {QPalette::Text, 0xeeeeee},       {QPalette::PlaceholderText, 0xa0a0a0},
+            {QPalette::Button, 0x3c3c3c},     {QPalette::ButtonText, 0xeeeeee},
+            {QPalette::BrightText, 0xff6060}, {QPalette::Light, 0x555555},
+            {QPalette::Midlight, 0x484848},   {QPalette::Mid, 0x282828},
+            {QPalette::Dark, 0x1e1e1e},       {QPalette::Shadow, 0x101010},
+            {QPalette::Highlight, 0x2a82da},  {QPalette::HighlightedText, 0xffffff},
+            {QPalette::Link, 0x6cb4ff},       {QPalette::LinkVisited, 0xc090ff},
+            {QPalette::ToolTipBase, 0x202020}, {QPalette::ToolTipText, 0xeeeeee}};
+    for (const auto &[role, colour] : colours)
+        p.setColor(role, QColor(colour));
     for (const QPalette::ColorRole role :
          {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
@@ -136,18 +115,13 @@ struct Shot
             for (int x = area.left(); x <= area.right(); ++x)
                 ++counts[line[x] | 0xff000000];
         }
-        QRgb background = 0;
-        int most = 0;
-        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-            if (it.value() > most)
-                std::tie(background, most) = std::pair(it.key(), it.value());
+        const QColor background(std::max_element(counts.cbegin(), counts.cend()).key());
+        QColor text = background;
+        for (const QRgb colour : counts.keys()) {
+            if (contrast(QColor(colour), background) > contrast(text, background))
+                text = QColor(colour);
         }
-        QColor text(background);
-        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-            if (contrast(QColor(it.key()), QColor(background)) > contrast(text, QColor(background)))
-                text = QColor(it.key());
-        }
-        return {text, QColor(background)};
+        return {text, background};
     }
 
     QWidget &window;
@@ -157,39 +131,33 @@ struct Shot
 
 QString nameOf(const QWidget *widget)
 {
-    // Inner parts (a spin box's line edit, a view's viewport) go by their owner's name.
-    for (const QWidget *w = widget; w; w = w->parentWidget()) {
-        if (!w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"))
-            return w == widget ? w->objectName()
-                               : w->objectName() + u'/' + widget->metaObject()->className();
-    }
-    return QString::fromLatin1(widget->metaObject()->className());
+    // Inner parts (a view's viewport, a tab widget's bar) go by their owner's name.
+    while (widget->parentWidget()
+           && (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_")))
+        widget = widget->parentWidget();
+    return widget->objectName();
 }
 
-// Where a visible control shows text, in the coordinates of the widget that paints it.
+// Where a visible control shows text, in the coordinates of the widget that paints it:
+// the room it has there and, for a caption on one line, the size the caption needs.
 struct TextArea
 {
     const QWidget *widget;
     QString what;
-    QRect rect;
-    QColor unwritten; // for a box with nothing in it: the colour a typed text would get
+    QRect room;
+    QSize needs; // empty: the text wraps or scrolls
 };
 
-QStyleOptionButton buttonOption(const QAbstractButton *button)
+QSize textSize(const QWidget *widget, const QString &text)
 {
-    QStyleOptionButton option;
-    option.initFrom(button);
-    option.text = button->text();
-    option.icon = button->icon();
-    option.iconSize = button->iconSize();
-    if (const auto *push = qobject_cast<const QPushButton *>(button); push && push->autoDefault())
-        option.features |= QStyleOptionButton::AutoDefaultButton;
-    return option;
+    return widget->fontMetrics().size(Qt::TextShowMnemonic, text);
 }
 
 QRect buttonContents(const QAbstractButton *button)
 {
-    const QStyleOptionButton option = buttonOption(button);
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
     const QStyle::SubElement element = qobject_cast<const QCheckBox *>(button)
             ? QStyle::SE_CheckBoxContents
             : qobject_cast<const QRadioButton *>(button) ? QStyle::SE_RadioButtonContents
@@ -197,85 +165,17 @@ QRect buttonContents(const QAbstractButton *button)
     return button->style()->subElementRect(element, &option, button);
 }
 
-QRect groupTitle(const QGroupBox *group)
-{
-    QStyleOptionGroupBox option;
-    option.initFrom(group);
-    option.text = group->title();
-    option.lineWidth = 1;
-    option.textAlignment = group->alignment();
-    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    if (group->isCheckable())
-        option.subControls |= QStyle::SC_GroupBoxCheckBox;
-    return group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel,
-                                          group);
-}
-
-QRect comboText(const QComboBox *combo)
-{
-    QStyleOptionComboBox option;
-    option.initFrom(combo);
-    option.editable = combo->isEditable();
-    option.currentText = combo->currentText();
-    option.frame = combo->hasFrame();
-    option.subControls = QStyle::SC_All;
-    return combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                          QStyle::SC_ComboBoxEditField, combo);
-}
-
-QRect lineEditText(const QLineEdit *edit)
-{
-    QStyleOptionFrame option;
-    option.initFrom(edit);
-    option.rect = edit->rect();
-    option.lineWidth = edit->hasFrame()
-            ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit)
-            : 0;
-    return edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
-}
-
-QRect labelText(const QLabel *label)
-{
-    const int margin = label->margin();
-    QRect room = label->contentsRect().adjusted(margin, margin, -margin, -margin);
-    if (label->textFormat() == Qt::RichText
-        || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text())))
-        return room;
-    return label->style()->itemTextRect(label->fontMetrics(), room, int(label->alignment()), true,
-                                        label->text());
-}
-
-/// The cells and header sections an item view shows.
-void addItemAreas(const QAbstractItemView *view, QList<TextArea> &areas)
+/// The cells with text that an item view shows: some are tinted by the window.
+void addCells(const QAbstractItemView *view, QList<TextArea> &areas)
 {
     const QAbstractItemModel *model = view->model();
-    if (!model)
-        return;
-    if (const auto *header = qobject_cast<const QHeaderView *>(view)) {
-        for (int i = 0; i < header->count(); ++i) {
-            const int at = header->sectionViewportPosition(i);
-            const QRect section = header->orientation() == Qt::Horizontal
-                    ? QRect(at, 0, header->sectionSize(i), header->height())
-                    : QRect(0, at, header->width(), header->sectionSize(i));
-            if (!header->isSectionHidden(i)
-                && !model->headerData(i, header->orientation()).toString().isEmpty())
-                areas.append({header->viewport(),
-                              nameOf(header) + u" section %1"_s.arg(i),
-                              section.adjusted(2, 2, -2, -2),
-                              {}});
-        }
-        return;
-    }
-    for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+    for (int row = 0; model && row < model->rowCount(view->rootIndex()); ++row) {
         for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
             const QModelIndex index = model->index(row, column, view->rootIndex());
             const QRect cell = view->visualRect(index);
-            if (index.data().toString().isEmpty() || !view->viewport()->rect().intersects(cell))
-                continue;
-            areas.append({view->viewport(),
-                          nameOf(view) + u" cell %1,%2"_s.arg(row).arg(column),
-                          cell.adjusted(2, 1, -2, -1),
-                          {}});
+            if (!index.data().toString().isEmpty() && view->viewport()->rect().intersects(cell))
+                areas.append({view->viewport(),
+                              nameOf(view) + u" cell %1,%2"_s.arg(row).arg(column), cell, {}});
         }
     }
 }
@@ -284,72 +184,60 @@ QList<TextArea> textAreas(const QWidget &window)
 {
     QList<TextArea> areas;
     for (const QWidget *w : window.findChildren<QWidget *>()) {
-        // Disabled controls are exempt: their faded text says that they do nothing now.
-        if (!w->isVisible() || !w->isEnabled())
+        if (!w->isVisible())
             continue;
-        const QPalette &palette = w->palette();
         if (const auto *label = qobject_cast<const QLabel *>(w)) {
+            const int m = label->margin();
+            const bool wraps = label->wordWrap() || Qt::mightBeRichText(label->text());
             if (!label->text().isEmpty())
-                areas.append({w, nameOf(w), labelText(label), {}});
+                areas.append({w, nameOf(w), label->contentsRect().adjusted(m, m, -m, -m),
+                              wraps ? QSize() : textSize(w, label->text())});
         } else if (const auto *button = qobject_cast<const QAbstractButton *>(w)) {
-            if (button->text().isEmpty())
-                continue;
-            QRect text = buttonContents(button);
-            const QSize size = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
-            // A push button centres its caption; a check box puts it at the left.
-            text = qobject_cast<const QPushButton *>(button)
-                    ? QRect(text.center() - QPoint(size.width(), size.height()) / 2, size)
-                    : QRect(text.topLeft(),
-                            QSize(std::min(size.width(), text.width()), text.height()));
-            areas.append({w, nameOf(w), text, {}});
-        } else if (const auto *group = qobject_cast<const QGroupBox *>(w)) {
-            if (!group->title().isEmpty())
-                areas.append({w, nameOf(w) + u" title"_s, groupTitle(group), {}});
-        } else if (const auto *edit = qobject_cast<const QLineEdit *>(w)) {
-            const bool empty = edit->text().isEmpty() && edit->placeholderText().isEmpty();
-            areas.append({w, nameOf(w), lineEditText(edit),
-                          empty ? palette.color(QPalette::Text) : QColor()});
-        } else if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
-            if (!combo->isEditable())
-                areas.append({w, nameOf(w), comboText(combo), {}});
-        } else if (const auto *plain = qobject_cast<const QPlainTextEdit *>(w)) {
-            areas.append({plain->viewport(), nameOf(w), plain->viewport()->rect(),
-                          plain->document()->isEmpty() ? palette.color(QPalette::Text) : QColor()});
-        } else if (const auto *rich = qobject_cast<const QTextEdit *>(w)) {
-            areas.append({rich->viewport(), nameOf(w), rich->viewport()->rect(),
-                          rich->document()->isEmpty() ? palette.color(QPalette::Text) : QColor()});
+            QSize needs = textSize(w, button->text());
+            if (!button->icon().isNull())
+                needs.rwidth() += button->iconSize().width() + 4;
+            if (!button->text().isEmpty())
+                areas.append({w, nameOf(w), buttonContents(button), needs});
         } else if (const auto *view = qobject_cast<const QAbstractItemView *>(w)) {
-            addItemAreas(view, areas);
+            addCells(view, areas);
         } else if (const auto *status = qobject_cast<const StatusLine *>(w)) {
-            areas.append(
-                    {w, nameOf(w), w->rect(),
-                     status->text().isEmpty() ? palette.color(QPalette::WindowText) : QColor()});
+            // It wraps its text and grows to show all of it.
+            const QRect room = status->rect().adjusted(1, 1, -1, -1);
+            const QRect needs = status->fontMetrics().boundingRect(
+                    QRect(room.topLeft(), QSize(room.width(), QWIDGETSIZE_MAX)),
+                    Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, status->text());
+            if (!status->text().isEmpty())
+                areas.append({w, nameOf(w), room, needs.size()});
         } else if (const auto *bar = qobject_cast<const QProgressBar *>(w)) {
             if (bar->isTextVisible())
-                areas.append({w, nameOf(w), w->rect().adjusted(3, 3, -3, -3), {}});
+                areas.append({w, nameOf(w), w->rect().adjusted(1, 1, -1, -1), {}});
         } else if (const auto *tabs = qobject_cast<const QTabBar *>(w)) {
+            const int space = tabs->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, w);
             for (int i = 0; i < tabs->count(); ++i)
-                areas.append({w,
-                              nameOf(w) + u" tab %1"_s.arg(i),
-                              tabs->tabRect(i).adjusted(4, 4, -4, -4),
-                              {}});
+                areas.append({w, nameOf(w) + u" tab %1"_s.arg(i),
+                              tabs->tabRect(i).intersected(tabs->rect()),
+                              textSize(w, tabs->tabText(i)) + QSize(space, 0)});
         }
     }
     return areas;
 }
 
-/// Texts that stand out too little from what they are painted on, and lamps that stand
-/// out too little from the window around them.
-QStringList contrastFaults(const Shot &shot)
+/// Texts that stand out too little from what they are painted on or have too little room,
+/// and lamps that stand out too little from the window around them.
+QStringList textFaults(const Shot &shot)
 {
     QStringList faults;
     for (const TextArea &area : textAreas(shot.window)) {
-        const QRect pixels = shot.pixels(area.widget, area.rect);
-        if (pixels.isEmpty())
+        const QSize has = area.room.size();
+        if (area.needs.width() > has.width() || area.needs.height() > has.height())
+            faults << u"%1: needs %2×%3, has %4×%5"_s.arg(area.what).arg(area.needs.width())
+                              .arg(area.needs.height()).arg(has.width()).arg(has.height());
+        // Disabled controls are exempt: their faded text says that they do nothing now.
+        // Two pixels in from the edges, the frames and lines around a text are left out.
+        const QRect pixels = shot.pixels(area.widget, area.room.adjusted(2, 2, -2, -2));
+        if (!area.widget->isEnabled() || pixels.isEmpty())
             continue;
-        auto [text, background] = shot.textAndBackground(pixels);
-        if (area.unwritten.isValid())
-            text = area.unwritten;
+        const auto [text, background] = shot.textAndBackground(pixels);
         if (const double ratio = contrast(text, background); ratio < textContrast)
             faults << area.what + u": "_s + describe(ratio, text, background);
     }
@@ -386,19 +274,17 @@ QStringList chartFaults(const Shot &shot)
         faults << u"motionChart: background %1 in a window of %2"_s.arg(background.name(),
                                                                         window.name());
     const auto check = [&](const QString &what, const QColor &colour, const QColor &under,
-                           double least) {
+                           double least = textContrast) {
         if (const double ratio = contrast(colour, under); ratio < least)
             faults << u"motionChart %1: "_s.arg(what) + describe(ratio, colour, under);
     };
     for (const QAbstractAxis *axis : chart->axes()) {
-        if (!axis->isVisible())
-            continue;
-        check(axis->titleText() + u" labels"_s, axis->labelsBrush().color(), background,
-              textContrast);
-        check(axis->titleText() + u" title"_s, axis->titleBrush().color(), background,
-              textContrast);
+        if (axis->isVisible()) {
+            check(axis->titleText() + u" labels"_s, axis->labelsBrush().color(), background);
+            check(axis->titleText() + u" title"_s, axis->titleBrush().color(), background);
+        }
     }
-    check(u"legend"_s, chart->legend()->labelColor(), background, textContrast);
+    check(u"legend"_s, chart->legend()->labelColor(), background);
     // A title or legend entry with too little room is shown cut to "...".
     for (const QGraphicsItem *item : view->scene()->items()) {
         const auto *text = dynamic_cast<const QGraphicsTextItem *>(item);
@@ -412,86 +298,7 @@ QStringList chartFaults(const Shot &shot)
     return faults;
 }
 
-/// What a text needs to be shown whole in \a font.
-QSize textSize(const QFont &font, const QString &text, bool rich)
-{
-    if (!rich)
-        return QFontMetrics(font).size(Qt::TextShowMnemonic, text);
-    QTextDocument document;
-    document.setDefaultFont(font);
-    document.setDocumentMargin(0);
-    document.setHtml(text);
-    return QSizeF(document.idealWidth(), document.size().height()).toSize();
-}
-
-/// Captions cut off: each visible caption against the room its control gives it.
-QStringList clippedCaptions(const QWidget &window)
-{
-    QStringList faults;
-    const auto check = [&faults](const QWidget *w, const QString &text, QSize needs, QSize has) {
-        if (needs.width() > has.width() || needs.height() > has.height())
-            faults << u"%1 \"%2\": needs %3×%4, has %5×%6"_s.arg(nameOf(w), text)
-                              .arg(needs.width())
-                              .arg(needs.height())
-                              .arg(has.width())
-                              .arg(has.height());
-    };
-    for (const QWidget *w : window.findChildren<QWidget *>()) {
-        if (!w->isVisible())
-            continue;
-        if (const auto *label = qobject_cast<const QLabel *>(w)) {
-            if (label->wordWrap() || label->text().isEmpty())
-                continue;
-            const bool rich = label->textFormat() == Qt::RichText
-                    || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
-            const int margin = label->margin();
-            const QRect room = label->contentsRect().adjusted(margin, margin, -margin, -margin);
-            check(w, label->text(), textSize(label->font(), label->text(), rich), room.size());
-        } else if (const auto *button = qobject_cast<const QAbstractButton *>(w)) {
-            if (button->text().isEmpty())
-                continue;
-            QSize needs = textSize(button->font(), button->text(), false);
-            if (!button->icon().isNull())
-                needs.rwidth() += button->iconSize().width() + 4;
-            check(w, button->text(), needs, buttonContents(button).size());
-        } else if (const auto *group = qobject_cast<const QGroupBox *>(w)) {
-            if (group->title().isEmpty())
-                continue;
-            const QRect title = groupTitle(group);
-            const QSize needs = textSize(group->font(), group->title(), false);
-            check(w, group->title(), needs, title.intersected(group->rect()).size());
-        } else if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
-            if (!combo->isEditable())
-                check(w, combo->currentText(), textSize(combo->font(), combo->currentText(), false),
-                      comboText(combo).size());
-        } else if (const auto *status = qobject_cast<const StatusLine *>(w)) {
-            const QRect room = status->rect().adjusted(1, 1, -1, -1);
-            const QRect needs = status->fontMetrics().boundingRect(
-                    QRect(room.topLeft(), QSize(room.width(), QWIDGETSIZE_MAX)),
-                    Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, status->text());
-            check(w, status->text(), needs.size(), room.size());
-        } else if (const auto *tabs = qobject_cast<const QTabBar *>(w)) {
-            const int space = tabs->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, w);
-            for (int i = 0; i < tabs->count(); ++i) {
-                const QSize needs = textSize(tabs->font(), tabs->tabText(i), false)
-                        + QSize(space, 0);
-                check(w, tabs->tabText(i), needs,
-                      tabs->tabRect(i).intersected(tabs->rect()).size());
-            }
-        }
-    }
-    return faults;
-}
-
-/// Where the pictures go: a folder of the build tree.
-QString screenshotFolder()
-{
-    return QStringLiteral(STEPPERBENCH_SCREENSHOTS);
-}
-
 } // namespace
-
-Q_DECLARE_METATYPE(Theme)
 
 class TestLooks : public QObject
 {
@@ -502,7 +309,7 @@ private slots:
     {
         QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
         m_light = QApplication::style()->standardPalette();
-        QVERIFY(QDir().mkpath(screenshotFolder()));
+        QVERIFY(QDir().mkpath(m_pictures));
     }
 
     void cleanup()
@@ -513,23 +320,21 @@ private slots:
 
     void looks_data()
     {
-        QTest::addColumn<bool>("english");
-        QTest::addColumn<Theme>("theme");
-        for (const bool english : {false, true}) {
-            for (const Theme theme : {Theme::Light, Theme::Dark})
-                QTest::addRow("%s %s", english ? "en" : "zh", themeName(theme)) << english << theme;
-        }
-        // The desktop turns dark while the window is open, after everything has been shown.
-        QTest::addRow("zh %s", themeName(Theme::DarkLater)) << false << Theme::DarkLater;
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("theme"); // dark-later: it turns dark once all was shown
+        const char *const rows[][2] = {{"zh", "light"}, {"zh", "dark"},      {"en", "light"},
+                                       {"en", "dark"},  {"zh", "dark-later"}};
+        for (const auto &[language, theme] : rows)
+            QTest::addRow("%s %s", language, theme) << QString(language) << QString(theme);
     }
 
     void looks()
     {
-        QFETCH(bool, english);
-        QFETCH(Theme, theme);
-        QApplication::setPalette(theme == Theme::Dark ? darkPalette() : m_light);
+        QFETCH(QString, language);
+        QFETCH(QString, theme);
+        QApplication::setPalette(theme == u"dark" ? darkPalette() : m_light);
         SimFixture f({SimConfig{.address = 1}});
-        if (english)
+        if (language == u"en")
             f.control<QRadioButton>(u"Option2"_s)->click();
         f.window.fitToScreen();
         f.window.show();
@@ -548,7 +353,7 @@ private slots:
         fillWindow(f);
         if (QTest::currentTestFailed())
             return;
-        if (theme == Theme::DarkLater) {
+        if (theme == u"dark-later") {
             for (int i = 0; i < tabs->count(); ++i) {
                 tabs->setCurrentIndex(i);
                 QCoreApplication::sendPostedEvents();
@@ -562,15 +367,14 @@ private slots:
             tabs->setCurrentIndex(i);
             QCoreApplication::sendPostedEvents(); // the page's layout and its first show
             const Shot shot(f.window);
-            const QString name = u"%1/%2-%3-%4-%5.png"_s.arg(
-                    screenshotFolder(), scale, english ? u"en"_s : u"zh"_s,
-                    QLatin1String(themeName(theme)), tabs->widget(i)->objectName());
+            const QString name = u"%1/%2-%3-%4-%5.png"_s.arg(m_pictures, scale, language, theme,
+                                                              tabs->widget(i)->objectName());
             // Written beside the checks; light compression, as the default level would
             // take most of the test's time.
             saved.push_back(std::async(std::launch::async, [image = shot.image, name] {
                 return image.save(name, "PNG", 80) ? QString() : u"cannot write "_s + name;
             }));
-            faults << contrastFaults(shot) << chartFaults(shot) << clippedCaptions(f.window);
+            faults << textFaults(shot) << chartFaults(shot);
         }
         for (std::future<QString> &picture : saved)
             faults << picture.get();
@@ -594,10 +398,7 @@ private:
         // that a loaded machine keeps.
         f.control<QSpinBox>(u"scanTimeout"_s)->setValue(200);
         f.control<QSpinBox>(u"scanRetries"_s)->setValue(3);
-        auto *bauds = f.control<QListWidget>(u"scanBauds"_s);
-        for (int i = 0; i < bauds->count(); ++i)
-            bauds->item(i)->setCheckState(bauds->item(i)->text() == u"9600" ? Qt::Checked
-                                                                            : Qt::Unchecked);
+        f.pickRates({u"9600"_s});
         f.click(u"scanStart"_s);
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
         auto *results = f.control<QTableView>(u"scanResults"_s)->model();
@@ -627,6 +428,7 @@ private:
     }
 
     QPalette m_light;
+    const QString m_pictures = QStringLiteral(STEPPERBENCH_SCREENSHOTS); // in the build tree
 };
 
 QTEST_MAIN(TestLooks)

@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <ctime>
 
 class TestSimServer : public QObject
 {
@@ -50,26 +49,6 @@ class TestSimServer : public QObject
     }
 
 private slots:
-    void servesPseudoTerminal()
-    {
-        SimServer server(SimConfig{});
-        QVERIFY(server.openPseudoTerminal());
-        QSignalSpy exchanged(&server, &SimServer::exchanged);
-        for (int round = 0; round < 3; ++round) {
-            // The tool opens and closes its side at will, even with a reply still to come.
-            QSerialPort port(server.devicePath());
-            QVERIFY(port.open(QIODevice::ReadWrite)
-                    && port.write(QByteArray::fromHex("013B003330")) == 5);
-            QVERIFY(port.waitForBytesWritten(1000) || port.bytesToWrite() == 0);
-            port.close();
-            QVERIFY(exchanged.wait(2000) && !exchanged.last().at(1).toByteArray().isEmpty());
-        }
-        // Once the tool closed its side the server idles (a notifier firing on a hang-up spins).
-        const std::clock_t start = std::clock();
-        QTest::qWait(250);
-        QVERIFY(std::clock() - start < CLOCKS_PER_SEC / 20);
-    }
-
     void servesDeviceAndSwitchesBaudRateAfterReply()
     {
         PtyPair pty;
@@ -103,142 +82,86 @@ private slots:
         }
     }
 
-    void parseStations_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("stations"); // address:rate ..., or the start of the error
-        const auto row = [](const char *name, const char *text, const char *stations) {
-            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(stations);
-        };
-        row("one", "1", "01:19200");
-        row("rates of their own", "5:9600, 2a,F7:14400", "05:9600 2A:19200 F7:14400");
-        row("address 0", "5,0", "\"0\" is not a station address from 1 to F7");
-        row("address F8", "F8:9600", "\"F8\" is not a station address");
-        row("nothing between commas", "5,,6", "\"\" is not a station address");
-        row("a rate without a code", "5:1200", "\"5:1200\": \"1200\" is not one of");
-        row("no rate after the colon", "5:", "\"5:\": \"\" is not one of");
-        row("twice", "5,2A,05:9600", "station 5 is listed twice");
-    }
-    void parseStations()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, stations);
-        const Result<QList<SimConfig>> parsed = SimServer::parseStations(
-                text, SimConfig{.baudRate = 19200, .zeroPoint = 7});
-        QStringList got;
-        for (const SimConfig &c : parsed ? *parsed : QList<SimConfig>{}) {
-            got << QStringLiteral("%1:%2")
-                            .arg(c.address, 2, 16, QChar(u'0'))
-                            .toUpper()
-                            .arg(c.zeroPoint == 7 ? c.baudRate : -1);
-        }
-        QVERIFY2(parsed ? got.join(u' ') == stations : parsed.error().startsWith(stations),
-                 qPrintable(parsed ? got.join(u' ') : parsed.error()));
-    }
-
     void stations_data()
     {
-        // Requests (hex payloads) to stations 2A (at 19200) and 05 given in that order, each
-        // followed by the replies: "=" its echo, "|" between the replies of several stations.
+        // Three stations: 05 at 9600, 2A at 19200, 03 at 14400. Each step sends its requests
+        // ("&" between them) at once and reads the replies ("|" between them; "=" the echo).
+        // With wire time a station hears only its own rate, and each reply crosses the wire
+        // after the one before it.
+        QTest::addColumn<bool>("wireTime");
+        QTest::addColumn<qint32>("rate");
         QTest::addColumn<QByteArray>("steps");
-        QTest::newRow("parameters") << QByteArray("05 27 04 00001388 > =, "
-                                                  "05 28 00 > 05 28 04 00001388, "
-                                                  "2A 28 00 > 2A 28 04 00002710");
-        QTest::newRow("baud rates") << QByteArray("05 23 00 > 05 23 01 06, 2A 23 00 > 2A 23 01 08, "
-                                                  "2A 24 01 04 > =, 2A 23 00 > 2A 23 01 04, "
-                                                  "05 23 00 > 05 23 01 06");
-        QTest::newRow("axes") << QByteArray("2A 31 04 00002710 > =, 2A 31 04 00002710 > 2A B1 06, "
-                                            "05 31 04 00002710 > =, 2A 3C 00 > 2A 3C, "
-                                            "05 31 04 00002710 > 05 B1 06");
+        const auto row = [](const char *name, bool wireTime, qint32 rate, const char *steps) {
+            QTest::newRow(name) << wireTime << rate << QByteArray(steps);
+        };
+        row("parameters", false, 9600, "05 27 04 00001388 > =, 05 28 00 > 05 28 04 00001388, "
+                                       "2A 28 00 > 2A 28 04 00002710");
+        row("baud rates", false, 9600, "05 23 00 > 05 23 01 06, 2A 23 00 > 2A 23 01 08, "
+                                       "2A 24 01 04 > =, 2A 23 00 > 2A 23 01 04, "
+                                       "05 23 00 > 05 23 01 06");
+        row("axes", false, 9600, "2A 31 04 00002710 > =, 2A 31 04 00002710 > 2A B1 06, "
+                                 "05 31 04 00002710 > =, 2A 3C 00 > 2A 3C, "
+                                 "05 31 04 00002710 > 05 B1 06");
         // Of the broadcasts only the address query is answered, in address order.
-        QTest::newRow("broadcasts") << QByteArray("00 21 00 > 05 21 00 | 2A 21 00, 00 24 01 04 >, "
-                                                  "00 20 00 >, 05 23 00 > 05 23 01 06, "
-                                                  "07 20 00 >, 2A 20 00 > =");
+        row("broadcasts", false, 9600, "00 21 00 > 03 21 00 | 05 21 00 | 2A 21 00, "
+                                       "00 24 01 04 >, 00 20 00 >, 05 23 00 > 05 23 01 06, "
+                                       "07 20 00 >, 2A 20 00 > =");
+        // Each ends with a request that a station at that rate answers, so that a reply that
+        // should not come shows. 14400 has no termios constant: QSerialPort sets it as a number.
+        row("05 at its rate", true, 9600, "05 20 00 & 05 20 00 > 05 20 00 | 05 20 00");
+        row("05 at 19200", true, 19200, "05 20 00 & 2A 20 00 > 2A 20 00");
+        row("2A at its rate", true, 19200, "2A 20 00 > =");
+        row("2A at 9600", true, 9600, "2A 20 00 & 05 20 00 > 05 20 00");
+        row("03 at 14400", true, 14400, "03 20 00 > =");
+        row("05 at 14400", true, 14400, "05 20 00 & 03 20 00 > 03 20 00");
+        row("no station 07", true, 9600, "07 20 00 & 05 20 00 > 05 20 00");
+        row("broadcast", true, 19200, "00 21 00 & 2A 20 00 > 2A 21 00 | 2A 20 00");
     }
     void stations()
     {
+        QFETCH(bool, wireTime);
+        QFETCH(qint32, rate);
         QFETCH(QByteArray, steps);
-        SimServer server(QList<SimConfig>{{.address = 0x2A, .baudRate = 19200}, {.address = 5}});
+        SimServer server(QList<SimConfig>{{.address = 5, .baudRate = 9600},
+                                          {.address = 0x2A, .baudRate = 19200},
+                                          {.address = 3, .baudRate = 14400}});
+        server.setWireTime(wireTime);
         QVERIFY(server.openPseudoTerminal());
         QSignalSpy exchanged(&server, &SimServer::exchanged);
         QSerialPort port(server.devicePath());
         QVERIFY(port.open(QIODevice::ReadWrite));
         qsizetype replies = 0;
         for (const QByteArray &step : steps.split(',')) {
-            const QByteArray request = step.split('>').constFirst().trimmed();
+            const QByteArrayList requests = step.split('>').constFirst().split('&');
             QByteArrayList expected = step.split('>').constLast().trimmed().split('|');
             expected.removeAll(QByteArray());
             if (expected.value(0) == "=")
-                expected[0] = request;
+                expected[0] = requests[0];
             replies += std::max<qsizetype>(1, expected.size());
-            QCOMPARE(talk(port, 9600, {request}, expected).toHex(' '), frames(expected).toHex(' '));
+            qint64 ns = 0;
+            QCOMPARE(talk(port, rate, requests, expected, &ns).toHex(' '),
+                     frames(expected).toHex(' '));
+            const qint64 wireNs = frames(expected).size() * 10 * 1'000'000'000LL / rate;
+            QVERIFY2(!wireTime || ns >= wireNs,
+                     qPrintable(QStringLiteral("%1 < %2 ns").arg(ns).arg(wireNs)));
         }
-        // One signal for each reply, or for the request if none came.
-        QCOMPARE(exchanged.size(), replies);
-        QCOMPARE(server.controllerAt(0x2A), &server.controller(0));
+        // Without wire time, one signal for each reply, or for the request if none came.
+        QVERIFY(wireTime || exchanged.size() == replies);
+        QCOMPARE(server.controllerAt(0x2A), &server.controller(1));
     }
 
-    void wireTime_data()
-    {
-        // The rate the tool sets, requests and the replies that come; each row ends with a
-        // request that the station at that rate answers, so a reply that should not come shows.
-        QTest::addColumn<qint32>("rate");
-        QTest::addColumn<QByteArrayList>("requests");
-        QTest::addColumn<QByteArrayList>("replies");
-        const QByteArrayList to05{"05 20 00"}, to2A{"2A 20 00"}, to03{"03 20 00"};
-        QTest::newRow("05 at its rate") << 9600 << to05 + to05 << to05 + to05;
-        QTest::newRow("05 at 19200") << 19200 << to05 + to2A << to2A;
-        QTest::newRow("2A at its rate") << 19200 << to2A << to2A;
-        QTest::newRow("2A at 9600") << 9600 << to2A + to05 << to05;
-        // A rate that termios has no constant for: QSerialPort sets it as a number.
-        QTest::newRow("03 at 14400") << 14400 << to03 << to03;
-        QTest::newRow("05 at 14400") << 14400 << to05 + to03 << to03;
-        QTest::newRow("no station 07") << 9600 << QByteArrayList{"07 20 00"} + to05 << to05;
-        QTest::newRow("broadcast")
-                << 19200 << QByteArrayList{"00 21 00"} + to2A << QByteArrayList{"2A 21 00"} + to2A;
-    }
-    void wireTime()
-    {
-        QFETCH(qint32, rate);
-        QFETCH(QByteArrayList, requests);
-        QFETCH(QByteArrayList, replies);
-        SimServer server(QList<SimConfig>{{.address = 5, .baudRate = 9600},
-                                          {.address = 0x2A, .baudRate = 19200},
-                                          {.address = 3, .baudRate = 14400}});
-        server.setWireTime(true);
-        QVERIFY(server.openPseudoTerminal());
-        QSerialPort port(server.devicePath());
-        QVERIFY(port.open(QIODevice::ReadWrite));
-        qint64 ns = 0;
-        QCOMPARE(talk(port, rate, requests, replies, &ns).toHex(' '), frames(replies).toHex(' '));
-        // Each reply crosses the wire after the one before it, 10 bits a byte.
-        const qint64 wireNs = frames(replies).size() * 10 * 1'000'000'000LL / rate;
-        QVERIFY2(ns >= wireNs, qPrintable(QStringLiteral("%1 < %2 ns").arg(ns).arg(wireNs)));
-    }
-
-    void programStations_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QByteArray>("error"); // on standard error, exit status 2; none: it runs
-        QTest::newRow("rates of their own, wire time")
-                << QStringList{"--wire-time", "--baud", "19200", "--address", "5:9600,2A"}
-                << QByteArray();
-        QTest::newRow("twice") << QStringList{"--address", "5,2A,05"}
-                               << QByteArray("--address: station 5 is listed twice");
-        QTest::newRow("bad address") << QStringList{"--address", "5,F8"}
-                                     << QByteArray("--address: \"F8\" is not a station address");
-    }
+    // Stations at rates of their own, as typed on the command line; a list it cannot take
+    // stops the program before it starts, with the reason and exit status 2.
     void programStations()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QByteArray, error);
+        QProcess refused;
+        refused.start(STEPPERBENCH_SIM, {"--address", "5,F8", "--quiet"});
+        QVERIFY(refused.waitForFinished(5000) && refused.exitCode() == 2);
+        QVERIFY(refused.readAllStandardError().contains(
+                "--address: \"F8\" is not a station address"));
         QProcess sim;
-        sim.start(STEPPERBENCH_SIM, arguments << "--quiet");
-        if (!error.isEmpty()) {
-            QVERIFY(sim.waitForFinished(5000) && sim.exitCode() == 2);
-            QVERIFY(sim.readAllStandardError().contains(error));
-            return;
-        }
+        sim.start(STEPPERBENCH_SIM,
+                  {"--wire-time", "--baud", "19200", "--address", "5:9600,2A", "--quiet"});
         QTRY_VERIFY(sim.canReadLine());
         QSerialPort port(QString::fromLocal8Bit(sim.readLine().trimmed()));
         QVERIFY(port.open(QIODevice::ReadWrite));
@@ -253,20 +176,16 @@ private slots:
         // Where the link leads before the start, if anywhere ("later": elsewhere before the end).
         QTest::addColumn<QString>("before");
         QTest::addColumn<int>("signal"); // that stops the program; 0: it refuses to start
-        QTest::addColumn<int>("reader"); // of standard output: 0 reads, 1 stops reading, 2 gone
-        QTest::newRow("SIGINT") << QString() << SIGINT << 0;
-        QTest::newRow("SIGTERM, link taken over") << "later" << SIGTERM << 0;
-        QTest::newRow("SIGHUP, stale link to a terminal") << "pty" << SIGHUP << 0;
-        QTest::newRow("SIGQUIT, stale link to nothing") << "/dev/pts/999999" << SIGQUIT << 0;
-        QTest::newRow("link to another simulator") << "sim" << 0 << 0;
-        QTest::newRow("reader stops reading") << QString() << SIGTERM << 1;
-        QTest::newRow("reader gone") << QString() << SIGINT << 2;
+        QTest::newRow("SIGINT") << QString() << SIGINT;
+        QTest::newRow("SIGTERM, link taken over") << "later" << SIGTERM;
+        QTest::newRow("SIGHUP, stale link to a terminal") << "pty" << SIGHUP;
+        QTest::newRow("SIGQUIT, stale link to nothing") << "/dev/pts/999999" << SIGQUIT;
+        QTest::newRow("link to another simulator") << "sim" << 0;
     }
     void program()
     {
         QFETCH(QString, before);
         QFETCH(int, signal);
-        QFETCH(int, reader);
         QTemporaryDir dir;
         const QString link = dir.filePath("ttySIM");
         QProcess sim; // killed at the end, if still running
@@ -277,57 +196,25 @@ private slots:
         else if (before == "pty" || before.startsWith(u'/'))
             QVERIFY(QFile::link(before == "pty" ? pty.path() : before, link));
         const QString target = QFileInfo(link).symLinkTarget();
-
-        // Standard output into a pipe of our own, as "stepperbench-sim | less" has.
-        int out[2];
-        QVERIFY(::pipe2(out, O_CLOEXEC) == 0);
-        sim.setChildProcessModifier([&out] { ::dup2(out[1], STDOUT_FILENO); });
         sim.start(STEPPERBENCH_SIM, {"--link", link, "--inputs", "00011"});
-        ::close(out[1]);
-        QByteArray path;
-        for (char c = 0; ::read(out[0], &c, 1) == 1 && c != '\n';)
-            path += c;
-        QCOMPARE(QFileInfo(link).symLinkTarget(), signal ? QString(path) : target);
         if (signal == 0) {
             QVERIFY(sim.waitForFinished(5000) && sim.exitCode() == 1);
             QVERIFY(sim.readAllStandardError().contains("which another simulator serves"));
+            QCOMPARE(QFileInfo(link).symLinkTarget(), target);
             return;
         }
-        if (reader == 2)
-            ::close(std::exchange(out[0], -1));
-
-        // IN1 and IN2 active (0), IN1 first; more traffic than a pipe holds if nobody reads.
+        QTRY_VERIFY(sim.canReadLine());
+        const QString path = QString::fromLocal8Bit(sim.readLine().trimmed());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), path);
         QSerialPort port(path);
-        QVERIFY(port.open(QIODevice::ReadWrite) && port.clear(QSerialPort::Input));
-        const QByteArray inputs = frameRtu(QByteArray::fromHex("01 42 05 00 00 01 01 01"));
-        for (int i = 0; i < (reader ? 2000 : 1); ++i) {
-            port.write(frameRtu(QByteArray::fromHex("01 42 00")));
-            QByteArray got;
-            for (QDeadlineTimer deadline(2000);
-                 !(got += port.readAll()).endsWith(inputs) && !deadline.hasExpired();)
-                QSignalSpy(&port, &QSerialPort::readyRead).wait(int(deadline.remainingTime()) + 1);
-            QCOMPARE(got, inputs);
-        }
-        if (reader == 1) { // reading again: what was dropped is counted in the output
-            ::fcntl(out[0], F_SETFL, O_NONBLOCK);
-            QByteArray rest;
-            QVERIFY(QTest::qWaitFor([&] {
-                char buffer[65536];
-                for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
-                    rest.append(buffer, n);
-                return rest.contains(" log lines dropped\n");
-            }));
-        }
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        const QByteArray inputs = "01 42 05 00 00 01 01 01"; // IN1 and IN2 active (0)
+        QCOMPARE(talk(port, 9600, {"01 42 00"}, {inputs}), frames({inputs}));
         if (before == "later")
             QVERIFY(QFile::remove(link) && QFile::link(pty.path(), link));
         ::kill(pid_t(sim.processId()), signal);
         QVERIFY(sim.waitForFinished(5000) && sim.exitStatus() == QProcess::NormalExit);
         QCOMPARE(QFileInfo(link).symLinkTarget(), before == "later" ? pty.path() : QString());
-        const QByteArray errors = sim.readAllStandardError();
-        QVERIFY2(errors.contains(reader == 2 ? "standard output" : "log lines were dropped")
-                         == (reader != 0),
-                 errors);
-        ::close(out[0]);
     }
 };
 

@@ -96,6 +96,15 @@ struct WindowFixture
         }
     }
 
+    /// Ticks exactly the rates in \a rates among those a bus scan tries.
+    void pickRates(const QStringList &rates) const
+    {
+        auto *list = control<QListWidget>(u"scanBauds"_s);
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setCheckState(rates.contains(list->item(i)->text()) ? Qt::Checked
+                                                                               : Qt::Unchecked);
+    }
+
     /// Opens COM1 through the window's own button.
     bool open()
     {
