@@ -7,10 +7,12 @@
 
 #include <QCheckBox>
 #include <QRadioButton>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 
 namespace {
@@ -48,6 +50,23 @@ private slots:
         f.window.portNames().setMapping(2, u"/dev/ttyUSB7"_s);
         f.apply(u"Combo1=COM2"_s);
         QCOMPARE(f.text("PortDevice"), u"/dev/ttyUSB7"_s);
+    }
+
+    // The decoration picture of the first view, decoded on a thread ahead of the
+    // window (as the program does) or when the window is made.
+    void decorationPicture_data()
+    {
+        QTest::addColumn<bool>("ahead");
+        QTest::newRow("ahead") << true;
+        QTest::newRow("when made") << false;
+    }
+    void decorationPicture()
+    {
+        QFETCH(bool, ahead);
+        if (ahead)
+            FrmMain::readPictureAhead();
+        WindowFixture f;
+        QCOMPARE(f.control<QLabel>(u"Picture1"_s)->pixmap().size(), QSize(96, 96));
     }
 
     void autoPollWaitsForEachReply()
@@ -159,6 +178,62 @@ private slots:
         QVERIFY(f.text("exchangeStatus").contains(u"写入失败：线路 0.1 秒没有取走一个字节"));
         QVERIFY(!f.comm()->writeStalled() && f.comm()->portOpen() && f.messages.isEmpty());
         QCOMPARE(f.comm()->bytesToWrite(), 0);
+    }
+
+    // A large frame to a far end that reads slowly arrives whole, and the window
+    // answers throughout: the longest wait of a 5 ms heartbeat stays short.
+    void slowFarEnd()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        QByteArray frame(60000, Qt::Uninitialized);
+        for (qsizetype i = 0; i < frame.size(); ++i)
+            frame[i] = char(i * 7);
+        QElapsedTimer beat;
+        qint64 longest = 0;
+        QTimer heartbeat;
+        QObject::connect(&heartbeat, &QTimer::timeout,
+                         [&] { longest = qMax(longest, beat.restart()); });
+        heartbeat.start(5);
+        beat.start();
+        f.window.SendFrame(frame);
+        QByteArray arrived;
+        QElapsedTimer pace;
+        pace.start();
+        while (arrived.size() < frame.size() && pace.elapsed() < 10000) {
+            QTest::qWait(10); // the far end reads 640 bytes every 10 ms (64 KB/s)
+            arrived += f.pty.read(qMin<qsizetype>(640, frame.size() - arrived.size()), 0);
+        }
+        QCOMPARE(arrived, frame);
+        QVERIFY2(longest < 200, qPrintable(QString::number(longest))); // a blocking write: 1 s
+        QVERIFY(f.messages.isEmpty() && !f.comm()->writeStalled());
+    }
+
+    // The options of the exchange tab act on the next exchanges.
+    void exchangeOptions()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(10);
+        f.click(u"Command30"_s); // nobody answers
+        QTRY_VERIFY(f.text("exchangeStatus").contains(u"超时 1"));
+        f.sent();
+        // The adapter hands back what it sends: taken off, the reply counted once.
+        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(5000);
+        f.control<QCheckBox>(u"echoSuppression"_s)->setChecked(true);
+        f.click(u"Command30"_s);
+        QVERIFY(f.pty.write(f.sent() + frameRtu(QByteArray::fromHex("01370400000007"))));
+        QTRY_VERIFY(f.text("exchangeStatus")
+                            .contains(u"应答 1 · 校验错误 0 · 超时 1 · 意外应答 0 · 噪声 0 字节"));
+        QCOMPARE(f.text("Text18"), u" 7"_s);
+        // The log shows one verdict when asked.
+        auto *log = f.control<QTableView>(u"exchangeLog"_s);
+        QCOMPARE(log->model()->rowCount(), 2);
+        f.control<QComboBox>(u"exchangeFilter"_s)->setCurrentText(u"超时"_s);
+        QCOMPARE(log->model()->rowCount(), 1);
+        QCOMPARE(log->model()->index(0, 6).data().toString(), u"超时"_s);
+        f.click(u"statsReset"_s);
+        QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 0 · 应答 0"));
     }
 
     void viewLimit()
