@@ -186,7 +186,8 @@ private slots:
     {
         WindowFixture f;
         QVERIFY(f.open());
-        QByteArray frame(60000, Qt::Uninitialized);
+        // More than the kernel holds for a pseudo-terminal (about 64 KiB).
+        QByteArray frame(200000, Qt::Uninitialized);
         for (qsizetype i = 0; i < frame.size(); ++i)
             frame[i] = char(i * 7);
         QElapsedTimer beat;
@@ -201,8 +202,8 @@ private slots:
         QElapsedTimer pace;
         pace.start();
         while (arrived.size() < frame.size() && pace.elapsed() < 10000) {
-            QTest::qWait(10); // the far end reads 640 bytes every 10 ms (64 KB/s)
-            arrived += f.pty.read(qMin<qsizetype>(640, frame.size() - arrived.size()), 0);
+            QTest::qWait(10); // the far end reads 4000 bytes every 10 ms (400 KB/s)
+            arrived += f.pty.read(qMin<qsizetype>(4000, frame.size() - arrived.size()), 0);
         }
         QCOMPARE(arrived, frame);
         QVERIFY2(longest < 200, qPrintable(QString::number(longest))); // a blocking write: 1 s
