@@ -25,7 +25,6 @@ int main(int argc, char *argv[])
     std::future<void> fontsRead = std::async(std::launch::async, [] { FcInit(); });
 #endif
     QApplication app(argc, argv);
-    FrmMain::readPictureAhead(); // decoded while the window's widgets are made
     QApplication::setApplicationName(QStringLiteral("StepperBench"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     // The desktop entry's name: Wayland compositors find the icon through it.
@@ -65,6 +64,12 @@ int main(int argc, char *argv[])
     QCommandLineOption quitWhenShown(QStringLiteral("quit-when-shown"));
     quitWhenShown.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitWhenShown);
+#ifdef STEPPERBENCH_FONTCONFIG
+    // Done before anything may end the program (--help, --version), so that no
+    // thread is left reading as it ends, and before the first text is measured,
+    // which would have Qt read it all again.
+    fontsRead.wait();
+#endif
     parser.process(app);
 
     // The simulated controller answers on a pseudo-terminal of its own, which
@@ -82,11 +87,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(resetOption))
         FrmMain::resetSettings();
     installLanguage(Language::Chinese); // Qt's dialogs too; the settings may switch
-#ifdef STEPPERBENCH_FONTCONFIG
-    // Done before the first text is measured; Qt would read it all again if
-    // it came first.
-    fontsRead.wait();
-#endif
+    FrmMain::readPictureAhead(); // decoded while the window's widgets are made
     // Shown beside the port selector of the first view, but not waited for:
     // listed while the window is being built.
     PortNames::listSystemPortsAhead();
