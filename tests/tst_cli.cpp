@@ -64,7 +64,7 @@ private slots:
         row("config verify finds a difference", "config verify %in --port %port", set, 1,
             "station 01: max_speed differs: file 12000, controller 10000", "", 2);
         row("config write, a bad line", "config write %in --port %port",
-            "max_speed = 12000\nstart_speed = fast\n", 2, "", "in: Line 2:", 0);
+            "max_speed = 12000\nstart_speed = fast\n", 2, "", "in cannot be used: Line 2:", 0);
         row("no such port", "scan --port /dev/no-such-tty", {}, 2, "",
             "cannot open port /dev/no-such-tty", 0);
         row("unknown command", "erase --port %port", {}, 2, "", "unknown command \"erase\"", 0);

@@ -4,7 +4,7 @@
 <context>
     <name>BusScanner</name>
     <message>
-        <location filename="../src/bus/bus_scan.cpp" line="+52"/>
+        <location filename="../src/bus/bus_scan.cpp" line="+53"/>
         <location line="+93"/>
         <source>串口不接受波特率 %1</source>
         <translation>The port does not accept baud rate %1</translation>
@@ -347,6 +347,49 @@
         <location line="+2"/>
         <source>“%1”（%2）的值“%3”超出允许范围 %4，命令未发送。</source>
         <translation>The value &quot;%3&quot; of &quot;%1&quot; (%2) is outside the allowed range %4; the command was not sent.</translation>
+    </message>
+</context>
+<context>
+    <name>ConfigFile</name>
+    <message>
+        <location filename="../src/bus/config_file.cpp" line="+41"/>
+        <source>无法打开 %1：这不是普通文件</source>
+        <translation>Cannot open %1: it is not a regular file</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1 超过 %2 字节，不是配置文件</source>
+        <translation>%1 is larger than %2 bytes: no configuration file</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>无法读取 %1：%2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1 不能用：字节与文件开头标明的编码不符</source>
+        <translation>%1 cannot be used: its bytes do not match the encoding its first bytes name</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1 不能用：%2</source>
+        <translation>%1 cannot be used: %2</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 不能用：既没有参数，也没有 IO 项</source>
+        <translation>%1 cannot be used: it holds no parameter and no IO entry</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1142,7 +1185,7 @@
     </message>
     <message>
         <location line="+20"/>
-        <location filename="../src/app/main.cpp" line="+81"/>
+        <location filename="../src/app/main.cpp" line="+105"/>
         <source>模拟控制器</source>
         <translation>Simulator</translation>
     </message>
@@ -1385,9 +1428,9 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/frm_main.cpp" line="+501"/>
+        <location filename="../src/app/frm_main.cpp" line="+530"/>
         <location line="+9"/>
-        <location filename="../src/app/frm_main_language.cpp" line="+68"/>
+        <location filename="../src/app/frm_main_language.cpp" line="+60"/>
         <source>开始捕获…</source>
         <translation>Capture…</translation>
     </message>
@@ -1592,7 +1635,7 @@
         <translation>Protocol</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main.cpp" line="-475"/>
+        <location filename="../src/app/frm_main.cpp" line="-491"/>
         <location filename="../src/app/frm_main_language.cpp" line="-5"/>
         <source>命令操作</source>
         <translation>List actions</translation>
@@ -1620,7 +1663,7 @@
         <translation>Writing to the port resumed</translation>
     </message>
     <message>
-        <location line="+187"/>
+        <location line="+199"/>
         <source>请选择正确的串口名</source>
         <translation>Please choose a valid port name</translation>
     </message>
@@ -1645,7 +1688,7 @@
         <translation>Port %1 is back (%2)</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+16"/>
         <source>（无此串口）</source>
         <translation>(no such port)</translation>
     </message>
@@ -1665,7 +1708,7 @@
         <translation>Exception</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main.cpp" line="+157"/>
+        <location filename="../src/app/frm_main.cpp" line="+154"/>
         <source>捕获到文件</source>
         <translation>Capture to file</translation>
     </message>
@@ -1711,7 +1754,7 @@
         <translation>Result</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main_bus.cpp" line="+67"/>
+        <location filename="../src/app/frm_main_bus.cpp" line="+89"/>
         <source>%p%，还需 %1 s</source>
         <translation>%p%, %1 s left</translation>
     </message>
@@ -1966,6 +2009,34 @@
     </message>
 </context>
 <context>
+    <name>LinkSession</name>
+    <message>
+        <location filename="../src/session/link_session.cpp" line="+26"/>
+        <source>写入失败：%1</source>
+        <translation>Write failed: %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>串口恢复写入</source>
+        <translation>Writing to the port resumed</translation>
+    </message>
+    <message>
+        <location line="+92"/>
+        <source>串口 %1 已断开（%2），等待设备恢复…</source>
+        <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>串口 %1 已断开（%2），串口已关闭</source>
+        <translation>Port %1 went away (%2); the port is closed</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>串口 %1 已恢复（%2）</source>
+        <translation>Port %1 is back (%2)</translation>
+    </message>
+</context>
+<context>
     <name>ListFile</name>
     <message>
         <location filename="../src/sequencer/list_file.cpp" line="+95"/>
@@ -2039,7 +2110,7 @@
 <context>
     <name>MotionChart</name>
     <message>
-        <location filename="../src/app/motion_chart.cpp" line="+136"/>
+        <location filename="../src/app/motion_chart.cpp" line="+155"/>
         <source>时间 (s)</source>
         <translation>Time (s)</translation>
     </message>
@@ -2084,7 +2155,7 @@
         <translation>Drag a box to zoom in; right-click to zoom out</translation>
     </message>
     <message>
-        <location line="+91"/>
+        <location line="+93"/>
         <location line="+8"/>
         <location line="+6"/>
         <source>—</source>
@@ -2169,7 +2240,7 @@
 <context>
     <name>PortNames</name>
     <message>
-        <location filename="../src/link/port_names.cpp" line="+22"/>
+        <location filename="../src/link/port_names.cpp" line="+84"/>
         <source>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</source>
         <translation>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</translation>
     </message>
@@ -2228,7 +2299,7 @@
 <context>
     <name>main</name>
     <message>
-        <location filename="../src/app/main.cpp" line="-60"/>
+        <location filename="../src/app/main.cpp" line="-70"/>
         <source>Test and commission a stepper-motor motion controller over a serial line.</source>
         <translation>Test and commission a stepper-motor motion controller over a serial line.</translation>
     </message>

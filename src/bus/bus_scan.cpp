@@ -15,10 +15,11 @@ qint64 wireUs(qsizetype bytes, qint32 rate)
 
 } // namespace
 
-BusScanner::BusScanner(Send send, SetRate setRate, QObject *parent)
+BusScanner::BusScanner(Send send, SetRate setRate, QObject *parent, UsClock clock)
     : QObject(parent)
     , m_send(std::move(send))
     , m_setRate(std::move(setRate))
+    , m_clock(std::move(clock))
 {
     m_wait.setSingleShot(true);
     m_wait.setTimerType(Qt::PreciseTimer);
@@ -100,7 +101,7 @@ void BusScanner::requestWritten(const QByteArray &frame, qint64 writtenUs)
         return;
     m_writtenUs = writtenUs;
     if (!m_replyStarted) {
-        const qint64 waitedUs = monotonicUs() - writtenUs;
+        const qint64 waitedUs = m_clock() - writtenUs;
         const qint64 waitUs = probeMs(m_settings.rates[m_rateIndex]) * 1000 - waitedUs;
         m_wait.start(int(std::max<qint64>(0, (waitUs + 999) / 1000)));
     }

@@ -2,6 +2,7 @@
 
 #include "device/frame.h"
 #include "exchange/exchange_pairing.h"
+#include "util/monotonic_clock.h"
 
 #include <QList>
 #include <QObject>
@@ -43,7 +44,9 @@ public:
     /// Switches the line to a baud rate; false when the port refused it.
     using SetRate = std::function<bool(qint32 rate)>;
 
-    BusScanner(Send send, SetRate setRate, QObject *parent = nullptr);
+    /// \a clock gives the time the scanner compares the line's stamps with.
+    BusScanner(Send send, SetRate setRate, QObject *parent = nullptr,
+               UsClock clock = systemClock());
 
     /// Starts a scan; the line's rate is set back to \a restoreRate at the end.
     void start(const Settings &settings, qint32 restoreRate);
@@ -77,6 +80,7 @@ private:
 
     Send m_send;
     SetRate m_setRate;
+    UsClock m_clock;
     Settings m_settings;
     qint32 m_restoreRate = 0;
     bool m_running = false;

@@ -1,13 +1,13 @@
 #include "cli_commands.h"
 
 #include "bus/bus_scan.h"
+#include "bus/config_file.h"
 #include "bus/config_transfer.h"
 #include "cli_session.h"
-#include "sequencer/run_loop.h"
+#include "session/run_driver.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QSaveFile>
 #include <QSet>
 #include <QTimer>
 
@@ -92,7 +92,7 @@ int CliCommands::scan(CliSession &session, const CliOptions &options)
     return session.exec();
 }
 
-int CliCommands::readConfig(CliSession &session, const CliOptions &options, QSaveFile &file)
+int CliCommands::readConfig(CliSession &session, const CliOptions &options)
 {
     const quint8 station = options.addresses.value(0);
     ConfigTransfer transfer(sendThrough(session));
@@ -105,7 +105,7 @@ int CliCommands::readConfig(CliSession &session, const CliOptions &options, QSav
         if (!outcome.answered) {
             session.print(tr("station %1: no answer").arg(stationText(station)));
             result = tr("station %1 did not answer, %2 not written")
-                             .arg(stationText(station), file.fileName());
+                             .arg(stationText(station), options.file);
             status = ExitFailed;
             return;
         }
@@ -113,15 +113,14 @@ int CliCommands::readConfig(CliSession &session, const CliOptions &options, QSav
             session.print(tr("station %1: %2 refused").arg(stationText(station), item));
             status = ExitFailed;
         }
-        const QByteArray text = formatConfigSet(
-                outcome.read,
+        const Status written = writeConfigFile(
+                options.file, outcome.read,
                 {tr("StepperBench 配置"),
                  QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                  tr("stepperbench-cli, station %1").arg(stationText(station))});
-        if (file.write(text) != text.size() || !file.commit()) {
-            session.warn(tr("cannot write %1: %2").arg(file.fileName(), file.errorString()));
-            result = tr("station %1 read, %2 not written")
-                             .arg(stationText(station), file.fileName());
+        if (!written) {
+            session.warn(written.error());
+            result = tr("station %1 read, %2 not written").arg(stationText(station), options.file);
             status = ExitUsage;
             return;
         }
@@ -129,7 +128,7 @@ int CliCommands::readConfig(CliSession &session, const CliOptions &options, QSav
         result = tr("station %1: %2 items saved to %3")
                          .arg(stationText(station))
                          .arg(items)
-                         .arg(file.fileName());
+                         .arg(options.file);
     };
     QObject::connect(&transfer, &ConfigTransfer::stationDone, &session, stationDone);
     QObject::connect(&transfer, &ConfigTransfer::progress, &session, [&] {
@@ -225,64 +224,54 @@ int CliCommands::transferConfig(CliSession &session, const CliOptions &options,
 
 int CliCommands::runList(CliSession &session, const CliOptions &options, const QStringList &lines)
 {
-    // One pass is done whenever the run goes back: the last line wraps to the
-    // first, or a jump leads to the line it came from or one before it.
     const int loops = options.durationS ? 0 : options.loops.value_or(1);
-    QTimer tick;
-    tick.setSingleShot(true);
-    tick.setTimerType(Qt::PreciseTimer);
+    RunDriver run(
+            {[&lines] { return int(lines.size()); }, [&lines](int i) { return lines[i]; }},
+            [&session](const QByteArray &frame) { return session.send(frame); },
+            [&options] { return std::optional(options.intervalMs); },
+            [&session] { return session.session().writeStalled(); });
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
     QElapsedTimer clock;
-    qint16 line = 0;
-    int passes = 0;
     bool stopped = false;
 
     const auto end = [&] {
         if (std::exchange(stopped, true))
             return;
-        tick.stop();
+        run.stop();
         deadline.stop();
         session.settle();
-        session.print(tr("run: %n pass(es) through %1 in %2 s; %3", nullptr, passes)
+        session.print(tr("run: %n pass(es) through %1 in %2 s; %3", nullptr, run.passes())
                               .arg(options.file)
                               .arg(double(clock.elapsed()) / 1000, 0, 'f', 1)
                               .arg(session.statsText()));
         session.finish(session.stats().timeouts() > 0 ? ExitFailed : ExitOk);
     };
-    QObject::connect(&tick, &QTimer::timeout, &session, [&] {
-        if (stopped)
-            return;
-        const int executed = line < 0 || line >= lines.size() ? 0 : line;
-        const RunStep step = runLoopStep(
-                line, int(lines.size()), [&lines](int i) { return lines[i]; }, options.intervalMs);
-        if (!step.frame.isEmpty() && !session.send(step.frame)) {
-            stopped = true;
-            session.finish(ExitUsage);
-            return;
-        }
-        line = step.nextLine;
-        if (step.nextLine <= executed && ++passes == loops) {
+    QObject::connect(&run, &RunDriver::sendFailed, &session, [&] {
+        stopped = true;
+        run.stop();
+        session.finish(ExitUsage);
+    });
+    QObject::connect(&run, &RunDriver::passDone, &session, [&](int passes) {
+        if (passes == loops)
             end();
-            return;
+    });
+    // As in the window, an interval of 0 means no further tick: the run is over.
+    QObject::connect(&run, &RunDriver::halted, &session, end);
+    QObject::connect(&run.timer(), &QTimer::timeout, &session, [&] {
+        if (!stopped) {
+            session.progress(tr("run: pass %1, line %2, %3 s")
+                                     .arg(run.passes() + 1)
+                                     .arg(run.line())
+                                     .arg(double(clock.elapsed()) / 1000, 0, 'f', 1));
         }
-        // As in the window, an interval of 0 means no further tick.
-        if (step.intervalMs == 0) {
-            end();
-            return;
-        }
-        tick.start(step.intervalMs);
-        session.progress(tr("run: pass %1, line %2, %3 s")
-                                 .arg(passes + 1)
-                                 .arg(line)
-                                 .arg(double(clock.elapsed()) / 1000, 0, 'f', 1));
     });
     QObject::connect(&deadline, &QTimer::timeout, &session, end);
 
     clock.start();
     if (options.durationS)
         deadline.start(int(*options.durationS * 1000));
-    tick.start(0); // the first line goes at once
+    run.start(options.intervalMs);
     return session.exec();
 }

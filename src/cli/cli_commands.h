@@ -7,7 +7,6 @@
 #include <QStringList>
 
 class CliSession;
-class QSaveFile;
 
 // The commands of stepperbench-cli over an open session. Each prints what it
 // finds, ends with a summary line and returns the exit status; the files they
@@ -23,7 +22,7 @@ public:
     static int scan(CliSession &session, const CliOptions &options);
     /// Reads the whole set of the first station of \a options into \a file,
     /// committed only when the station answered.
-    static int readConfig(CliSession &session, const CliOptions &options, QSaveFile &file);
+    static int readConfig(CliSession &session, const CliOptions &options);
     /// Writes \a configSet to the stations of \a options (or only reads back, for
     /// verify) and compares what they hold with it; ExitFailed on any difference,
     /// refused item or silent station.

@@ -36,34 +36,27 @@ CliSession::CliSession(CommMode mode, int replyTimeoutMs, QObject *parent)
     , m_progressOn(::isatty(STDERR_FILENO) == 1)
     , m_stdoutTerminal(::isatty(STDOUT_FILENO) == 1)
 {
-    m_exchanges.setMode(mode);
-    m_exchanges.setReplyTimeoutUs(qint64(replyTimeoutMs) * 1000);
-    m_capture.setMode(mode);
-    connect(&m_link, &MSComm::bytesArrived, &m_exchanges, &ExchangeMonitor::bytesArrived);
-    connect(&m_link, &MSComm::frameWritten, &m_exchanges, &ExchangeMonitor::frameWritten);
+    m_session.setMode(mode);
+    m_session.exchanges().setReplyTimeoutUs(qint64(replyTimeoutMs) * 1000);
+    // Nobody watches the bench: a device that goes away ends the run.
+    m_session.setAutoReconnect(false);
     // Printed before anything else hears of the exchange, so that its line comes
     // before the lines of what a command makes of it.
-    connect(&m_exchanges, &ExchangeMonitor::exchangeSettled, this, &CliSession::printExchange);
-
-    connect(&m_exchanges, &ExchangeMonitor::requestWritten, &m_capture, &CaptureWriter::frameSent);
-    connect(&m_exchanges, &ExchangeMonitor::exchangeSettled, &m_capture,
-            &CaptureWriter::exchangeSettled);
-    connect(&m_exchanges, &ExchangeMonitor::bytesDiscarded, &m_capture,
-            &CaptureWriter::bytesDiscarded);
-    connect(&m_capture, &CaptureWriter::failed, this, &CliSession::warn);
-
-    connect(&m_link, &MSComm::deviceLost, this, [this](const QString &reason) {
-        linkFailed(tr("port %1 went away: %2").arg(m_link.devicePath(), reason));
+    connect(&m_session.exchanges(), &ExchangeMonitor::exchangeSettled, this,
+            &CliSession::printExchange);
+    connect(&m_session.capture(), &CaptureWriter::failed, this, &CliSession::warn);
+    connect(&m_session, &LinkSession::deviceLost, this, [this](const QString &reason) {
+        linkFailed(tr("port %1 went away: %2").arg(link().devicePath(), reason));
     });
-    connect(&m_link, &MSComm::writeFailed, this, [this](const QString &reason) {
-        linkFailed(tr("port %1 stopped taking bytes: %2").arg(m_link.devicePath(), reason));
+    connect(&m_session, &LinkSession::stalled, this, [this](const QString &reason) {
+        linkFailed(tr("port %1 stopped taking bytes: %2").arg(link().devicePath(), reason));
     });
 }
 
 CliSession::~CliSession()
 {
     clearProgress();
-    m_capture.stop();
+    m_session.stopCapture();
 }
 
 Status CliSession::open(const QString &path, qint32 baudRate)
@@ -71,32 +64,31 @@ Status CliSession::open(const QString &path, qint32 baudRate)
     // The serial port takes a bare name for a device under /dev ("ttyUSB0"); a
     // file of that name here (a simulator's link) is meant as given.
     const QFileInfo here(path);
-    m_link.setDevicePath(!path.contains(u'/') && here.exists() ? here.absoluteFilePath() : path);
-    m_link.setSettings(MSComm::Settings{baudRate});
-    if (const Status opened = m_link.open(); !opened)
+    const QString device = !path.contains(u'/') && here.exists() ? here.absoluteFilePath() : path;
+    if (const Status opened = m_session.open(device, baudRate); !opened)
         return Failure{tr("cannot open port %1: %2").arg(path, opened.error())};
     return Done{};
 }
 
 Status CliSession::startCapture(const QString &path)
 {
-    return m_capture.start(path);
+    return m_session.startCapture(path);
 }
 
 bool CliSession::send(const QByteArray &frame)
 {
-    const Status written = m_link.output(frame);
+    const Status written = m_session.send(frame);
     if (!written)
-        warn(tr("cannot write to port %1: %2").arg(m_link.devicePath(), written.error()));
+        warn(tr("cannot write to port %1: %2").arg(link().devicePath(), written.error()));
     return written.ok();
 }
 
 bool CliSession::setRate(qint32 rate)
 {
-    const Status set = m_link.setBaudRate(rate);
+    const Status set = m_session.setBaudRate(rate);
     if (!set)
         warn(tr("port %1 refused %2 baud: %3")
-                     .arg(m_link.devicePath(), QString::number(rate), set.error()));
+                     .arg(link().devicePath(), QString::number(rate), set.error()));
     return set.ok();
 }
 
@@ -124,9 +116,9 @@ void CliSession::finish(int exitStatus)
 void CliSession::settle()
 {
     const auto settled = [this] {
-        return m_exitStatus || !m_link.portOpen()
-                || (m_exchanges.pendingRequests() == 0 && m_exchanges.waitingBytes() == 0
-                    && m_link.bytesToWrite() == 0);
+        return m_exitStatus || !m_session.isOpen()
+                || (exchanges().pendingRequests() == 0 && exchanges().waitingBytes() == 0
+                    && link().bytesToWrite() == 0);
     };
     if (settled())
         return;
@@ -135,12 +127,12 @@ void CliSession::settle()
         if (settled())
             loop.quit();
     };
-    connect(&m_exchanges, &ExchangeMonitor::statsChanged, &loop, check);
-    connect(&m_link, &MSComm::deviceLost, &loop, &QEventLoop::quit);
-    connect(&m_link, &MSComm::writeFailed, &loop, &QEventLoop::quit);
+    connect(&exchanges(), &ExchangeMonitor::statsChanged, &loop, check);
+    connect(&m_session, &LinkSession::deviceLost, &loop, &QEventLoop::quit);
+    connect(&m_session, &LinkSession::stalled, &loop, &QEventLoop::quit);
     // Every request has its verdict within the time-outs; this only guards
     // against a frame the port never wrote.
-    const qint64 limitMs = (m_exchanges.replyTimeoutUs() + m_exchanges.byteTimeoutUs()) / 1000
+    const qint64 limitMs = (exchanges().replyTimeoutUs() + exchanges().byteTimeoutUs()) / 1000
             + 2000;
     QTimer::singleShot(int(limitMs), &loop, &QEventLoop::quit);
     loop.exec();
@@ -183,7 +175,7 @@ void CliSession::clearProgress()
 
 QString CliSession::statsText() const
 {
-    const ExchangeStats &stats = m_exchanges.stats();
+    const ExchangeStats &stats = m_session.stats();
     QString text = tr("requests %1, replies %2, bad checks %3, exceptions %4, time-outs %5, "
                       "unexpected %6, noise bytes %7")
                            .arg(stats.requests())
@@ -222,7 +214,6 @@ void CliSession::linkFailed(const QString &message)
 {
     if (m_exitStatus)
         return;
-    m_capture.linkEvent(message, monotonicUs());
     warn(message);
     finish(ExitUsage);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "exchange/capture_writer.h"
-#include "exchange/exchange_monitor.h"
-#include "link/mscomm.h"
+#include "session/link_session.h"
 #include "util/result.h"
 
 #include <QElapsedTimer>
@@ -12,12 +10,10 @@
 
 #include <optional>
 
-// The link and the exchange layer of one stepperbench-cli run, wired as the
-// window wires them: bytes from the port go through the framer and the pairing,
-// and every exchange that settles is printed as one line on standard output
-// (and captured, when asked). The commands send through send() only, and end
-// the run with finish(); a port that goes away or stops taking bytes ends it
-// with ExitUsage.
+// One stepperbench-cli run over a LinkSession, the window's own: every exchange
+// that settles is printed as one line on standard output (and captured, when
+// asked). The commands send through send() only, and end the run with finish();
+// a port that goes away or stops taking bytes ends it with ExitUsage.
 class CliSession : public QObject
 {
     Q_OBJECT
@@ -41,12 +37,14 @@ public:
     /// Switches the open port to \a rate; false, with a message, when refused.
     bool setRate(qint32 rate);
 
+    /// The link, the exchange layer and the capture.
+    LinkSession &session() { return m_session; }
     /// The serial link, for what listens to the bytes as they arrive.
-    MSComm &link() { return m_link; }
+    MSComm &link() { return m_session.link(); }
     /// The framer and pairing every byte and frame goes through.
-    ExchangeMonitor &exchanges() { return m_exchanges; }
+    ExchangeMonitor &exchanges() { return m_session.exchanges(); }
     /// The counts and response times of every exchange so far.
-    const ExchangeStats &stats() const { return m_exchanges.stats(); }
+    const ExchangeStats &stats() const { return m_session.stats(); }
 
     /// Runs the event loop until finish(), and gives its exit status. A finish()
     /// that came before returns at once.
@@ -74,9 +72,7 @@ private:
     void linkFailed(const QString &message);
     void clearProgress();
 
-    MSComm m_link;
-    ExchangeMonitor m_exchanges;
-    CaptureWriter m_capture;
+    LinkSession m_session;
     qint64 m_wallOffsetUs = 0; // wall-clock time minus monotonic time
     QEventLoop *m_loop = nullptr;
     std::optional<int> m_exitStatus;

@@ -4,6 +4,7 @@
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "cli_session.h"
+#include "bus/config_file.h"
 #include "sequencer/list_file.h"
 #include "sequencer/list_line.h"
 
@@ -15,9 +16,6 @@
 #include <cstdio>
 
 namespace {
-
-// A configuration file larger than this is no configuration file.
-constexpr qint64 maxConfigFileBytes = 1024 * 1024;
 
 class Cli
 {
@@ -36,24 +34,6 @@ public:
     {
         std::fputs(qUtf8Printable(QStringLiteral("stepperbench-cli: %1\n").arg(message)), stderr);
         return ExitUsage;
-    }
-
-    /// The set in the file \a path, checked whole.
-    static Result<ConfigSet> readSet(const QString &path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return Failure{tr("cannot open %1: %2").arg(path, file.errorString())};
-        if (file.size() > maxConfigFileBytes)
-            return Failure{tr("%1 is too large for a configuration set (over %2 bytes)")
-                                   .arg(path)
-                                   .arg(maxConfigFileBytes)};
-        const Result<ConfigSet> set = parseConfigSet(file.read(maxConfigFileBytes));
-        if (!set)
-            return Failure{QStringLiteral("%1: %2").arg(path, set.error())};
-        if (set->isEmpty())
-            return Failure{tr("%1 holds no parameter and no IO entry").arg(path)};
-        return set;
     }
 
     /// The lines of the command list \a path, as the window loads them.
@@ -94,19 +74,20 @@ int main(int argc, char *argv[])
     // Every file first: a fault in one sends nothing.
     ConfigSet set;
     QStringList lines;
-    QSaveFile saved(options.file);
     switch (options.command) {
     case CliOptions::Command::ConfigWrite:
     case CliOptions::Command::ConfigVerify:
-        if (const Result<ConfigSet> loaded = Cli::readSet(options.file); loaded)
+        if (const Result<ConfigSet> loaded = readConfigFile(options.file); loaded)
             set = *loaded;
         else
             return Cli::failure(loaded.error());
         break;
     case CliOptions::Command::ConfigRead:
-        if (!saved.open(QIODevice::WriteOnly))
+        // A file that cannot be written fails before anything is sent; it is
+        // written whole once the station has been read.
+        if (QSaveFile probe(options.file); !probe.open(QIODevice::WriteOnly))
             return Cli::failure(
-                    Cli::tr("cannot write %1: %2").arg(options.file, saved.errorString()));
+                    Cli::tr("cannot write %1: %2").arg(options.file, probe.errorString()));
         break;
     case CliOptions::Command::Run:
         if (const Result<QStringList> loaded = Cli::readList(options.file); loaded)
@@ -130,7 +111,7 @@ int main(int argc, char *argv[])
     case CliOptions::Command::Scan:
         return CliCommands::scan(session, options);
     case CliOptions::Command::ConfigRead:
-        return CliCommands::readConfig(session, options, saved);
+        return CliCommands::readConfig(session, options);
     case CliOptions::Command::ConfigWrite:
     case CliOptions::Command::ConfigVerify:
         return CliCommands::transferConfig(session, options, set);
