@@ -113,6 +113,33 @@ private slots:
         QCOMPARE(pty->read(5), QByteArray("01 20"));
     }
 
+    // A far end that takes bytes slower than they are handed over: the kernel's
+    // buffer fills and a write would block. That is backpressure, not a lost
+    // device: every frame arrives whole and in order once the far end reads.
+    void backpressure()
+    {
+        PtyPair pty;
+        MSComm comm;
+        comm.setDevicePath(pty.path());
+        QVERIFY(comm.open());
+        QSignalSpy lost(&comm, &MSComm::deviceLost);
+        QSignalSpy failed(&comm, &MSComm::writeFailed);
+        QByteArray all;
+        for (int i = 0; i < 400; ++i) {
+            const QByteArray frame = QByteArray(258, char('A' + i % 26)) + '\n';
+            QVERIFY(comm.output(frame));
+            all += frame;
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(comm.bytesToWrite() > 0);
+        QByteArray got;
+        QVERIFY(QTest::qWaitFor([&] { return (got += pty.readAvailable()).size() >= all.size(); }));
+        QCOMPARE(got.size(), all.size());
+        QVERIFY(got == all);
+        QCOMPARE(lost.count() + failed.count(), 0);
+        QVERIFY(comm.portOpen());
+    }
+
     // An adapter plugged back under another name is found by its by-id link;
     // a device without one by the path it was opened by.
     void deviceFoundAgain()

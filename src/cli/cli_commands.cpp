@@ -229,7 +229,7 @@ int CliCommands::runList(CliSession &session, const CliOptions &options, const Q
             {[&lines] { return int(lines.size()); }, [&lines](int i) { return lines[i]; }},
             [&session](const QByteArray &frame) { return session.send(frame); },
             [&options] { return std::optional(options.intervalMs); },
-            [&session] { return session.session().writeStalled(); });
+            [&session] { return session.session().lineBusy(); });
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);

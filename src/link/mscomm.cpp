@@ -1,6 +1,7 @@
 #include "mscomm.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTimer>
@@ -9,6 +10,10 @@
 #include "util/monotonic_clock.h"
 
 #include <limits>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcLink, "stepperbench.link", QtInfoMsg)
 
@@ -244,6 +249,20 @@ void MSComm::onReadyRead()
     emit bytesArrived(bytes, now);
 }
 
+bool MSComm::deviceGone() const
+{
+#ifdef Q_OS_UNIX
+    // Gone: the handle hung up or failed, or the device node is no more.
+    pollfd handle{int(m_port->handle()), POLLIN | POLLOUT, 0};
+    if (handle.fd < 0 || ::poll(&handle, 1, 0) < 0
+        || (handle.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return true;
+    return !QFileInfo::exists(m_devicePath);
+#else
+    return true;
+#endif
+}
+
 void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
 {
     // A removed adapter shows as a resource error; a hung-up terminal (the far end
@@ -253,7 +272,10 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
         dropOutput(serialErrorText(m_port->error()));
         return;
     }
-    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    // A write that would block (the device's buffer is full) comes as a resource
+    // error too: that is backpressure, and the bytes wait in the port's buffer.
+    const bool lost = error == QSerialPort::ReadError
+            || (error == QSerialPort::ResourceError && deviceGone());
     if (!lost || !m_port->isOpen() || m_lost)
         return;
     m_lost = true;

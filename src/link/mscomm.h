@@ -104,6 +104,7 @@ signals:
 
 private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    bool deviceGone() const;
     void onReadyRead();
     void checkWritten();
     void dropOutput(const QString &reason);

@@ -65,6 +65,9 @@ public:
     Status setBaudRate(qint32 rate);
     /// The line has taken no byte for the stall time; nothing more should go.
     bool writeStalled() const { return m_link.writeStalled(); }
+    /// The line has not taken all that was handed over yet (a slow line holds it
+    /// back), or it stalled: a running list waits.
+    bool lineBusy() const { return m_link.writeStalled() || m_link.bytesToWrite() > 0; }
 
     /// Captures everything from now on into \a path; the message names the file.
     Status startCapture(const QString &path);
