@@ -2,12 +2,15 @@
 // controller on a pseudo-terminal: the exit status, the lines it prints, the
 // files it writes and what the controller holds afterwards.
 #include "device/frame.h"
+#include "pty_pair.h"
 #include "sim/sim_server.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +93,8 @@ private slots:
             "--from 05 lies after --to 03", 0);
         row("run, no station", "run %in --port %port --timeout 100", listLine("052800"), 1,
             "run: 1 pass(es) through ", "", 1);
+        row("run, the capture fails", "run %in --port %port --capture /dev/full --interval 10",
+            listLine("012800"), 2, "", "/dev/full", -1);
     }
 
     void commands()
@@ -146,11 +151,58 @@ private slots:
         if (!written.isEmpty())
             QVERIFY(outFile.open(QIODevice::ReadOnly) && outFile.readAll().contains(written));
         QCOMPARE(simulator.controller().parameters().maxSpeed, maxSpeed);
-        if (arguments.contains(u"--capture"_s)) {
+        if (arguments.contains(in.fileName() + u".log"_s)) {
             QFile capture(in.fileName() + u".log"_s);
             QVERIFY(capture.open(QIODevice::ReadOnly));
             QCOMPARE(capture.readAll().count(" RX 01 28 04 00 00 27 10 "), 1);
         }
+    }
+
+    // A run ends on time on a line that chatters without a pause, and ends with
+    // its summary and its capture written when it is told to stop.
+    void endings_data()
+    {
+        QTest::addColumn<bool>("terminate");
+        QTest::newRow("--duration 1 while the line chatters") << false;
+        QTest::newRow("SIGTERM") << true;
+    }
+    void endings()
+    {
+        QFETCH(bool, terminate);
+        PtyPair line;
+        QTemporaryDir dir;
+        QFile list(dir.filePath(u"list"_s));
+        QVERIFY(list.open(QIODevice::WriteOnly) && list.write(listLine("012800")));
+        list.close();
+        QTimer chatter; // a constant byte, never a pause the framer could settle on
+        connect(&chatter, &QTimer::timeout, this, [&] { line.write(QByteArray(64, 'U')); });
+        chatter.start(2);
+        QProcess cli;
+        cli.start(QStringLiteral(STEPPERBENCH_CLI),
+                  {u"run"_s, list.fileName(), u"--port"_s, line.path(), u"--interval"_s, u"50"_s,
+                   u"--timeout"_s, u"100"_s, u"--capture"_s, dir.filePath(u"c.log"_s),
+                   u"--duration"_s, terminate ? u"30"_s : u"1"_s});
+        QVERIFY(cli.waitForStarted());
+        if (terminate) {
+            QTRY_VERIFY_WITH_TIMEOUT(cli.canReadLine(), 10000); // the first exchange
+            cli.terminate();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(cli.state() == QProcess::NotRunning, 20000);
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        QCOMPARE(cli.exitCode(), terminate ? 128 + SIGTERM : 1); // the requests timed out
+        const QString summary = out.split(u'\n', Qt::SkipEmptyParts).last();
+        QVERIFY2(summary.startsWith(u"run: "_s), qPrintable(out));
+        // Every request sent has its verdict before the summary.
+        static const QRegularExpression counts(u"requests (\\d+), replies 0, .*time-outs (\\d+),"_s);
+        const QRegularExpressionMatch match = counts.match(summary);
+        QVERIFY2(match.hasMatch() && match.captured(1) == match.captured(2), qPrintable(summary));
+        if (!terminate) {
+            const double seconds = summary.section(u" in "_s, 1).section(u' ', 0, 0).toDouble();
+            QVERIFY2(seconds >= 1.0 && seconds <= 1.3, qPrintable(summary));
+        }
+        QFile capture(dir.filePath(u"c.log"_s));
+        QVERIFY(capture.open(QIODevice::ReadOnly));
+        QVERIFY(capture.readAll().contains(" TX 01 28 00 "));
     }
 };
 

@@ -64,6 +64,7 @@ int CliCommands::scan(CliSession &session, const CliOptions &options)
                                  .arg(scanner.total())
                                  .arg(double(scanner.remainingMs()) / 1000, 0, 'f', 1));
     });
+    QObject::connect(&session, &CliSession::interrupted, &scanner, &BusScanner::cancel);
     QObject::connect(&scanner, &BusScanner::finished, &session, [&](bool, const QString &error) {
         if (!error.isEmpty()) {
             session.warn(error);
@@ -135,8 +136,9 @@ int CliCommands::readConfig(CliSession &session, const CliOptions &options)
         session.progress(
                 tr("config read: %1 of %2 requests").arg(transfer.done()).arg(transfer.total()));
     });
+    QObject::connect(&session, &CliSession::interrupted, &transfer, &ConfigTransfer::cancel);
     QObject::connect(&transfer, &ConfigTransfer::finished, &session, [&](const QString &error) {
-        if (!error.isEmpty()) {
+        if (!error.isEmpty() && !session.isInterrupted()) {
             session.warn(error);
             session.finish(ExitUsage);
             return;
@@ -199,8 +201,9 @@ int CliCommands::transferConfig(CliSession &session, const CliOptions &options,
                                  .arg(transfer.done())
                                  .arg(transfer.total()));
     });
+    QObject::connect(&session, &CliSession::interrupted, &transfer, &ConfigTransfer::cancel);
     QObject::connect(&transfer, &ConfigTransfer::finished, &session, [&](const QString &error) {
-        if (!error.isEmpty()) {
+        if (!error.isEmpty() && !session.isInterrupted()) {
             session.warn(error);
             session.finish(ExitUsage);
             return;
@@ -230,18 +233,21 @@ int CliCommands::runList(CliSession &session, const CliOptions &options, const Q
             [&session](const QByteArray &frame) { return session.send(frame); },
             [&options] { return std::optional(options.intervalMs); },
             [&session] { return session.session().lineBusy(); });
+    // A run for a set time stops sending one reply time-out before its end, so
+    // that the last request has its verdict by then, whatever the line does.
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
     QElapsedTimer clock;
     bool stopped = false;
+    const qint64 durationMs = options.durationS ? qint64(*options.durationS * 1000) : -1;
 
     const auto end = [&] {
         if (std::exchange(stopped, true))
             return;
         run.stop();
         deadline.stop();
-        session.settle();
+        session.settle(durationMs < 0 ? -1 : std::max<qint64>(durationMs - clock.elapsed(), 0));
         session.print(tr("run: %n pass(es) through %1 in %2 s; %3", nullptr, run.passes())
                               .arg(options.file)
                               .arg(double(clock.elapsed()) / 1000, 0, 'f', 1)
@@ -268,10 +274,11 @@ int CliCommands::runList(CliSession &session, const CliOptions &options, const Q
         }
     });
     QObject::connect(&deadline, &QTimer::timeout, &session, end);
+    QObject::connect(&session, &CliSession::interrupted, &session, end);
 
     clock.start();
-    if (options.durationS)
-        deadline.start(int(*options.durationS * 1000));
+    if (durationMs >= 0)
+        deadline.start(int(std::max<qint64>(durationMs - options.timeoutMs, durationMs / 2)));
     run.start(options.intervalMs);
     return session.exec();
 }

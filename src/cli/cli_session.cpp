@@ -5,10 +5,13 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +24,16 @@ void writeLine(FILE *stream, const QString &line)
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
+}
+
+// SIGINT and SIGTERM are handed to the event loop through this pipe: a signal
+// handler may do no more than write to it.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int number)
+{
+    const char byte = char(number);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
 QString hexText(const QByteArray &bytes)
@@ -44,7 +57,12 @@ CliSession::CliSession(CommMode mode, int replyTimeoutMs, QObject *parent)
     // before the lines of what a command makes of it.
     connect(&m_session.exchanges(), &ExchangeMonitor::exchangeSettled, this,
             &CliSession::printExchange);
-    connect(&m_session.capture(), &CaptureWriter::failed, this, &CliSession::warn);
+    // A bench keeps the capture as its record: without it the run has failed.
+    connect(&m_session.capture(), &CaptureWriter::failed, this, [this](const QString &message) {
+        warn(message);
+        finish(ExitUsage);
+    });
+    watchSignals();
     connect(&m_session, &LinkSession::deviceLost, this, [this](const QString &reason) {
         linkFailed(tr("port %1 went away: %2").arg(link().devicePath(), reason));
     });
@@ -55,8 +73,32 @@ CliSession::CliSession(CommMode mode, int replyTimeoutMs, QObject *parent)
 
 CliSession::~CliSession()
 {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     clearProgress();
     m_session.stopCapture();
+}
+
+void CliSession::watchSignals()
+{
+    if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        while (::read(signalPipe[0], &byte, 1) == 1) {
+            if (m_signal == 0) {
+                m_signal = byte;
+                emit interrupted();
+            }
+        }
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 Status CliSession::open(const QString &path, qint32 baudRate)
@@ -106,14 +148,16 @@ int CliSession::exec()
 
 void CliSession::finish(int exitStatus)
 {
+    if (!m_exitStatus && m_session.capture().isActive())
+        m_session.capture().flush(); // a failure ends the run here, with ExitUsage
     if (m_exitStatus)
         return;
-    m_exitStatus = exitStatus;
+    m_exitStatus = m_signal != 0 ? 128 + m_signal : exitStatus;
     if (m_loop)
         m_loop->quit();
 }
 
-void CliSession::settle()
+void CliSession::settle(qint64 limitMs)
 {
     const auto settled = [this] {
         return m_exitStatus || !m_session.isOpen()
@@ -132,8 +176,9 @@ void CliSession::settle()
     connect(&m_session, &LinkSession::stalled, &loop, &QEventLoop::quit);
     // Every request has its verdict within the time-outs; this only guards
     // against a frame the port never wrote.
-    const qint64 limitMs = (exchanges().replyTimeoutUs() + exchanges().byteTimeoutUs()) / 1000
+    const qint64 guardMs = (exchanges().replyTimeoutUs() + exchanges().byteTimeoutUs()) / 1000
             + 2000;
+    limitMs = limitMs < 0 ? guardMs : std::min(limitMs, guardMs);
     QTimer::singleShot(int(limitMs), &loop, &QEventLoop::quit);
     loop.exec();
 }

@@ -49,12 +49,17 @@ public:
     /// Runs the event loop until finish(), and gives its exit status. A finish()
     /// that came before returns at once.
     int exec();
-    /// Ends the run with \a exitStatus; only the first call counts.
+    /// Ends the run with \a exitStatus; only the first call counts. What the
+    /// capture holds is written first: a capture that fails ends it with ExitUsage.
+    /// After SIGINT or SIGTERM the status is 128 plus the signal's number.
     void finish(int exitStatus);
+    /// SIGINT or SIGTERM came: the command ends with its summary line.
+    bool isInterrupted() const { return m_signal != 0; }
 
     /// Waits until every request written has its reply or its time-out, so that
-    /// the last exchanges are printed before the summary.
-    void settle();
+    /// the last exchanges are printed before the summary; \a limitMs, when not
+    /// negative, bounds the wait (a run for a set time ends on time).
+    void settle(qint64 limitMs = -1);
 
     /// One line on standard output.
     void print(const QString &line);
@@ -67,7 +72,12 @@ public:
     /// The exchange counts and response times, for the summary line.
     QString statsText() const;
 
+signals:
+    /// SIGINT or SIGTERM came; the command should end as it ends by itself.
+    void interrupted();
+
 private:
+    void watchSignals();
     void printExchange(const Exchange &exchange);
     void linkFailed(const QString &message);
     void clearProgress();
@@ -76,6 +86,7 @@ private:
     qint64 m_wallOffsetUs = 0; // wall-clock time minus monotonic time
     QEventLoop *m_loop = nullptr;
     std::optional<int> m_exitStatus;
+    int m_signal = 0; // the signal that ends the run, 0 while none came
     bool m_progressOn = false; // standard error is a terminal
     bool m_stdoutTerminal = false; // a progress line there must make way for output lines
     bool m_progressShown = false;
