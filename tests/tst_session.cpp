@@ -5,7 +5,9 @@
 #include "session/quiet_filter.h"
 #include "session/run_driver.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The session's parts without a window: the quiet filter fed by a real exchange
@@ -218,6 +220,38 @@ private slots:
         QCOMPARE(lost[0][1].toBool(), false);
         QVERIFY(!session.isOpen() && !session.isReconnecting());
         QVERIFY(notices.last()[0].toString().contains(u"已断开"));
+    }
+
+    // A device found again by its path alone may be another one: until the station
+    // answers a handshake, nothing else goes to it, and a running list waits.
+    void reconnectChecksTheStation()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(u"ttyBench"_s);
+        auto first = std::make_unique<PtyPair>();
+        QVERIFY(QFile::link(first->path(), link));
+        LinkSession session;
+        session.setStationCheck([] { return std::optional<quint8>(1); });
+        QSignalSpy back(&session, &LinkSession::reconnected);
+        QVERIFY(session.open(link, 9600));
+        first.reset(); // gone; its name now leads to another program's terminal
+        QTRY_VERIFY(!session.isOpen());
+        PtyPair other;
+        QVERIFY(QFile::remove(link) && QFile::link(other.path(), link));
+        const QByteArray handshake = rtu("012000");
+        QByteArray got;
+        QVERIFY(QTest::qWaitFor([&] { return (got += other.readAvailable()).size() >= 5; }));
+        QCOMPARE(got, handshake);
+        QVERIFY(session.isOpen() && !session.isReady() && session.lineBusy());
+        QVERIFY(!session.send(speedQuery));
+        QCOMPARE(back.size(), 0);
+        // It does not answer: the handshake is tried again, nothing else goes.
+        QVERIFY(QTest::qWaitFor([&] { return (got += other.readAvailable()).size() >= 10; }, 3000));
+        QCOMPARE(got, handshake + handshake);
+        QVERIFY(other.write(handshake));
+        QTRY_COMPARE(back.size(), 1);
+        QVERIFY(session.isReady() && session.send(speedQuery));
+        QCOMPARE(other.read(speedQuery.size()), speedQuery);
     }
 };
 

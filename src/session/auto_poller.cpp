@@ -53,7 +53,7 @@ void AutoPoller::forget()
 
 void AutoPoller::startRound()
 {
-    if (!m_timer.isActive() || !m_session.isOpen())
+    if (!m_timer.isActive() || !m_session.isReady())
         return;
     if (m_step >= 0
         && m_clock() - m_roundStartUs < m_session.exchanges().replyTimeoutUs() + lostRoundUs)

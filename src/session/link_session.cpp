@@ -1,7 +1,10 @@
 #include "link_session.h"
 
+#include "device/command_set.h"
 #include "link/open_port.h"
 #include "util/monotonic_clock.h"
+
+#include <chrono>
 
 namespace {
 
@@ -30,6 +33,10 @@ LinkSession::LinkSession(QObject *parent)
     connect(&m_link, &MSComm::deviceLost, this, &LinkSession::onDeviceLost);
     m_reconnect.setInterval(reconnectEveryMs);
     connect(&m_reconnect, &QTimer::timeout, this, &LinkSession::tryReconnect);
+    m_checkAgain.setSingleShot(true);
+    m_checkAgain.setInterval(reconnectEveryMs);
+    connect(&m_checkAgain, &QTimer::timeout, this, &LinkSession::sendCheck);
+    connect(&m_exchanges, &ExchangeMonitor::exchangeSettled, this, &LinkSession::checkSettled);
 }
 
 LinkSession::~LinkSession()
@@ -56,7 +63,7 @@ Status LinkSession::open(const QString &path, qint32 baudRate)
     m_link.setSettings(MSComm::Settings{baudRate});
     if (const Status opened = m_link.open(); !opened)
         return opened;
-    m_device = identifyDevice(m_link.devicePath());
+    m_identifying = std::async(std::launch::async, [path] { return identifyDevice(path); });
     return Done{};
 }
 
@@ -65,7 +72,8 @@ Status LinkSession::openPort(const PortNames &names, qint16 port, QString settin
     restart();
     if (const Status opened = CommSetting::OpenPort(m_link, names, port, settings); !opened)
         return opened;
-    m_device = identifyDevice(m_link.devicePath());
+    m_identifying = std::async(std::launch::async,
+                               [path = m_link.devicePath()] { return identifyDevice(path); });
     return Done{};
 }
 
@@ -79,6 +87,9 @@ void LinkSession::close()
 void LinkSession::restart()
 {
     m_reconnect.stop();
+    m_checking = false;
+    m_checkAgain.stop();
+    m_finding = {}; // a search for the device as it was is of no use now
     m_link.close();
     m_exchanges.reset();
     emit restarted();
@@ -93,6 +104,10 @@ void LinkSession::setAutoReconnect(bool on)
 
 Status LinkSession::send(const QByteArray &frame)
 {
+    if (m_checking) {
+        return Failure{tr("串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧")
+                               .arg(portLabel(), stationText())};
+    }
     return m_link.output(frame);
 }
 
@@ -125,15 +140,83 @@ void LinkSession::onDeviceLost(const QString &reason)
     notice(tr("串口 %1 已断开（%2），串口已关闭").arg(portLabel(), reason));
 }
 
+const DeviceIdentity &LinkSession::identity()
+{
+    if (m_identifying.valid())
+        m_device = m_identifying.get();
+    return m_device;
+}
+
 void LinkSession::tryReconnect()
 {
-    const QString path = findDevice(m_device);
-    if (path.isEmpty())
+    // The search runs on a thread of its own; each round takes its outcome.
+    if (!m_finding.valid()) {
+        m_finding = std::async(std::launch::async,
+                               [identity = identity()] { return findDevice(identity); });
         return;
+    }
+    if (m_finding.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    const QString path = m_finding.get();
+    if (path.isEmpty()) {
+        tryReconnect(); // not there yet: look again
+        return;
+    }
     m_link.setDevicePath(path);
     if (!m_link.open())
         return; // there, but not ready yet: the next round tries again
     m_reconnect.stop();
-    notice(tr("串口 %1 已恢复（%2）").arg(portLabel(), path));
-    emit reconnected(path);
+    reopened(path);
+}
+
+void LinkSession::reopened(const QString &path)
+{
+    const DeviceIdentity &device = identity();
+    // A by-id name or a serial number says which device this is; a path alone may
+    // lead to another one by now (a terminal number taken by another program, an
+    // adapter enumerated in the place of the old one).
+    if (!m_checkStation || !device.byIdLink.isEmpty() || device.hasUsbIds) {
+        notice(tr("串口 %1 已恢复（%2）").arg(portLabel(), path));
+        emit reconnected(path);
+        return;
+    }
+    m_checking = true;
+    m_reopenedPath = path;
+    notice(tr("串口 %1 已重新打开（%2），等待站 %3 应答握手，之前不发送其他帧")
+                   .arg(portLabel(), path, stationText()));
+    sendCheck();
+}
+
+QString LinkSession::stationText() const
+{
+    const std::optional<quint8> station = m_checkStation ? m_checkStation() : std::nullopt;
+    return station ? QStringLiteral("%1").arg(*station, 2, 16, QLatin1Char('0')).toUpper()
+                   : QStringLiteral("?");
+}
+
+void LinkSession::sendCheck()
+{
+    if (!m_checking || !isOpen())
+        return;
+    const std::optional<quint8> station = m_checkStation();
+    if (!station) {
+        m_checkAgain.start(); // the box may hold a valid address by then
+        return;
+    }
+    m_checkFrame = frameRequest(makePayload(*station, FunctionCode::Handshake), m_mode);
+    if (!m_link.output(m_checkFrame))
+        m_checkAgain.start();
+}
+
+void LinkSession::checkSettled(const Exchange &exchange)
+{
+    if (!m_checking || exchange.request != m_checkFrame)
+        return;
+    if (exchange.verdict != Verdict::Good) {
+        m_checkAgain.start();
+        return;
+    }
+    m_checking = false;
+    notice(tr("串口 %1 已恢复（%2），站 %3 应答了握手").arg(portLabel(), m_reopenedPath, stationText()));
+    emit reconnected(m_reopenedPath);
 }

@@ -11,6 +11,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+#include <future>
+#include <optional>
+
 class PortNames;
 
 // One link to a controller, as the window and stepperbench-cli both use it: the
@@ -50,12 +54,21 @@ public:
     /// Closes the port and stops looking for a vanished device.
     void close();
     bool isOpen() const { return m_link.portOpen(); }
+    /// Open, and not waiting for a reopened device to prove it is the same one.
+    bool isReady() const { return isOpen() && !m_checking; }
 
     /// On (the default): a device that goes away is looked for every 0.5 s and
     /// reopened with the same settings. Off: the port stays closed.
     void setAutoReconnect(bool on);
     bool autoReconnect() const { return m_autoReconnect; }
-    bool isReconnecting() const { return m_reconnect.isActive(); }
+    bool isReconnecting() const { return m_reconnect.isActive() || m_checking; }
+    /// The station whose handshake proves that a device reopened by its path
+    /// alone (no by-id name, no serial number) is still the controller it was:
+    /// until it answers, nothing else is sent. Nothing while the box is invalid.
+    void setStationCheck(std::function<std::optional<quint8>()> station)
+    {
+        m_checkStation = std::move(station);
+    }
 
     /// The one path to the port: hands \a frame over whole. Fails when the port
     /// is closed or refuses it; the error is empty for a device already lost
@@ -67,7 +80,10 @@ public:
     bool writeStalled() const { return m_link.writeStalled(); }
     /// The line has not taken all that was handed over yet (a slow line holds it
     /// back), or it stalled: a running list waits.
-    bool lineBusy() const { return m_link.writeStalled() || m_link.bytesToWrite() > 0; }
+    bool lineBusy() const
+    {
+        return m_checking || m_link.writeStalled() || m_link.bytesToWrite() > 0;
+    }
 
     /// Captures everything from now on into \a path; the message names the file.
     Status startCapture(const QString &path);
@@ -92,13 +108,27 @@ private:
     void notice(const QString &text);
     void onDeviceLost(const QString &reason);
     void tryReconnect();
+    void reopened(const QString &path);
+    void sendCheck();
+    void checkSettled(const Exchange &exchange);
+    QString stationText() const;
+    const DeviceIdentity &identity();
 
     MSComm m_link;
     ExchangeMonitor m_exchanges;
     CaptureWriter m_capture;
     CommMode m_mode = CommMode::Rtu;
     QString m_portLabel;
-    DeviceIdentity m_device; // of the port as it was opened, to find it again
+    // Of the port as it was opened, to find it again. Both are worked out on a
+    // thread of their own: listing the system's serial ports walks every device.
+    DeviceIdentity m_device;
+    std::future<DeviceIdentity> m_identifying;
+    std::future<QString> m_finding;
     QTimer m_reconnect;
     bool m_autoReconnect = true;
+    std::function<std::optional<quint8>()> m_checkStation;
+    bool m_checking = false; // reopened by path: waiting for the station's handshake
+    QByteArray m_checkFrame;
+    QString m_reopenedPath;
+    QTimer m_checkAgain;
 };
