@@ -1,5 +1,6 @@
 #include "device/frame.h"
 #include "exchange/exchange_pairing.h"
+#include "exchange/exchange_monitor.h"
 #include "exchange/exchange_stats.h"
 
 #include <QTest>
@@ -39,7 +40,7 @@ QStringList described(const QList<Exchange> &exchanges)
 
 Exchange timed(Verdict verdict, qint64 responseUs)
 {
-    return {.verdict = verdict, .sentUs = 1000, .repliedUs = 1000 + responseUs};
+    return {.request = "\x01", .verdict = verdict, .sentUs = 1000, .repliedUs = 1000 + responseUs};
 }
 
 } // namespace
@@ -170,16 +171,30 @@ private slots:
         stats.addExchange(timed(Verdict::Exception, 2000));
         stats.addExchange(timed(Verdict::BadCheck, 9000));
         stats.addExchange({.verdict = Verdict::Unexpected, .repliedUs = 5});
+        stats.addExchange({.verdict = Verdict::BadCheck, .repliedUs = 6}); // nothing asked
         stats.addExchange({.verdict = Verdict::Timeout, .sentUs = 5});
         stats.addExchange(timed(Verdict::Good, 12345));
         stats.addNoise(7);
         QCOMPARE(stats.summary(),
-                 QStringLiteral("请求 6 · 应答 4 · 校验错误 1 · 超时 1 · 意外应答 1 · 噪声 7 字节"
+                 QStringLiteral("请求 6 · 应答 4 · 校验错误 2 · 超时 1 · 意外应答 2 · 噪声 7 字节"
                                 " · 响应 最小 2.0 / 平均 6.1 / 95% 12.3 / 最大 12.3 ms"
                                 " · 最近：校验正确 12.3 ms"));
         stats.reset();
         QCOMPARE(stats.requests(), 0);
         QVERIFY(!stats.minimumUs() && !stats.latest());
+    }
+
+    // "统计清零" with a request waiting: its time-out is not counted afresh.
+    void resetWithARequestWaiting()
+    {
+        ExchangeMonitor monitor;
+        monitor.frameWritten(rtu("012600"), 1000);
+        monitor.resetStats();
+        monitor.expire(1000 + timeout + 1);
+        QCOMPARE(monitor.stats().timeouts(), 0);
+        monitor.frameWritten(rtu("012600"), 2'000'000);
+        monitor.expire(2'000'000 + timeout + 1);
+        QCOMPARE(monitor.stats().timeouts(), 1);
     }
 };
 

@@ -20,6 +20,7 @@ ExchangeMonitor::ExchangeMonitor(QObject *parent)
 void ExchangeMonitor::resetStats()
 {
     m_stats.reset();
+    m_countedBeforeUs = m_lastWrittenUs;
     emit statsChanged();
 }
 
@@ -32,6 +33,7 @@ void ExchangeMonitor::bytesArrived(const QByteArray &bytes, qint64 arrivalUs)
 void ExchangeMonitor::frameWritten(const QByteArray &frame, qint64 writtenUs)
 {
     m_framer.expectEcho(frame, writtenUs);
+    m_lastWrittenUs = writtenUs;
     m_stats.addRequest();
     emit requestWritten(frame, writtenUs);
     settle(m_pairing.requestSent(frame, writtenUs));
@@ -79,7 +81,8 @@ void ExchangeMonitor::handle(const QList<RxEvent> &events)
 void ExchangeMonitor::settle(const QList<Exchange> &exchanges)
 {
     for (const Exchange &exchange : exchanges) {
-        m_stats.addExchange(exchange);
+        if (exchange.request.isEmpty() || exchange.sentUs > m_countedBeforeUs)
+            m_stats.addExchange(exchange);
         emit exchangeSettled(exchange);
     }
     if (!exchanges.isEmpty())

@@ -64,5 +64,9 @@ private:
     ReplyFramer m_framer;
     ExchangePairing m_pairing;
     ExchangeStats m_stats;
+    // Requests written up to this stamp were counted before the statistics were
+    // reset: their outcomes are not counted again.
+    qint64 m_countedBeforeUs = -1;
+    qint64 m_lastWrittenUs = -1;
     QTimer m_tick; // runs while something waits for a time-out
 };

@@ -16,7 +16,8 @@ void ExchangeStats::addExchange(const Exchange &exchange)
         ++m_exceptions;
         break;
     case Verdict::BadCheck:
-        ++m_replies;
+        // A garbled frame nothing waited for answers nothing.
+        ++(exchange.request.isEmpty() ? m_unexpected : m_replies);
         ++m_badChecks;
         break;
     case Verdict::Timeout:
