@@ -606,7 +606,7 @@
         <translation>No reply needed</translation>
     </message>
     <message>
-        <location filename="../src/exchange/exchange_stats.cpp" line="+85"/>
+        <location filename="../src/exchange/exchange_stats.cpp" line="+86"/>
         <source>请求 %1 · 应答 %2 · 校验错误 %3 · 超时 %4 · 意外应答 %5 · 噪声 %6 字节</source>
         <translation>Requests %1 · replies %2 · bad checks %3 · time-outs %4 · unexpected replies %5 · noise %6 bytes</translation>
     </message>
@@ -2011,7 +2011,7 @@
 <context>
     <name>LinkSession</name>
     <message>
-        <location filename="../src/session/link_session.cpp" line="+26"/>
+        <location filename="../src/session/link_session.cpp" line="+29"/>
         <source>写入失败：%1</source>
         <translation>Write failed: %1</translation>
     </message>
@@ -2021,7 +2021,12 @@
         <translation>Writing to the port resumed</translation>
     </message>
     <message>
-        <location line="+92"/>
+        <location line="+76"/>
+        <source>串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧</source>
+        <translation>Port %1 was reopened: nothing else is sent until station %2 answers a handshake and so shows it is the same controller</translation>
+    </message>
+    <message>
+        <location line="+28"/>
         <source>串口 %1 已断开（%2），等待设备恢复…</source>
         <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
     </message>
@@ -2031,9 +2036,19 @@
         <translation>Port %1 went away (%2); the port is closed</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+39"/>
         <source>串口 %1 已恢复（%2）</source>
         <translation>Port %1 is back (%2)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>串口 %1 已重新打开（%2），等待站 %3 应答握手，之前不发送其他帧</source>
+        <translation>Port %1 reopened (%2); waiting for station %3 to answer a handshake, nothing else is sent until then</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>串口 %1 已恢复（%2），站 %3 应答了握手</source>
+        <translation>Port %1 is back (%2); station %3 answered the handshake</translation>
     </message>
 </context>
 <context>
@@ -2067,7 +2082,7 @@
 <context>
     <name>MSComm</name>
     <message>
-        <location filename="../src/link/mscomm.cpp" line="+34"/>
+        <location filename="../src/link/mscomm.cpp" line="+39"/>
         <source>线路 %1 秒没有取走一个字节</source>
         <translation>The line has not taken a byte for %1 s</translation>
     </message>
@@ -2102,7 +2117,7 @@
         <translation>The device accepted only %1 of %2 bytes: %3</translation>
     </message>
     <message>
-        <location line="+98"/>
+        <location line="+115"/>
         <source>设备已挂断</source>
         <translation>The device hung up</translation>
     </message>
