@@ -2,6 +2,7 @@
 #include "device/frame.h"
 #include "exchange/reply_framer.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 // The framer on a stream given piece by piece with invented arrival times, so
@@ -203,6 +204,38 @@ private slots:
             }
         }
         QCOMPARE(described(seen), events);
+    }
+
+    // A line that chatters without a pause: its noise is reported while it flows,
+    // every byte lands in exactly one event, and nothing piles up.
+    void chatter_data()
+    {
+        QTest::addColumn<bool>("random");
+        QTest::addColumn<CommMode>("mode");
+        QTest::newRow("constant byte, RTU") << false << CommMode::Rtu;
+        QTest::newRow("random bytes, RTU") << true << CommMode::Rtu;
+        QTest::newRow("random bytes, ASCII") << true << CommMode::Ascii;
+    }
+    void chatter()
+    {
+        QFETCH(bool, random);
+        QFETCH(CommMode, mode);
+        ReplyFramer framer(mode);
+        QRandomGenerator generator(7);
+        qsizetype fed = 0;
+        qsizetype reported = 0;
+        for (int piece = 0; piece < 400; ++piece) {
+            QByteArray bytes(1000, 'U');
+            if (random)
+                generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), 250);
+            fed += bytes.size();
+            for (const RxEvent &event : framer.feed(bytes, piece * 1000))
+                reported += event.bytes.size();
+            QVERIFY2(fed - reported <= 2 * 1024, qPrintable(QString::number(fed - reported)));
+        }
+        for (const RxEvent &event : framer.flush())
+            reported += event.bytes.size();
+        QCOMPARE(reported, fed);
     }
 };
 

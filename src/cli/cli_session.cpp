@@ -53,6 +53,8 @@ CliSession::CliSession(CommMode mode, int replyTimeoutMs, QObject *parent)
     m_session.exchanges().setReplyTimeoutUs(qint64(replyTimeoutMs) * 1000);
     // Nobody watches the bench: a device that goes away ends the run.
     m_session.setAutoReconnect(false);
+    // Everything is framed as it arrives; nothing reads the bytes again.
+    m_session.link().setKeepReceived(false);
     // Printed before anything else hears of the exchange, so that its line comes
     // before the lines of what a command makes of it.
     connect(&m_session.exchanges(), &ExchangeMonitor::exchangeSettled, this,

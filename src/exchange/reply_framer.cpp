@@ -15,6 +15,9 @@ constexpr qsizetype maxAsciiReply = 1 + 2 * (3 + 255 + 1) + 2;
 // Past this many consumed bytes the buffer drops them, so it never grows with
 // the stream.
 constexpr qsizetype compactAfter = 64 * 1024;
+// A stretch of noise this long is reported at once, even while the line goes on
+// chattering: noise is counted and captured as it comes, and never piles up.
+constexpr qsizetype noiseStretch = 512;
 
 // What an RTU reply with a given code looks like, from the command table.
 struct RtuLayout
@@ -192,9 +195,11 @@ QList<RxEvent> ReplyFramer::feed(QByteArrayView bytes, qint64 arrivalUs)
         m_pieces.append({m_buffer.size(), arrivalUs});
     }
     settle(false, out);
-    // Noise is reported in stretches: a stretch ends with a frame or when no
-    // byte waits any more.
-    if (waiting() == 0)
+    // Noise is reported in stretches: a stretch ends with a frame, when no byte
+    // waits any more, once it is long, or once it is as old as the byte time-out.
+    if (m_noiseFrom >= 0
+        && (waiting() == 0 || m_start - m_noiseFrom >= noiseStretch
+            || arrivalUs - m_noise.firstUs >= m_byteTimeoutUs))
         flushNoise(out);
     return out;
 }

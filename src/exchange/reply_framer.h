@@ -28,7 +28,8 @@
 //
 // A frame may arrive in pieces as long as each piece follows the last within
 // the byte time-out. Bytes that belong to no frame are noise, reported in
-// stretches.
+// stretches as they come: a line that chatters without a pause has its noise
+// reported while it goes on.
 
 struct RxEvent
 {

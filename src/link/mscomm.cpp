@@ -244,7 +244,8 @@ void MSComm::onReadyRead()
     if (bytes.isEmpty())
         return;
     const qint64 now = monotonicUs();
-    m_received += bytes;
+    if (m_keepReceived)
+        m_received += bytes;
     m_receivedSincePoll = true;
     emit bytesArrived(bytes, now);
 }

@@ -48,6 +48,9 @@ public:
     void setDevicePath(const QString &path) { m_devicePath = path; }
     QString devicePath() const { return m_devicePath; }
     void setInputLen(int length) { m_inputLen = length; }
+    /// Off: received bytes are only signalled, not kept for input() (for a user
+    /// that never reads them, so that a chattering line cannot fill memory).
+    void setKeepReceived(bool keep) { m_keepReceived = keep; }
     int inputLen() const { return m_inputLen; }
 
     /// Switches an open port to \a rate at once (a bus scan tries several);
@@ -117,6 +120,7 @@ private:
     Settings m_settings;
     QString m_devicePath;
     int m_inputLen = 512;
+    bool m_keepReceived = true;
     bool m_receivedSincePoll = false;
     bool m_lost = false; // the device went away; the port closes at the next turn
 
