@@ -627,6 +627,99 @@
     </message>
 </context>
 <context>
+    <name>ExchangeTab</name>
+    <message>
+        <location filename="../src/app/forms/exchange_tab.ui" line="+11"/>
+        <source>应答超时</source>
+        <translation>Reply time-out</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>请求最后一个字节发出后，在此时间内没有应答即为超时</source>
+        <translation>A request not answered within this time after its last byte was sent is a time-out</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+15"/>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <location line="-7"/>
+        <source>字节超时</source>
+        <translation>Byte time-out</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>一帧应答可以分段到达，每段与上一段的间隔不超过此时间</source>
+        <translation>A reply may arrive in pieces; each piece follows the previous one within this time</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>两线制 RS-485 适配器会把发出的字节原样收回：去掉紧随发送的完全相同的回波</source>
+        <translation>A two-wire RS-485 adapter receives the bytes it sends back unchanged: drop an identical echo that follows right after sending</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>回波抑制</source>
+        <translation>Suppress echo</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>设备断开后继续查找，重新出现时以相同设置重新打开</source>
+        <translation>After the device disconnects, keep looking for it and reopen it with the same settings when it reappears</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>断线自动重连</source>
+        <translation>Auto reconnect</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>把发送、接收、噪声和连接事件带时间写入文件；文件名以 .csv 结尾时写成 CSV</source>
+        <translation>Write sent and received data, noise and connection events with timestamps to a file; a file name ending in .csv gives CSV</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../src/app/exchange_tab.cpp" line="+84"/>
+        <location line="+10"/>
+        <location line="+25"/>
+        <source>开始捕获…</source>
+        <translation>Capture…</translation>
+    </message>
+    <message>
+        <location filename="../src/app/exchange_tab.cpp" line="-21"/>
+        <source>捕获到文件</source>
+        <translation>Capture to file</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)</source>
+        <translation>Text log (*.log *.txt);;CSV table (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <location line="+12"/>
+        <source>停止捕获</source>
+        <translation>Stop capture</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>异常</source>
+        <translation>Exception</translation>
+    </message>
+</context>
+<context>
     <name>Frame1</name>
     <message>
         <location filename="../src/app/forms/frame1.ui" line="+6"/>
@@ -1096,12 +1189,360 @@
         <translation>Form1</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location filename="../src/app/frm_main.cpp" line="+76"/>
         <source>StepperBench</source>
         <translation>StepperBench</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+1"/>
+        <source>模拟控制器</source>
+        <translation>Simulator</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>调试</source>
+        <translation>Debug</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>通讯记录</source>
+        <translation>Comm log</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>运动曲线</source>
+        <translation>Motion chart</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>设备扫描</source>
+        <translation>Bus scan</translation>
+    </message>
+    <message>
+        <location line="-4"/>
+        <source>高级功能帮助</source>
+        <translation>Advanced help</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>通讯协议</source>
+        <translation>Protocol</translation>
+    </message>
+</context>
+<context>
+    <name>Gbk</name>
+    <message>
+        <location filename="../src/codec/gbk.cpp" line="+34"/>
+        <source>这个 Qt 没有 GBK 编码（缺少 ICU），无法转换文本</source>
+        <translation>This Qt has no GBK encoding (ICU is missing); the text cannot be converted</translation>
+    </message>
+</context>
+<context>
+    <name>ListFile</name>
+    <message>
+        <location filename="../src/sequencer/list_file.cpp" line="+95"/>
+        <source>读取出错</source>
+        <translation>Read error</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>第 %1 行超过 %2 个字符，这不是命令列表文件</source>
+        <translation>Line %1 is longer than %2 characters; this is not a command list file</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>不是普通文件（文件夹、设备或管道不能作为命令列表打开）</source>
+        <translation>Not a regular file (a folder, device or pipe cannot be opened as a command list)</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>第 %1 行（%2）含有 GBK 无法保存的字符，文件未保存</source>
+        <translation>Line %1 (%2) contains characters that GBK cannot store; the file was not saved</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>%2 个字节只写入了 %1 个（磁盘已满？）</source>
+        <translation>Only %1 of %2 bytes were written (disk full?)</translation>
+    </message>
+</context>
+<context>
+    <name>MSComm</name>
+    <message>
+        <location filename="../src/link/mscomm.cpp" line="+34"/>
+        <source>线路 %1 秒没有取走一个字节</source>
+        <translation>The line has not taken a byte for %1 s</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>设置“%1”无效：波特率应为正整数，后跟“,n,8,1”</source>
+        <translation>Invalid setting &quot;%1&quot;: the baud rate must be a positive integer followed by &quot;,n,8,1&quot;</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>这个串口没有对应的设备</source>
+        <translation>This port has no device assigned</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>设备不接受 %1 波特、无校验、8 个数据位、1 个停止位：%2</source>
+        <translation>The device does not accept %1 baud, no parity, 8 data bits, 1 stop bit: %2</translation>
+    </message>
+    <message>
+        <location line="+80"/>
+        <source>%1 不是有效的波特率</source>
+        <translation>%1 is not a valid baud rate</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>串口没有打开</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>设备只接受了 %2 个字节中的 %1 个：%3</source>
+        <translation>The device accepted only %1 of %2 bytes: %3</translation>
+    </message>
+    <message>
+        <location line="+98"/>
+        <source>设备已挂断</source>
+        <translation>The device hung up</translation>
+    </message>
+</context>
+<context>
+    <name>MotionChart</name>
+    <message>
+        <location filename="../src/app/motion_chart.cpp" line="+155"/>
+        <source>时间 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>位置 (脉冲)</source>
+        <translation>Position (pulses)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>速度 (脉冲/秒)</source>
+        <translation>Speed (pulses/s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>运动中</source>
+        <translation>Moving</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>位置</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>预测位置</source>
+        <translation>Predicted position</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>预测速度</source>
+        <translation>Predicted speed</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>框选放大；右键缩小</source>
+        <translation>Drag a box to zoom in; right-click to zoom out</translation>
+    </message>
+    <message>
+        <location line="+93"/>
+        <location line="+8"/>
+        <location line="+6"/>
+        <source>—</source>
+        <translation>—</translation>
+    </message>
+    <message>
+        <location line="-11"/>
+        <source>不停止（恒速运动）</source>
+        <translation>No stop (constant-speed run)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1（不确定度 %2）</source>
+        <translation>%1 (uncertainty %2)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 脉冲（目标 %2，实测 %3）</source>
+        <translation>%1 pulses (target %2, measured %3)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>初速</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>末速</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>加速</source>
+        <translation>Accel</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>减速</source>
+        <translation>Decel</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>设定</source>
+        <translation>set</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>读回</source>
+        <translation>read back</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>输入框</source>
+        <translation>input box</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>预测位置（%1）</source>
+        <translation>Predicted position (%1)</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>导出的文件名应以 .csv 或 .png 结尾：%1</source>
+        <translation>The export file name must end in .csv or .png: %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>无法写入图片 %1</source>
+        <translation>Cannot write image %1</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>MotionTab</name>
+    <message>
+        <location filename="../src/app/forms/motion_tab.ui" line="+11"/>
+        <source>串口打开时依次查询运动速度、绝对位置与运动状态，每次等上一个请求应答或超时后再发</source>
+        <translation>While the port is open, query motion speed, absolute position and motion status in turn, each time after the previous request&apos;s reply or time-out</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>自动查询</source>
+        <translation>Auto query</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>每轮查询的间隔</source>
+        <translation>Interval between query rounds</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>自动查询的请求与应答不进收发显示区；通讯记录与捕获仍然记下</source>
+        <translation>Auto-query requests and replies stay out of the send and receive views; the comm log and capture still record them</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>不显示查询帧</source>
+        <translation>Hide queries</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>冻结曲线；数据照常记录，继续后补上</source>
+        <translation>Freeze the chart; data are still recorded and filled in on resume</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>用鼠标框选放大；此按钮回到跟随最新数据</source>
+        <translation>Drag a box with the mouse to zoom in; this button goes back to following the latest data</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>复位缩放</source>
+        <translation>Reset zoom</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>文件名以 .csv 结尾时写出全部数据点，以 .png 结尾时写出曲线图</source>
+        <translation>A file name ending in .csv writes all data points, one ending in .png the chart image</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>预测时长</source>
+        <translation>Predicted time</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>实测时长</source>
+        <translation>Measured time</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>位置误差</source>
+        <translation>Position error</translation>
+    </message>
+    <message>
+        <location filename="../src/app/motion_tab.cpp" line="+63"/>
+        <source>导出运动曲线</source>
+        <translation>Export motion chart</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>数据点(*.csv);;图片(*.png)</source>
+        <translation>Data points (*.csv);;Image (*.png)</translation>
+    </message>
+</context>
+<context>
+    <name>PortNames</name>
+    <message>
+        <location filename="../src/link/port_names.cpp" line="+84"/>
+        <source>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</source>
+        <translation>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</translation>
+    </message>
+</context>
+<context>
+    <name>ProductPage</name>
+    <message>
+        <location filename="../src/app/forms/product_page.ui" line="+12"/>
         <source>StepperBench 0.1</source>
         <translation>StepperBench 0.1</translation>
     </message>
@@ -1140,14 +1581,366 @@
         <source>高级命令列表按行循环发送，IO取代命令下载与查询</source>
         <translation>Command list sent line by line in a loop; IO replacement commands downloaded and queried</translation>
     </message>
+</context>
+<context>
+    <name>Replies</name>
     <message>
-        <location line="+20"/>
-        <location filename="../src/app/main.cpp" line="+81"/>
-        <source>模拟控制器</source>
-        <translation>Simulator</translation>
+        <location filename="../src/traffic/reply_decoder.cpp" line="+47"/>
+        <source>运动中</source>
+        <translation>Moving</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>停止</source>
+        <translation>Stopped</translation>
+    </message>
+</context>
+<context>
+    <name>ScanResultModel</name>
+    <message>
+        <location filename="../src/bus/scan_result_model.cpp" line="+52"/>
+        <source>握手应答</source>
+        <translation>Handshake reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>异常应答</source>
+        <translation>Exception reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>校验错误的应答</source>
+        <translation>Reply with bad check</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>应答</source>
+        <translation>Reply</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>响应时间</source>
+        <translation>Response time</translation>
+    </message>
+</context>
+<context>
+    <name>ScanTab</name>
+    <message>
+        <location filename="../src/app/forms/scan_tab.ui" line="+11"/>
+        <source>地址（十六进制）</source>
+        <translation>Address (hex)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>扫描的第一个站号</source>
+        <translation>First station address to scan</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>到</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>扫描的最后一个站号</source>
+        <translation>Last station address to scan</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>等待余量</source>
+        <translation>Wait margin</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>请求在线路上的时间之外，再等应答第一个字节的时间</source>
+        <translation>How long to wait for the first byte of a reply, beyond the request&apos;s time on the line</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>重试</source>
+        <translation>Retries</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>没有应答的地址再试的次数</source>
+        <translation>How many more times to try an address that did not reply</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>逐个试打勾的波特率；模式取自“通讯模式”</source>
+        <translation>Tries the checked baud rates one by one; the mode is taken from &quot;Comm mode&quot;</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>开始扫描</source>
+        <translation>Start scan</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>打勾的站号是“写入”的对象；双击一行即“使用”</source>
+        <translation>Checked stations are what &quot;Write&quot; writes to; double-clicking a row does &quot;Use&quot;</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>把选中结果的站号与波特率填入串口设置，并以此波特率重新打开串口</source>
+        <translation>Put the station address and baud rate of the selected result into the port settings and reopen the port at that baud rate</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>使用</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>读取地址框所指站的运动参数与整张 IO 取代表</source>
+        <translation>Read the motion parameters and the whole IO replacement table of the station in the address box</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>打开…</source>
+        <translation>Open…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>写入地址框所指的站，或扫描结果中打勾的全部站，然后逐项读回比较</source>
+        <translation>Write to the station in the address box, or to all stations checked in the scan results, then read back and compare item by item</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <location filename="../src/app/scan_tab.cpp" line="+118"/>
+        <source>%p%，还需 %1 s</source>
+        <translation>%p%, %1 s left</translation>
     </message>
     <message>
         <location line="+7"/>
+        <source>已取消，找到 %1 个</source>
+        <translation>Cancelled, %1 found</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>完成，找到 %1 个</source>
+        <translation>Done, %1 found</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>正在读取站 %1…</source>
+        <translation>Reading station %1…</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>没有可写入的配置：请先读取，或打开一个配置文件</source>
+        <translation>No configuration to write: read one first, or open a configuration file</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>正在写入 %1 个站…</source>
+        <translation>Writing %1 station(s)…</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>请先打开串口</source>
+        <translation>Open the port first</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>扫描或配置传送正在进行，请等它结束</source>
+        <translation>A scan or configuration transfer is running; wait for it to end</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>扫描地址应为十六进制 01 到 FF：%1</source>
+        <translation>Scan addresses must be hexadecimal 01 to FF: %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>扫描的起始地址 %1 大于结束地址 %2</source>
+        <translation>The scan&apos;s start address %1 is greater than its end address %2</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>请至少勾选一个波特率</source>
+        <translation>Check at least one baud rate</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>请先在扫描结果中选一行</source>
+        <translation>Select a row in the scan results first</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>（整站）</source>
+        <translation>(whole station)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>没有应答</source>
+        <translation>No reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+2"/>
+        <source>站 %1 没有应答</source>
+        <translation>Station %1 did not reply</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>已读取站 %1（%2）</source>
+        <translation>Read station %1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>不同</source>
+        <translation>Differs</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>一致</source>
+        <translation>Matches</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>站 %1 全部一致</source>
+        <translation>Station %1: all items match</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>站 %1 有 %2 项不同</source>
+        <translation>Station %1: %2 item(s) differ</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>打开配置</source>
+        <translation>Open configuration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>配置文件(*.conf *.txt);;所有文件(*)</source>
+        <translation>Configuration files (*.conf *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 太大，不是配置文件</source>
+        <translation>%1 is too large to be a configuration file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 不能用：%2</source>
+        <translation>%1 cannot be used: %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>已打开 %1</source>
+        <translation>Opened %1</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>没有可保存的配置：请先读取一个站</source>
+        <translation>No configuration to save: read a station first</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>保存配置</source>
+        <translation>Save configuration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>配置文件(*.conf);;所有文件(*)</source>
+        <translation>Configuration files (*.conf);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>StepperBench 配置</source>
+        <translation>StepperBench configuration</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>已保存到 %1</source>
+        <translation>Saved to %1</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>项目</source>
+        <translation>Item</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>控制器</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+</context>
+<context>
+    <name>SimulatorPage</name>
+    <message>
+        <location filename="../src/app/forms/simulator_page.ui" line="+12"/>
         <source>stepperbench-sim</source>
         <translation>stepperbench-sim</translation>
     </message>
@@ -1186,13 +1979,11 @@
         <source>执行运动与停止命令，位置随之变化</source>
         <translation>Carries out motion and stop commands; the position changes accordingly</translation>
     </message>
+</context>
+<context>
+    <name>ToolTab</name>
     <message>
-        <location line="+20"/>
-        <source>调试</source>
-        <translation>Debug</translation>
-    </message>
-    <message>
-        <location line="+27"/>
+        <location filename="../src/app/forms/tool_tab.ui" line="+32"/>
         <source>选择通讯模式:</source>
         <translation>Comm mode:</translation>
     </message>
@@ -1321,296 +2112,30 @@
         <translation>Clear stats</translation>
     </message>
     <message>
-        <location line="+44"/>
-        <source>通讯记录</source>
-        <translation>Comm log</translation>
+        <location filename="../src/app/main.cpp" line="+95"/>
+        <source>模拟控制器</source>
+        <translation>Simulator</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <source>应答超时</source>
-        <translation>Reply time-out</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>请求最后一个字节发出后，在此时间内没有应答即为超时</source>
-        <translation>A request not answered within this time after its last byte was sent is a time-out</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <location line="+15"/>
-        <location line="+65"/>
-        <location line="+135"/>
-        <source> ms</source>
-        <translation> ms</translation>
-    </message>
-    <message>
-        <location line="-207"/>
-        <source>字节超时</source>
-        <translation>Byte time-out</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>一帧应答可以分段到达，每段与上一段的间隔不超过此时间</source>
-        <translation>A reply may arrive in pieces; each piece follows the previous one within this time</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>两线制 RS-485 适配器会把发出的字节原样收回：去掉紧随发送的完全相同的回波</source>
-        <translation>A two-wire RS-485 adapter receives the bytes it sends back unchanged: drop an identical echo that follows right after sending</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>回波抑制</source>
-        <translation>Suppress echo</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>设备断开后继续查找，重新出现时以相同设置重新打开</source>
-        <translation>After the device disconnects, keep looking for it and reopen it with the same settings when it reappears</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>断线自动重连</source>
-        <translation>Auto reconnect</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>显示</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>把发送、接收、噪声和连接事件带时间写入文件；文件名以 .csv 结尾时写成 CSV</source>
-        <translation>Write sent and received data, noise and connection events with timestamps to a file; a file name ending in .csv gives CSV</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <location filename="../src/app/frm_main.cpp" line="+501"/>
-        <location line="+9"/>
-        <location filename="../src/app/frm_main_language.cpp" line="+68"/>
-        <source>开始捕获…</source>
-        <translation>Capture…</translation>
-    </message>
-    <message>
-        <location line="+15"/>
-        <source>运动曲线</source>
-        <translation>Motion chart</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>串口打开时依次查询运动速度、绝对位置与运动状态，每次等上一个请求应答或超时后再发</source>
-        <translation>While the port is open, query motion speed, absolute position and motion status in turn, each time after the previous request&apos;s reply or time-out</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>自动查询</source>
-        <translation>Auto query</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>每轮查询的间隔</source>
-        <translation>Interval between query rounds</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>自动查询的请求与应答不进收发显示区；通讯记录与捕获仍然记下</source>
-        <translation>Auto-query requests and replies stay out of the send and receive views; the comm log and capture still record them</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>不显示查询帧</source>
-        <translation>Hide queries</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>冻结曲线；数据照常记录，继续后补上</source>
-        <translation>Freeze the chart; data are still recorded and filled in on resume</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>用鼠标框选放大；此按钮回到跟随最新数据</source>
-        <translation>Drag a box with the mouse to zoom in; this button goes back to following the latest data</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>复位缩放</source>
-        <translation>Reset zoom</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>清除</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>文件名以 .csv 结尾时写出全部数据点，以 .png 结尾时写出曲线图</source>
-        <translation>A file name ending in .csv writes all data points, one ending in .png the chart image</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>导出…</source>
-        <translation>Export…</translation>
-    </message>
-    <message>
-        <location line="+16"/>
-        <source>预测时长</source>
-        <translation>Predicted time</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>实测时长</source>
-        <translation>Measured time</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>位置误差</source>
-        <translation>Position error</translation>
-    </message>
-    <message>
-        <location line="+19"/>
-        <source>设备扫描</source>
-        <translation>Bus scan</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>地址（十六进制）</source>
-        <translation>Address (hex)</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>扫描的第一个站号</source>
-        <translation>First station address to scan</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>到</source>
-        <translation>to</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>扫描的最后一个站号</source>
-        <translation>Last station address to scan</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>等待余量</source>
-        <translation>Wait margin</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>请求在线路上的时间之外，再等应答第一个字节的时间</source>
-        <translation>How long to wait for the first byte of a reply, beyond the request&apos;s time on the line</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>重试</source>
-        <translation>Retries</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>没有应答的地址再试的次数</source>
-        <translation>How many more times to try an address that did not reply</translation>
-    </message>
-    <message>
-        <location line="+18"/>
-        <source>波特率</source>
-        <translation>Baud rate</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>逐个试打勾的波特率；模式取自“通讯模式”</source>
-        <translation>Tries the checked baud rates one by one; the mode is taken from &quot;Comm mode&quot;</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>开始扫描</source>
-        <translation>Start scan</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>打勾的站号是“写入”的对象；双击一行即“使用”</source>
-        <translation>Checked stations are what &quot;Write&quot; writes to; double-clicking a row does &quot;Use&quot;</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>把选中结果的站号与波特率填入串口设置，并以此波特率重新打开串口</source>
-        <translation>Put the station address and baud rate of the selected result into the port settings and reopen the port at that baud rate</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>使用</source>
-        <translation>Use</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>读取地址框所指站的运动参数与整张 IO 取代表</source>
-        <translation>Read the motion parameters and the whole IO replacement table of the station in the address box</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>读取</source>
-        <translation>Read</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>打开…</source>
-        <translation>Open…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>保存…</source>
-        <translation>Save…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>写入地址框所指的站，或扫描结果中打勾的全部站，然后逐项读回比较</source>
-        <translation>Write to the station in the address box, or to all stations checked in the scan results, then read back and compare item by item</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>写入</source>
-        <translation>Write</translation>
-    </message>
-    <message>
-        <location line="+20"/>
-        <source>高级功能帮助</source>
-        <translation>Advanced help</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>通讯协议</source>
-        <translation>Protocol</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main.cpp" line="-475"/>
-        <location filename="../src/app/frm_main_language.cpp" line="-5"/>
+        <location filename="../src/app/tool_tab.cpp" line="+61"/>
+        <location filename="../src/app/tool_tab_commands.cpp" line="+178"/>
         <source>命令操作</source>
         <translation>List actions</translation>
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/frm_main_language.cpp" line="+1"/>
+        <location filename="../src/app/tool_tab_commands.cpp" line="+1"/>
         <source>删除</source>
         <translation>Delete</translation>
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/frm_main_language.cpp" line="+1"/>
+        <location filename="../src/app/tool_tab_commands.cpp" line="+1"/>
         <source>清空</source>
         <translation>Clear all</translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+82"/>
         <source>写入失败：%1</source>
         <translation>Write failed: %1</translation>
     </message>
@@ -1620,7 +2145,7 @@
         <translation>Writing to the port resumed</translation>
     </message>
     <message>
-        <location line="+187"/>
+        <location line="+56"/>
         <source>请选择正确的串口名</source>
         <translation>Please choose a valid port name</translation>
     </message>
@@ -1630,7 +2155,7 @@
         <translation>Cannot open port %1: %2</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+48"/>
         <source>串口 %1 已断开（%2），等待设备恢复…</source>
         <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
     </message>
@@ -1645,7 +2170,7 @@
         <translation>Port %1 is back (%2)</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+16"/>
         <source>（无此串口）</source>
         <translation>(no such port)</translation>
     </message>
@@ -1655,229 +2180,12 @@
         <translation>%1: %2</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main_language.cpp" line="+20"/>
-        <source>全部</source>
-        <translation>All</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>异常</source>
-        <translation>Exception</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main.cpp" line="+157"/>
-        <source>捕获到文件</source>
-        <translation>Capture to file</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)</source>
-        <translation>Text log (*.log *.txt);;CSV table (*.csv);;All files (*)</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <location filename="../src/app/frm_main_language.cpp" line="-21"/>
-        <source>停止捕获</source>
-        <translation>Stop capture</translation>
-    </message>
-    <message>
-        <location line="+23"/>
+        <location line="+170"/>
         <source>串口 %1 写入失败：%2</source>
         <translation>Writing to port %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main_language.cpp" line="+29"/>
-        <source>站号</source>
-        <translation>Station</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>项目</source>
-        <translation>Item</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>文件</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>控制器</source>
-        <translation>Controller</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>结果</source>
-        <translation>Result</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_bus.cpp" line="+67"/>
-        <source>%p%，还需 %1 s</source>
-        <translation>%p%, %1 s left</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>已取消，找到 %1 个</source>
-        <translation>Cancelled, %1 found</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>完成，找到 %1 个</source>
-        <translation>Done, %1 found</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>请先在扫描结果中选一行</source>
-        <translation>Select a row in the scan results first</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>正在读取站 %1…</source>
-        <translation>Reading station %1…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>没有可写入的配置：请先读取，或打开一个配置文件</source>
-        <translation>No configuration to write: read one first, or open a configuration file</translation>
-    </message>
-    <message>
-        <location line="+15"/>
-        <source>正在写入 %1 个站…</source>
-        <translation>Writing %1 station(s)…</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>；</source>
-        <translation>; </translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>请先打开串口</source>
-        <translation>Open the port first</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>扫描或配置传送正在进行，请等它结束</source>
-        <translation>A scan or configuration transfer is running; wait for it to end</translation>
-    </message>
-    <message>
-        <location line="+19"/>
-        <source>扫描地址应为十六进制 01 到 FF：%1</source>
-        <translation>Scan addresses must be hexadecimal 01 to FF: %1</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>扫描的起始地址 %1 大于结束地址 %2</source>
-        <translation>The scan&apos;s start address %1 is greater than its end address %2</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>请至少勾选一个波特率</source>
-        <translation>Check at least one baud rate</translation>
-    </message>
-    <message>
-        <location line="+41"/>
-        <source>（整站）</source>
-        <translation>(whole station)</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>没有应答</source>
-        <translation>No reply</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <location line="+2"/>
-        <source>站 %1 没有应答</source>
-        <translation>Station %1 did not reply</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>已读取站 %1（%2）</source>
-        <translation>Read station %1 (%2)</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>不同</source>
-        <translation>Differs</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>一致</source>
-        <translation>Matches</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>站 %1 全部一致</source>
-        <translation>Station %1: all items match</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>站 %1 有 %2 项不同</source>
-        <translation>Station %1: %2 item(s) differ</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>打开配置</source>
-        <translation>Open configuration</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>配置文件(*.conf *.txt);;所有文件(*)</source>
-        <translation>Configuration files (*.conf *.txt);;All files (*)</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>%1 太大，不是配置文件</source>
-        <translation>%1 is too large to be a configuration file</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>无法打开 %1：%2</source>
-        <translation>Cannot open %1: %2</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>%1 不能用：%2</source>
-        <translation>%1 cannot be used: %2</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>已打开 %1</source>
-        <translation>Opened %1</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>没有可保存的配置：请先读取一个站</source>
-        <translation>No configuration to save: read a station first</translation>
-    </message>
-    <message>
-        <location line="+3"/>
-        <source>保存配置</source>
-        <translation>Save configuration</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>配置文件(*.conf);;所有文件(*)</source>
-        <translation>Configuration files (*.conf);;All files (*)</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>StepperBench 配置</source>
-        <translation>StepperBench configuration</translation>
-    </message>
-    <message>
-        <location line="+3"/>
-        <source>无法写入 %1：%2</source>
-        <translation>Cannot write %1: %2</translation>
-    </message>
-    <message>
-        <location line="+3"/>
-        <source>已保存到 %1</source>
-        <translation>Saved to %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_list.cpp" line="+71"/>
+        <location filename="../src/app/tool_tab_list.cpp" line="+77"/>
         <source>命令列表已满（最多 %1 行），未添加。</source>
         <translation>The command list is full (at most %1 lines); not added.</translation>
     </message>
@@ -1942,313 +2250,35 @@
         <translation>Cannot save file %1: %2. The original file is unchanged.</translation>
     </message>
     <message>
-        <location line="+32"/>
+        <location line="+37"/>
         <source>IO 命令有 %1 个字节，一条 IO 取代命令最多 %2 个字节，未下载。</source>
         <translation>The IO command has %1 bytes, an IO replacement command at most %2 bytes; not downloaded.</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_motion.cpp" line="+48"/>
-        <source>导出运动曲线</source>
-        <translation>Export motion chart</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>数据点(*.csv);;图片(*.png)</source>
-        <translation>Data points (*.csv);;Image (*.png)</translation>
-    </message>
-</context>
-<context>
-    <name>Gbk</name>
-    <message>
-        <location filename="../src/codec/gbk.cpp" line="+34"/>
-        <source>这个 Qt 没有 GBK 编码（缺少 ICU），无法转换文本</source>
-        <translation>This Qt has no GBK encoding (ICU is missing); the text cannot be converted</translation>
-    </message>
-</context>
-<context>
-    <name>ListFile</name>
-    <message>
-        <location filename="../src/sequencer/list_file.cpp" line="+95"/>
-        <source>读取出错</source>
-        <translation>Read error</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>第 %1 行超过 %2 个字符，这不是命令列表文件</source>
-        <translation>Line %1 is longer than %2 characters; this is not a command list file</translation>
-    </message>
-    <message>
-        <location line="+24"/>
-        <source>不是普通文件（文件夹、设备或管道不能作为命令列表打开）</source>
-        <translation>Not a regular file (a folder, device or pipe cannot be opened as a command list)</translation>
-    </message>
-    <message>
-        <location line="+17"/>
-        <source>第 %1 行（%2）含有 GBK 无法保存的字符，文件未保存</source>
-        <translation>Line %1 (%2) contains characters that GBK cannot store; the file was not saved</translation>
-    </message>
-    <message>
-        <location line="+17"/>
-        <source>%2 个字节只写入了 %1 个（磁盘已满？）</source>
-        <translation>Only %1 of %2 bytes were written (disk full?)</translation>
-    </message>
-</context>
-<context>
-    <name>MSComm</name>
-    <message>
-        <location filename="../src/link/mscomm.cpp" line="+34"/>
-        <source>线路 %1 秒没有取走一个字节</source>
-        <translation>The line has not taken a byte for %1 s</translation>
-    </message>
-    <message>
-        <location line="+13"/>
-        <source>设置“%1”无效：波特率应为正整数，后跟“,n,8,1”</source>
-        <translation>Invalid setting &quot;%1&quot;: the baud rate must be a positive integer followed by &quot;,n,8,1&quot;</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>这个串口没有对应的设备</source>
-        <translation>This port has no device assigned</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>设备不接受 %1 波特、无校验、8 个数据位、1 个停止位：%2</source>
-        <translation>The device does not accept %1 baud, no parity, 8 data bits, 1 stop bit: %2</translation>
-    </message>
-    <message>
-        <location line="+80"/>
-        <source>%1 不是有效的波特率</source>
-        <translation>%1 is not a valid baud rate</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>串口没有打开</source>
-        <translation>The port is not open</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>设备只接受了 %2 个字节中的 %1 个：%3</source>
-        <translation>The device accepted only %1 of %2 bytes: %3</translation>
-    </message>
-    <message>
-        <location line="+98"/>
-        <source>设备已挂断</source>
-        <translation>The device hung up</translation>
-    </message>
-</context>
-<context>
-    <name>MotionChart</name>
-    <message>
-        <location filename="../src/app/motion_chart.cpp" line="+136"/>
-        <source>时间 (s)</source>
-        <translation>Time (s)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>位置 (脉冲)</source>
-        <translation>Position (pulses)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>速度 (脉冲/秒)</source>
-        <translation>Speed (pulses/s)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>运动中</source>
-        <translation>Moving</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>位置</source>
-        <translation>Position</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>速度</source>
-        <translation>Speed</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>预测位置</source>
-        <translation>Predicted position</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>预测速度</source>
-        <translation>Predicted speed</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>框选放大；右键缩小</source>
-        <translation>Drag a box to zoom in; right-click to zoom out</translation>
-    </message>
-    <message>
-        <location line="+91"/>
-        <location line="+8"/>
-        <location line="+6"/>
-        <source>—</source>
-        <translation>—</translation>
-    </message>
-    <message>
-        <location line="-11"/>
-        <source>不停止（恒速运动）</source>
-        <translation>No stop (constant-speed run)</translation>
-    </message>
-    <message>
-        <location line="+3"/>
-        <source>%1（不确定度 %2）</source>
-        <translation>%1 (uncertainty %2)</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>%1 脉冲（目标 %2，实测 %3）</source>
-        <translation>%1 pulses (target %2, measured %3)</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>初速</source>
-        <translation>Start</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>最大</source>
-        <translation>Max</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>末速</source>
-        <translation>End</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>加速</source>
-        <translation>Accel</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>减速</source>
-        <translation>Decel</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>设定</source>
-        <translation>set</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>读回</source>
-        <translation>read back</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>输入框</source>
-        <translation>input box</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>预测位置（%1）</source>
-        <translation>Predicted position (%1)</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>导出的文件名应以 .csv 或 .png 结尾：%1</source>
-        <translation>The export file name must end in .csv or .png: %1</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>无法写入图片 %1</source>
-        <translation>Cannot write image %1</translation>
-    </message>
-    <message>
-        <location line="+20"/>
-        <source>无法写入 %1：%2</source>
-        <translation>Cannot write %1: %2</translation>
-    </message>
-</context>
-<context>
-    <name>PortNames</name>
-    <message>
-        <location filename="../src/link/port_names.cpp" line="+22"/>
-        <source>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</source>
-        <translation>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</translation>
-    </message>
-</context>
-<context>
-    <name>Replies</name>
-    <message>
-        <location filename="../src/traffic/reply_decoder.cpp" line="+47"/>
-        <source>运动中</source>
-        <translation>Moving</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>停止</source>
-        <translation>Stopped</translation>
-    </message>
-</context>
-<context>
-    <name>ScanResultModel</name>
-    <message>
-        <location filename="../src/bus/scan_result_model.cpp" line="+52"/>
-        <source>握手应答</source>
-        <translation>Handshake reply</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>异常应答</source>
-        <translation>Exception reply</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>校验错误的应答</source>
-        <translation>Reply with bad check</translation>
-    </message>
-    <message>
-        <location line="+31"/>
-        <source>站号</source>
-        <translation>Station</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>波特率</source>
-        <translation>Baud rate</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>应答</source>
-        <translation>Reply</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>响应时间</source>
-        <translation>Response time</translation>
     </message>
 </context>
 <context>
     <name>main</name>
     <message>
-        <location filename="../src/app/main.cpp" line="-60"/>
+        <location filename="../src/app/main.cpp" line="-36"/>
         <source>Test and commission a stepper-motor motion controller over a serial line.</source>
         <translation>Test and commission a stepper-motor motion controller over a serial line.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="-32"/>
         <source>Let port COMn (n from 1 to 9) stand for the device PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable.</source>
         <translation>Let port COMn (n from 1 to 9) stand for the device PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+6"/>
         <source>Start the simulated controller in the program and let COM1 stand for it.</source>
         <translation>Start the simulated controller in the program and let COM1 stand for it.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+4"/>
         <source>Open the port at start, as &quot;打开&quot; does.</source>
         <translation>Open the port at start, as &quot;Open&quot; does.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>Forget every setting kept from earlier sessions (window, folders, options, port settings).</source>
         <translation>Forget every setting kept from earlier sessions (window, folders, options, port settings).</translation>
     </message>

@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
     if (simulator) {
         // Translated where it is shown, so that it follows the window's language.
         window.portNames().setMapping(1, simulator->devicePath(),
-                                      QString::fromUtf8(QT_TRANSLATE_NOOP("FrmMain", "模拟控制器")));
+                                      QString::fromUtf8(QT_TRANSLATE_NOOP("ToolTab", "模拟控制器")));
     }
     window.refreshPortDevice();
     // Qt would open the window at two thirds of the screen; the traffic views
