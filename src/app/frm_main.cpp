@@ -79,15 +79,16 @@ void FrmMain::composeTabs()
     const auto page = [](PageTab::Page which) {
         return new PageTab(which, nullptr);
     };
+    // The five tabs the tool has always had, in their order; the newer ones follow.
     const std::pair<QWidget *, const char *> tabs[] = {
             {page(PageTab::Page::Product), QT_TR_NOOP("StepperBench")},
             {page(PageTab::Page::Simulator), QT_TR_NOOP("模拟控制器")},
             {m_tool, QT_TR_NOOP("调试")},
+            {page(PageTab::Page::HelpIo), QT_TR_NOOP("高级功能帮助")},
+            {page(PageTab::Page::HelpProtocol), QT_TR_NOOP("通讯协议")},
             {m_exchangeTab, QT_TR_NOOP("通讯记录")},
             {m_motionTab, QT_TR_NOOP("运动曲线")},
             {m_scanTab, QT_TR_NOOP("设备扫描")},
-            {page(PageTab::Page::HelpIo), QT_TR_NOOP("高级功能帮助")},
-            {page(PageTab::Page::HelpProtocol), QT_TR_NOOP("通讯协议")},
     };
     for (const auto &[tab, title] : tabs) {
         ui->SSTab1->addTab(tab, tr(title));
