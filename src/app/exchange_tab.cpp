@@ -59,9 +59,9 @@ void ExchangeTab::connectOptions()
 {
     ExchangeMonitor *exchanges = m_context.exchanges;
     connect(ui->replyTimeout, &QSpinBox::valueChanged, this,
-            [exchanges](int ms) { exchanges->setReplyTimeoutUs(qint64(ms) * 1000); });
+            [this](int ms) { m_context.exchanges->setReplyTimeoutUs(qint64(ms) * 1000); });
     connect(ui->byteTimeout, &QSpinBox::valueChanged, this,
-            [exchanges](int ms) { exchanges->setByteTimeoutUs(qint64(ms) * 1000); });
+            [this](int ms) { m_context.exchanges->setByteTimeoutUs(qint64(ms) * 1000); });
     connect(ui->echoSuppression, &QCheckBox::toggled, exchanges,
             &ExchangeMonitor::setEchoSuppression);
     exchanges->setReplyTimeoutUs(qint64(ui->replyTimeout->value()) * 1000);

@@ -7,10 +7,8 @@
 #include "exchange/exchange_monitor.h"
 #include "exchange_tab.h"
 #include "link/mscomm.h"
-#include "motion_tab.h"
 #include "page_tab.h"
 #include "scan_tab.h"
-#include "tool_tab.h"
 #include "window_state.h"
 
 #include <QCoreApplication>
@@ -166,66 +164,4 @@ void FrmMain::saveSettings()
 void FrmMain::fitToScreen()
 {
     ::fitToScreen(*this);
-}
-
-// --- The tool tab's and the motion tab's routines, by their known names ----------
-
-void FrmMain::readPictureAhead()
-{
-    ToolTab::readPictureAhead();
-}
-
-PortNames &FrmMain::portNames()
-{
-    return m_tool->portNames();
-}
-
-void FrmMain::refreshPortDevice()
-{
-    m_tool->showPortDevice();
-}
-
-void FrmMain::setPollTimeSlice(int ms)
-{
-    m_tool->setPollTimeSlice(ms);
-}
-
-void FrmMain::openPort()
-{
-    m_tool->openPort();
-}
-
-bool FrmMain::SendFrame(const QByteArray &frame, bool quiet)
-{
-    return m_tool->SendFrame(frame, quiet);
-}
-
-void FrmMain::ShowReceived(const QByteArray &block, qsizetype count)
-{
-    m_tool->ShowReceived(block, count);
-}
-
-void FrmMain::Timer1_Timer()
-{
-    m_tool->Timer1_Timer();
-}
-
-void FrmMain::Timer2_Timer()
-{
-    m_tool->Timer2_Timer();
-}
-
-void FrmMain::LoadListFile(const QString &path)
-{
-    m_tool->LoadListFile(path);
-}
-
-const MotionTracker &FrmMain::motion() const
-{
-    return m_motionTab->motion();
-}
-
-MotionChart &FrmMain::motionChart()
-{
-    return m_motionTab->motionChart();
 }

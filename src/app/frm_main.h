@@ -1,24 +1,18 @@
 #pragma once
 
 #include "language.h"
-#include "link/port_names.h"
-#include "motion/motion_tracker.h"
+#include "motion_tab.h"
 #include "tab_context.h"
+#include "tool_tab.h"
 
 #include <QList>
 #include <QWidget>
 
 #include <memory>
 
-class CaptureWriter;
 class Dialogs;
-class ExchangeMonitor;
 class ExchangeTab;
-class MotionChart;
-class MotionTab;
-class MSComm;
 class ScanTab;
-class ToolTab;
 
 namespace Ui {
 class FrmMain;
@@ -37,20 +31,20 @@ public:
     ~FrmMain() override;
 
     /// Which device each of COM1 to COM9 stands for.
-    PortNames &portNames();
+    PortNames &portNames() { return m_tool->portNames(); }
     /// Shows beside the port selector which device the chosen name stands for;
     /// call after changing the port names.
-    void refreshPortDevice();
+    void refreshPortDevice() { m_tool->showPortDevice(); }
     /// How long one receive poll may show blocks before it lets the event loop
     /// run; the rest follows at the next turn, so a flood never freezes the window.
-    void setPollTimeSlice(int ms);
+    void setPollTimeSlice(int ms) { m_tool->setPollTimeSlice(ms); }
     /// Opens the chosen port, as "打开" does.
-    void openPort();
+    void openPort() { m_tool->openPort(); }
     /// Forgets every kept setting (--reset-settings).
     static void resetSettings();
     /// Starts decoding the first view's decoration picture on a thread of its
     /// own, for the window built next to take instead of decoding it then.
-    static void readPictureAhead();
+    static void readPictureAhead() { ToolTab::readPictureAhead(); }
     /// Brings back what the last session kept and keeps this session's at the
     /// end; false when there was no window geometry to bring back.
     bool restoreSettings();
@@ -68,8 +62,8 @@ public:
     /// Requests, replies, verdicts and response times of the link.
     ExchangeMonitor &exchanges() { return *m_context.exchanges; }
     /// The samples, predictions and figures the motion tab shows.
-    const MotionTracker &motion() const;
-    MotionChart &motionChart();
+    const MotionTracker &motion() const { return m_motionTab->motion(); }
+    MotionChart &motionChart() { return m_motionTab->motionChart(); }
 
 signals:
     /// A block went through ShowReceived: \a count bytes were shown. The
@@ -82,15 +76,21 @@ public slots:
     /// The one send path (the tool tab's): writes the whole frame when the port
     /// is open and shows it in the send view (unless \a quiet). True when the
     /// frame was handed to the port.
-    bool SendFrame(const QByteArray &frame, bool quiet = false);
+    bool SendFrame(const QByteArray &frame, bool quiet = false)
+    {
+        return m_tool->SendFrame(frame, quiet);
+    }
     /// Shows one received block in the receive view.
-    void ShowReceived(const QByteArray &block, qsizetype count);
+    void ShowReceived(const QByteArray &block, qsizetype count)
+    {
+        m_tool->ShowReceived(block, count);
+    }
     /// The receive poll, every 200 ms once the port has been opened.
-    void Timer1_Timer();
+    void Timer1_Timer() { m_tool->Timer1_Timer(); }
     /// One step of the command-list run loop.
-    void Timer2_Timer();
+    void Timer2_Timer() { m_tool->Timer2_Timer(); }
     /// Replaces the command list with the lines of the file at \a path.
-    void LoadListFile(const QString &path);
+    void LoadListFile(const QString &path) { m_tool->LoadListFile(path); }
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -54,9 +54,8 @@ ScanTab::ScanTab(const TabContext &context, QWidget *parent)
     const auto send = [this](const QByteArray &frame) {
         return m_context.send(frame, false);
     };
-    MSComm *link = context.link;
     m_scanner = new BusScanner(
-            send, [link](qint32 rate) { return link->setBaudRate(rate).ok(); }, this);
+            send, [this](qint32 rate) { return m_context.link->setBaudRate(rate).ok(); }, this);
     m_transfer = new ConfigTransfer(send, this);
     m_scanResults = new ScanResultModel(this);
     m_configDiff = new QStandardItemModel(0, 5, this);

@@ -50,7 +50,6 @@ std::future<QImage> &pictureAhead()
 ToolTab::ToolTab(TabContext &context, QWidget *parent)
     : QWidget(parent)
     , m_context(context)
-    , m_link(*context.link)
     , ui(std::make_unique<Ui::ToolTab>())
     , frame1(std::make_unique<Ui::Frame1>())
     , frame2(std::make_unique<Ui::Frame2>())
@@ -141,9 +140,10 @@ void ToolTab::connectLink()
             m_statusTimer.start();
     });
     connect(ui->statsReset, &QPushButton::clicked, exchanges, &ExchangeMonitor::resetStats);
-    connect(&m_link, &MSComm::writeFailed, this,
+    connect(m_context.link, &MSComm::writeFailed, this,
             [this](const QString &reason) { showLinkNotice(tr("写入失败：%1").arg(reason)); });
-    connect(&m_link, &MSComm::writeResumed, this, [this] { showLinkNotice(tr("串口恢复写入")); });
+    connect(m_context.link, &MSComm::writeResumed, this,
+            [this] { showLinkNotice(tr("串口恢复写入")); });
     connect(ui->Command36, &QPushButton::clicked, this, &ToolTab::Command36_Click);
     connect(ui->Command6, &QPushButton::clicked, this, &ToolTab::Command6_Click);
 }
@@ -152,7 +152,7 @@ void ToolTab::connectPort()
 {
     m_reconnectTimer.setInterval(500);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &ToolTab::tryReconnect);
-    connect(&m_link, &MSComm::deviceLost, this, &ToolTab::onDeviceLost);
+    connect(m_context.link, &MSComm::deviceLost, this, &ToolTab::onDeviceLost);
     connect(frame4->Command32, &QPushButton::clicked, this, &ToolTab::Command32_Click);
     connect(frame4->Command33, &QPushButton::clicked, this, &ToolTab::Command33_Click);
     connect(frame4->Combo1, &QComboBox::currentTextChanged, this, &ToolTab::showPortDevice);
@@ -203,13 +203,14 @@ void ToolTab::Command32_Click()
         return;
     }
     qint16 port = qint16(*number);
-    if (const Status opened = CommSetting::OpenPort(m_link, m_portNames, port, settings); !opened) {
+    if (const Status opened = CommSetting::OpenPort(*m_context.link, m_portNames, port, settings);
+        !opened) {
         // A failed opening must not look like an open port.
         enterClosedState();
         showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), opened.error()));
         return;
     }
-    m_device = identifyDevice(m_link.devicePath());
+    m_device = identifyDevice(m_context.link->devicePath());
     frame4->Combo1->setEnabled(false);
     frame4->Combo2->setEnabled(false);
     frame4->Command32->setEnabled(false);
@@ -226,7 +227,7 @@ void ToolTab::Command33_Click()
 void ToolTab::closePort()
 {
     m_reconnectTimer.stop();
-    m_link.close();
+    m_context.link->close();
     m_context.exchanges->reset();
     forgetQuiet();
     emit portReset();
@@ -244,7 +245,7 @@ void ToolTab::useStation(quint8 address, qint32 rate)
 {
     ui->Text23->setText(QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
     frame4->Combo2->setCurrentText(QString::number(rate));
-    if (m_link.portOpen())
+    if (m_context.link->portOpen())
         Command32_Click(); // reopens at the station's rate
 }
 
@@ -268,8 +269,8 @@ void ToolTab::tryReconnect()
     const QString path = findDevice(m_device);
     if (path.isEmpty())
         return;
-    m_link.setDevicePath(path);
-    if (!m_link.open())
+    m_context.link->setDevicePath(path);
+    if (!m_context.link->open())
         return; // there, but not ready yet: the next round tries again
     m_reconnectTimer.stop();
     showLinkNotice(tr("串口 %1 已恢复（%2）").arg(frame4->Combo1->currentText(), path));
@@ -315,7 +316,7 @@ void ToolTab::Timer1_Timer()
 {
     m_lastPoll.start();
     // Bytes held back for a quiet reply show once it has settled, new bytes or not.
-    if (m_link.takeCommEvent() != MSComm::ComEvReceive && m_rxHeld.isEmpty()
+    if (m_context.link->takeCommEvent() != MSComm::ComEvReceive && m_rxHeld.isEmpty()
         && m_quietReplies.isEmpty())
         return;
     drainReceived();
@@ -331,10 +332,10 @@ void ToolTab::drainReceived()
     // cut into time slices so that the window stays responsive.
     QElapsedTimer slice;
     slice.start();
-    while (m_link.inBufferCount() > 0) {
-        const QByteArray block = m_link.input();
+    while (m_context.link->inBufferCount() > 0) {
+        const QByteArray block = m_context.link->input();
         ShowReceived(block, block.size());
-        if (slice.elapsed() >= m_pollTimeSliceMs && m_link.inBufferCount() > 0) {
+        if (slice.elapsed() >= m_pollTimeSliceMs && m_context.link->inBufferCount() > 0) {
             m_drainTimer.start();
             return;
         }
@@ -394,10 +395,10 @@ void ToolTab::settleQuiet(const Exchange &exchange)
 void ToolTab::drainQuiet()
 {
     QByteArray bytes = std::exchange(m_rxHeld, {});
-    while (m_link.inBufferCount() > 0)
-        bytes += m_link.input();
+    while (m_context.link->inBufferCount() > 0)
+        bytes += m_context.link->input();
     if (!m_quietRequests.isEmpty()) {
-        if (m_context.exchanges->pendingRequests() == 0 && m_link.bytesToWrite() == 0) {
+        if (m_context.exchanges->pendingRequests() == 0 && m_context.link->bytesToWrite() == 0) {
             m_quietRequests.clear(); // nothing waits for them any more
         } else {
             // A quiet reply may still be arriving: what the framer has not
@@ -421,7 +422,7 @@ void ToolTab::showBlocks(QByteArray bytes)
 {
     QElapsedTimer slice;
     slice.start();
-    const qsizetype block = std::max(m_link.inputLen(), 1);
+    const qsizetype block = std::max(m_context.link->inputLen(), 1);
     qsizetype at = 0;
     for (; at < bytes.size(); at += block) {
         const QByteArray piece = bytes.mid(at, block);
@@ -445,7 +446,7 @@ void ToolTab::forgetQuiet()
 
 bool ToolTab::SendFrame(const QByteArray &frame, bool quiet)
 {
-    if (!m_link.portOpen())
+    if (!m_context.link->portOpen())
         return false;
     // Each write puts the next poll one full interval off; a poll is never put
     // off for more than one interval, so replies show at any send rate.
@@ -454,7 +455,7 @@ bool ToolTab::SendFrame(const QByteArray &frame, bool quiet)
     Timer1->stop();
     if (quiet)
         m_quietRequests.append(frame); // before its reply can settle
-    const Status written = m_link.output(frame);
+    const Status written = m_context.link->output(frame);
     Timer1->start();
     if (!written) {
         if (quiet)

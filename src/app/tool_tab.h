@@ -170,7 +170,6 @@ private:
     void retranslate();
 
     TabContext &m_context;
-    MSComm &m_link;
     std::unique_ptr<Ui::ToolTab> ui;
     std::unique_ptr<Ui::Frame1> frame1; // 基本命令: station commands
     std::unique_ptr<Ui::Frame2> frame2; // 参数设置与查询: motion parameters and queries

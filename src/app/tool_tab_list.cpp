@@ -161,7 +161,7 @@ void ToolTab::Timer2_Timer()
     if (m_inRunStep)
         return;
     // A stalled line pauses the run where it is; it goes on once the line drains.
-    if (m_link.writeStalled())
+    if (m_context.link->writeStalled())
         return;
     m_inRunStep = true;
     const QListWidget *list = frame6->List1;
