@@ -12,6 +12,7 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -50,6 +51,23 @@ private slots:
         f.window.portNames().setMapping(2, u"/dev/ttyUSB7"_s);
         f.apply(u"Combo1=COM2"_s);
         QCOMPARE(f.text("PortDevice"), u"/dev/ttyUSB7"_s);
+    }
+
+    // The five tabs the tool has always had come first, in their order, and the
+    // window opens on the tool tab; the newer tabs follow them.
+    void tabOrder()
+    {
+        WindowFixture f;
+        const auto *tabs = f.control<QTabWidget>(u"SSTab1"_s);
+        QStringList order;
+        for (int i = 0; i < tabs->count(); ++i)
+            order << tabs->widget(i)->objectName() + u'=' + tabs->tabText(i);
+        const QStringList expected = {
+                u"productTab=StepperBench"_s, u"simulatorTab=模拟控制器"_s, u"toolTab=调试"_s,
+                u"helpTab=高级功能帮助"_s,    u"protocolTab=通讯协议"_s,    u"exchangeTab=通讯记录"_s,
+                u"motionTab=运动曲线"_s,      u"scanTab=设备扫描"_s};
+        QCOMPARE(order, expected);
+        QCOMPARE(tabs->currentWidget()->objectName(), u"toolTab"_s);
     }
 
     // The decoration picture of the first view, decoded on a thread ahead of the

@@ -182,6 +182,10 @@ private slots:
         d.fileNames << path;
         f.click("Command55");
         QCOMPARE(fileContent(path), written);
+        // A file that cannot be written is named in a message.
+        d.fileNames << dir.filePath(u"missing/list.txt"_s);
+        f.click("Command55");
+        QCOMPARE(f.messages.filter(u"missing/list.txt"_s).size(), 1);
         // Cancelled dialogs change nothing; saving over the file asks first.
         f.click("Command54");
         f.click("Command55");

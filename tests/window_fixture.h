@@ -11,7 +11,10 @@
 #include "shape_indicator.h"
 #include "traffic_view.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>

@@ -670,6 +670,99 @@
     </message>
 </context>
 <context>
+    <name>ExchangeTab</name>
+    <message>
+        <location filename="../src/app/forms/exchange_tab.ui" line="+11"/>
+        <source>应答超时</source>
+        <translation>Reply time-out</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>请求最后一个字节发出后，在此时间内没有应答即为超时</source>
+        <translation>A request not answered within this time after its last byte was sent is a time-out</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+15"/>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <location line="-7"/>
+        <source>字节超时</source>
+        <translation>Byte time-out</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>一帧应答可以分段到达，每段与上一段的间隔不超过此时间</source>
+        <translation>A reply may arrive in pieces; each piece follows the previous one within this time</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>两线制 RS-485 适配器会把发出的字节原样收回：去掉紧随发送的完全相同的回波</source>
+        <translation>A two-wire RS-485 adapter receives the bytes it sends back unchanged: drop an identical echo that follows right after sending</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>回波抑制</source>
+        <translation>Suppress echo</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>设备断开后继续查找，重新出现时以相同设置重新打开</source>
+        <translation>After the device disconnects, keep looking for it and reopen it with the same settings when it reappears</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>断线自动重连</source>
+        <translation>Auto reconnect</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>把发送、接收、噪声和连接事件带时间写入文件；文件名以 .csv 结尾时写成 CSV</source>
+        <translation>Write sent and received data, noise and connection events with timestamps to a file; a file name ending in .csv gives CSV</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../src/app/exchange_tab.cpp" line="+82"/>
+        <location line="+10"/>
+        <location line="+25"/>
+        <source>开始捕获…</source>
+        <translation>Capture…</translation>
+    </message>
+    <message>
+        <location filename="../src/app/exchange_tab.cpp" line="-21"/>
+        <source>捕获到文件</source>
+        <translation>Capture to file</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)</source>
+        <translation>Text log (*.log *.txt);;CSV table (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <location line="+12"/>
+        <source>停止捕获</source>
+        <translation>Stop capture</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>异常</source>
+        <translation>Exception</translation>
+    </message>
+</context>
+<context>
     <name>Frame1</name>
     <message>
         <location filename="../src/app/forms/frame1.ui" line="+6"/>
@@ -1139,865 +1232,44 @@
         <translation>Form1</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location filename="../src/app/frm_main.cpp" line="+82"/>
         <source>StepperBench</source>
         <translation>StepperBench</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>StepperBench 0.1</source>
-        <translation>StepperBench 0.1</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>步进电机运动控制器的串口调试工具</source>
-        <translation>Serial-line test tool for stepper-motor motion controllers</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>握手，查询与修改站地址和波特率</source>
-        <translation>Handshake; query and change the station address and baud rate</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>设定并读回初速度、最大速度、末速度、加减速度与归零速度</source>
-        <translation>Set and read back start speed, max speed, end speed, acceleration, deceleration and homing speed</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>查询运动速度、绝对位置、相对位置、运动状态与 IN1-IN5 输入</source>
-        <translation>Query motion speed, absolute position, relative position, motion status and inputs IN1-IN5</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>位置运动、恒速运动、运动中变速、归零与停止</source>
-        <translation>Position moves, constant-speed runs, speed change while moving, homing and stopping</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>Modbus RTU 与 Modbus ASC 两种帧格式，收发内容逐字节显示</source>
-        <translation>Modbus RTU and Modbus ASC framing; sent and received data shown byte by byte</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>高级命令列表按行循环发送，IO取代命令下载与查询</source>
-        <translation>Command list sent line by line in a loop; IO replacement commands downloaded and queried</translation>
-    </message>
-    <message>
-        <location line="+20"/>
-        <location filename="../src/app/main.cpp" line="+105"/>
+        <location line="+1"/>
         <source>模拟控制器</source>
         <translation>Simulator</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>stepperbench-sim</source>
-        <translation>stepperbench-sim</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>随 StepperBench 提供的模拟控制器</source>
-        <translation>The simulated controller that comes with StepperBench</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>在伪终端上扮演一台步进电机运动控制器，没有硬件也能调试</source>
-        <translation>Plays a stepper-motor motion controller on a pseudo-terminal, so you can test without hardware</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>按控制器的命令集应答每一条请求，RTU 与 ASCII 格式均可</source>
-        <translation>Answers every request with the controller&apos;s command set, in RTU or ASCII framing</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>应答握手，以及站地址和波特率的查询与修改</source>
-        <translation>Answers the handshake and the queries and changes of station address and baud rate</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>保存设定的运动参数，查询时原样返回</source>
-        <translation>Keeps the motion parameters set and returns them unchanged when queried</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>应答运动速度、位置、运动状态与 IN1-IN5 输入的查询</source>
-        <translation>Answers queries of motion speed, position, motion status and inputs IN1-IN5</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>执行运动与停止命令，位置随之变化</source>
-        <translation>Carries out motion and stop commands; the position changes accordingly</translation>
-    </message>
-    <message>
-        <location line="+20"/>
+        <location line="+1"/>
         <source>调试</source>
         <translation>Debug</translation>
     </message>
     <message>
-        <location line="+27"/>
-        <source>选择通讯模式:</source>
-        <translation>Comm mode:</translation>
-    </message>
-    <message>
-        <location line="+16"/>
-        <source>设备操作地址(Hex)：</source>
-        <translation>Station addr. (Hex):</translation>
-    </message>
-    <message>
-        <location line="+13"/>
-        <source>语言选择(Select Language):</source>
-        <translation>Select Language:</translation>
-    </message>
-    <message>
-        <location line="+24"/>
-        <source>Version for 3.x</source>
-        <translation>Version for 3.x</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>输入16进制：</source>
-        <translation>Enter hex:</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>发送16进制数据</source>
-        <translation>Send hex data</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <location line="+86"/>
-        <location line="+13"/>
-        <location line="+34"/>
-        <source>添加高级命令</source>
-        <translation>Add to command list</translation>
-    </message>
-    <message>
-        <location line="-127"/>
-        <source>CRC校验：</source>
-        <translation>CRC check:</translation>
-    </message>
-    <message>
-        <location line="+19"/>
-        <source>CRC低位在前</source>
-        <translation>CRC low first</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>CRC高位在前</source>
-        <translation>CRC high first</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>CRC添加发送</source>
-        <translation>Send with CRC</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>LRC校验：</source>
-        <translation>LRC check:</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>计算LRC</source>
-        <translation>Calc LRC</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>LRC添加发送</source>
-        <translation>Send with LRC</translation>
-    </message>
-    <message>
-        <location line="+16"/>
-        <source>MODBUS发送RTU</source>
-        <translation>Send MODBUS RTU</translation>
-    </message>
-    <message>
-        <location line="+13"/>
-        <source>MODBUS发送ASC</source>
-        <translation>Send MODBUS ASC</translation>
-    </message>
-    <message>
-        <location line="+20"/>
-        <source>输入字符串：</source>
-        <translation>Enter text:</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>发送字符串</source>
-        <translation>Send text</translation>
-    </message>
-    <message>
-        <location line="+15"/>
-        <source>转为16进制</source>
-        <translation>To hex</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>转为字符串</source>
-        <translation>To text</translation>
-    </message>
-    <message>
-        <location line="+17"/>
-        <source>接收内容：</source>
-        <translation>Received:</translation>
-    </message>
-    <message>
-        <location line="+19"/>
-        <location line="+33"/>
-        <source>清空内容</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <location line="-19"/>
-        <source>发送内容：</source>
-        <translation>Sent:</translation>
-    </message>
-    <message>
-        <location line="+33"/>
-        <source>请求、应答、校验错误、超时、意外应答、噪声字节，以及应答时间（从请求最后一个字节发出到应答最后一个字节收到）</source>
-        <translation>Requests, replies, bad checks, time-outs, unexpected replies, noise bytes, and reply times (from the last byte of the request sent to the last byte of the reply received)</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>统计清零</source>
-        <translation>Clear stats</translation>
-    </message>
-    <message>
-        <location line="+44"/>
+        <location line="+3"/>
         <source>通讯记录</source>
         <translation>Comm log</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <source>应答超时</source>
-        <translation>Reply time-out</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>请求最后一个字节发出后，在此时间内没有应答即为超时</source>
-        <translation>A request not answered within this time after its last byte was sent is a time-out</translation>
-    </message>
-    <message>
         <location line="+1"/>
-        <location line="+15"/>
-        <location line="+65"/>
-        <location line="+135"/>
-        <source> ms</source>
-        <translation> ms</translation>
-    </message>
-    <message>
-        <location line="-207"/>
-        <source>字节超时</source>
-        <translation>Byte time-out</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>一帧应答可以分段到达，每段与上一段的间隔不超过此时间</source>
-        <translation>A reply may arrive in pieces; each piece follows the previous one within this time</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>两线制 RS-485 适配器会把发出的字节原样收回：去掉紧随发送的完全相同的回波</source>
-        <translation>A two-wire RS-485 adapter receives the bytes it sends back unchanged: drop an identical echo that follows right after sending</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>回波抑制</source>
-        <translation>Suppress echo</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>设备断开后继续查找，重新出现时以相同设置重新打开</source>
-        <translation>After the device disconnects, keep looking for it and reopen it with the same settings when it reappears</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>断线自动重连</source>
-        <translation>Auto reconnect</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>显示</source>
-        <translation>Show</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>把发送、接收、噪声和连接事件带时间写入文件；文件名以 .csv 结尾时写成 CSV</source>
-        <translation>Write sent and received data, noise and connection events with timestamps to a file; a file name ending in .csv gives CSV</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <location filename="../src/app/frm_main.cpp" line="+530"/>
-        <location line="+9"/>
-        <location filename="../src/app/frm_main_language.cpp" line="+60"/>
-        <source>开始捕获…</source>
-        <translation>Capture…</translation>
-    </message>
-    <message>
-        <location line="+15"/>
         <source>运动曲线</source>
         <translation>Motion chart</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <source>串口打开时依次查询运动速度、绝对位置与运动状态，每次等上一个请求应答或超时后再发</source>
-        <translation>While the port is open, query motion speed, absolute position and motion status in turn, each time after the previous request&apos;s reply or time-out</translation>
-    </message>
-    <message>
         <location line="+1"/>
-        <source>自动查询</source>
-        <translation>Auto query</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>每轮查询的间隔</source>
-        <translation>Interval between query rounds</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>自动查询的请求与应答不进收发显示区；通讯记录与捕获仍然记下</source>
-        <translation>Auto-query requests and replies stay out of the send and receive views; the comm log and capture still record them</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>不显示查询帧</source>
-        <translation>Hide queries</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>冻结曲线；数据照常记录，继续后补上</source>
-        <translation>Freeze the chart; data are still recorded and filled in on resume</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>用鼠标框选放大；此按钮回到跟随最新数据</source>
-        <translation>Drag a box with the mouse to zoom in; this button goes back to following the latest data</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>复位缩放</source>
-        <translation>Reset zoom</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>清除</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>文件名以 .csv 结尾时写出全部数据点，以 .png 结尾时写出曲线图</source>
-        <translation>A file name ending in .csv writes all data points, one ending in .png the chart image</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>导出…</source>
-        <translation>Export…</translation>
-    </message>
-    <message>
-        <location line="+16"/>
-        <source>预测时长</source>
-        <translation>Predicted time</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>实测时长</source>
-        <translation>Measured time</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>位置误差</source>
-        <translation>Position error</translation>
-    </message>
-    <message>
-        <location line="+19"/>
         <source>设备扫描</source>
         <translation>Bus scan</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <source>地址（十六进制）</source>
-        <translation>Address (hex)</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>扫描的第一个站号</source>
-        <translation>First station address to scan</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>到</source>
-        <translation>to</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>扫描的最后一个站号</source>
-        <translation>Last station address to scan</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>等待余量</source>
-        <translation>Wait margin</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>请求在线路上的时间之外，再等应答第一个字节的时间</source>
-        <translation>How long to wait for the first byte of a reply, beyond the request&apos;s time on the line</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>重试</source>
-        <translation>Retries</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>没有应答的地址再试的次数</source>
-        <translation>How many more times to try an address that did not reply</translation>
-    </message>
-    <message>
-        <location line="+18"/>
-        <source>波特率</source>
-        <translation>Baud rate</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>逐个试打勾的波特率；模式取自“通讯模式”</source>
-        <translation>Tries the checked baud rates one by one; the mode is taken from &quot;Comm mode&quot;</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>开始扫描</source>
-        <translation>Start scan</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>打勾的站号是“写入”的对象；双击一行即“使用”</source>
-        <translation>Checked stations are what &quot;Write&quot; writes to; double-clicking a row does &quot;Use&quot;</translation>
-    </message>
-    <message>
-        <location line="+10"/>
-        <source>把选中结果的站号与波特率填入串口设置，并以此波特率重新打开串口</source>
-        <translation>Put the station address and baud rate of the selected result into the port settings and reopen the port at that baud rate</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>使用</source>
-        <translation>Use</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>读取地址框所指站的运动参数与整张 IO 取代表</source>
-        <translation>Read the motion parameters and the whole IO replacement table of the station in the address box</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>读取</source>
-        <translation>Read</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>打开…</source>
-        <translation>Open…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>保存…</source>
-        <translation>Save…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>写入地址框所指的站，或扫描结果中打勾的全部站，然后逐项读回比较</source>
-        <translation>Write to the station in the address box, or to all stations checked in the scan results, then read back and compare item by item</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>写入</source>
-        <translation>Write</translation>
-    </message>
-    <message>
-        <location line="+20"/>
+        <location line="-4"/>
         <source>高级功能帮助</source>
         <translation>Advanced help</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+1"/>
         <source>通讯协议</source>
         <translation>Protocol</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main.cpp" line="-491"/>
-        <location filename="../src/app/frm_main_language.cpp" line="-5"/>
-        <source>命令操作</source>
-        <translation>List actions</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <location filename="../src/app/frm_main_language.cpp" line="+1"/>
-        <source>删除</source>
-        <translation>Delete</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <location filename="../src/app/frm_main_language.cpp" line="+1"/>
-        <source>清空</source>
-        <translation>Clear all</translation>
-    </message>
-    <message>
-        <location line="+58"/>
-        <source>写入失败：%1</source>
-        <translation>Write failed: %1</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>串口恢复写入</source>
-        <translation>Writing to the port resumed</translation>
-    </message>
-    <message>
-        <location line="+199"/>
-        <source>请选择正确的串口名</source>
-        <translation>Please choose a valid port name</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>无法打开串口 %1：%2</source>
-        <translation>Cannot open port %1: %2</translation>
-    </message>
-    <message>
-        <location line="+35"/>
-        <source>串口 %1 已断开（%2），等待设备恢复…</source>
-        <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。</source>
-        <translation>Port %1 disconnected (%2); the port has been closed. Open it again when the device is back.</translation>
-    </message>
-    <message>
-        <location line="+13"/>
-        <source>串口 %1 已恢复（%2）</source>
-        <translation>Port %1 is back (%2)</translation>
-    </message>
-    <message>
-        <location line="+16"/>
-        <source>（无此串口）</source>
-        <translation>(no such port)</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>%1：%2</source>
-        <translation>%1: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_language.cpp" line="+20"/>
-        <source>全部</source>
-        <translation>All</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>异常</source>
-        <translation>Exception</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main.cpp" line="+154"/>
-        <source>捕获到文件</source>
-        <translation>Capture to file</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)</source>
-        <translation>Text log (*.log *.txt);;CSV table (*.csv);;All files (*)</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <location filename="../src/app/frm_main_language.cpp" line="-21"/>
-        <source>停止捕获</source>
-        <translation>Stop capture</translation>
-    </message>
-    <message>
-        <location line="+23"/>
-        <source>串口 %1 写入失败：%2</source>
-        <translation>Writing to port %1 failed: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_language.cpp" line="+29"/>
-        <source>站号</source>
-        <translation>Station</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>项目</source>
-        <translation>Item</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>文件</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>控制器</source>
-        <translation>Controller</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>结果</source>
-        <translation>Result</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_bus.cpp" line="+89"/>
-        <source>%p%，还需 %1 s</source>
-        <translation>%p%, %1 s left</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>已取消，找到 %1 个</source>
-        <translation>Cancelled, %1 found</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>完成，找到 %1 个</source>
-        <translation>Done, %1 found</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>请先在扫描结果中选一行</source>
-        <translation>Select a row in the scan results first</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>正在读取站 %1…</source>
-        <translation>Reading station %1…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>没有可写入的配置：请先读取，或打开一个配置文件</source>
-        <translation>No configuration to write: read one first, or open a configuration file</translation>
-    </message>
-    <message>
-        <location line="+15"/>
-        <source>正在写入 %1 个站…</source>
-        <translation>Writing %1 station(s)…</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>；</source>
-        <translation>; </translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>请先打开串口</source>
-        <translation>Open the port first</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>扫描或配置传送正在进行，请等它结束</source>
-        <translation>A scan or configuration transfer is running; wait for it to end</translation>
-    </message>
-    <message>
-        <location line="+19"/>
-        <source>扫描地址应为十六进制 01 到 FF：%1</source>
-        <translation>Scan addresses must be hexadecimal 01 to FF: %1</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>扫描的起始地址 %1 大于结束地址 %2</source>
-        <translation>The scan&apos;s start address %1 is greater than its end address %2</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>请至少勾选一个波特率</source>
-        <translation>Check at least one baud rate</translation>
-    </message>
-    <message>
-        <location line="+41"/>
-        <source>（整站）</source>
-        <translation>(whole station)</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>没有应答</source>
-        <translation>No reply</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <location line="+2"/>
-        <source>站 %1 没有应答</source>
-        <translation>Station %1 did not reply</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>已读取站 %1（%2）</source>
-        <translation>Read station %1 (%2)</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>不同</source>
-        <translation>Differs</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>一致</source>
-        <translation>Matches</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>站 %1 全部一致</source>
-        <translation>Station %1: all items match</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>站 %1 有 %2 项不同</source>
-        <translation>Station %1: %2 item(s) differ</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>打开配置</source>
-        <translation>Open configuration</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>配置文件(*.conf *.txt);;所有文件(*)</source>
-        <translation>Configuration files (*.conf *.txt);;All files (*)</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>%1 太大，不是配置文件</source>
-        <translation>%1 is too large to be a configuration file</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>无法打开 %1：%2</source>
-        <translation>Cannot open %1: %2</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>%1 不能用：%2</source>
-        <translation>%1 cannot be used: %2</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>已打开 %1</source>
-        <translation>Opened %1</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>没有可保存的配置：请先读取一个站</source>
-        <translation>No configuration to save: read a station first</translation>
-    </message>
-    <message>
-        <location line="+3"/>
-        <source>保存配置</source>
-        <translation>Save configuration</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>配置文件(*.conf);;所有文件(*)</source>
-        <translation>Configuration files (*.conf);;All files (*)</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>StepperBench 配置</source>
-        <translation>StepperBench configuration</translation>
-    </message>
-    <message>
-        <location line="+3"/>
-        <source>无法写入 %1：%2</source>
-        <translation>Cannot write %1: %2</translation>
-    </message>
-    <message>
-        <location line="+3"/>
-        <source>已保存到 %1</source>
-        <translation>Saved to %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_list.cpp" line="+71"/>
-        <source>命令列表已满（最多 %1 行），未添加。</source>
-        <translation>The command list is full (at most %1 lines); not added.</translation>
-    </message>
-    <message>
-        <location line="+60"/>
-        <source>间隔“%1”超出范围：请输入 0 到 %2 毫秒。</source>
-        <translation>Interval &quot;%1&quot; out of range: enter 0 to %2 ms.</translation>
-    </message>
-    <message>
-        <location line="+46"/>
-        <source>打开文件</source>
-        <translation>Open file</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>txt文件(*.txt);;所有文件(*.*)</source>
-        <translation>Text files (*.txt);;All files (*.*)</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>文件名无效,请重新打开!</source>
-        <translation>Invalid file name, please open again!</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>无法读取文件 %1：%2</source>
-        <translation>Cannot read file %1: %2</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>文件 %1 超过 %2 行，只读入了前 %2 行。</source>
-        <translation>File %1 has more than %2 lines; only the first %2 lines were read.</translation>
-    </message>
-    <message>
-        <location line="+6"/>
-        <source>保存文件</source>
-        <translation>Save file</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>TXT文件(*.TXT);;所有文件(*.*)</source>
-        <translation>TXT files (*.TXT);;All files (*.*)</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>文件保存</source>
-        <translation>Save file</translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>是否覆盖文件？</source>
-        <translation>Overwrite the file?</translation>
-    </message>
-    <message>
-        <location line="+13"/>
-        <source>无法删除文件 %1：%2</source>
-        <translation>Cannot delete file %1: %2</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>无法保存文件 %1：%2。原文件保持不变。</source>
-        <translation>Cannot save file %1: %2. The original file is unchanged.</translation>
-    </message>
-    <message>
-        <location line="+32"/>
-        <source>IO 命令有 %1 个字节，一条 IO 取代命令最多 %2 个字节，未下载。</source>
-        <translation>The IO command has %1 bytes, an IO replacement command at most %2 bytes; not downloaded.</translation>
-    </message>
-    <message>
-        <location filename="../src/app/frm_main_motion.cpp" line="+48"/>
-        <source>导出运动曲线</source>
-        <translation>Export motion chart</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>数据点(*.csv);;图片(*.png)</source>
-        <translation>Data points (*.csv);;Image (*.png)</translation>
     </message>
 </context>
 <context>
@@ -2117,7 +1389,7 @@
         <translation>The device accepted only %1 of %2 bytes: %3</translation>
     </message>
     <message>
-        <location line="+115"/>
+        <location line="+116"/>
         <source>设备已挂断</source>
         <translation>The device hung up</translation>
     </message>
@@ -2253,11 +1525,147 @@
     </message>
 </context>
 <context>
+    <name>MotionTab</name>
+    <message>
+        <location filename="../src/app/forms/motion_tab.ui" line="+11"/>
+        <source>串口打开时依次查询运动速度、绝对位置与运动状态，每次等上一个请求应答或超时后再发</source>
+        <translation>While the port is open, query motion speed, absolute position and motion status in turn, each time after the previous request&apos;s reply or time-out</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>自动查询</source>
+        <translation>Auto query</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>每轮查询的间隔</source>
+        <translation>Interval between query rounds</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>自动查询的请求与应答不进收发显示区；通讯记录与捕获仍然记下</source>
+        <translation>Auto-query requests and replies stay out of the send and receive views; the comm log and capture still record them</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>不显示查询帧</source>
+        <translation>Hide queries</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>冻结曲线；数据照常记录，继续后补上</source>
+        <translation>Freeze the chart; data are still recorded and filled in on resume</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>用鼠标框选放大；此按钮回到跟随最新数据</source>
+        <translation>Drag a box with the mouse to zoom in; this button goes back to following the latest data</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>复位缩放</source>
+        <translation>Reset zoom</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>文件名以 .csv 结尾时写出全部数据点，以 .png 结尾时写出曲线图</source>
+        <translation>A file name ending in .csv writes all data points, one ending in .png the chart image</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>预测时长</source>
+        <translation>Predicted time</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>实测时长</source>
+        <translation>Measured time</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>位置误差</source>
+        <translation>Position error</translation>
+    </message>
+    <message>
+        <location filename="../src/app/motion_tab.cpp" line="+61"/>
+        <source>导出运动曲线</source>
+        <translation>Export motion chart</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>数据点(*.csv);;图片(*.png)</source>
+        <translation>Data points (*.csv);;Image (*.png)</translation>
+    </message>
+</context>
+<context>
     <name>PortNames</name>
     <message>
         <location filename="../src/link/port_names.cpp" line="+84"/>
         <source>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</source>
         <translation>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</translation>
+    </message>
+</context>
+<context>
+    <name>ProductPage</name>
+    <message>
+        <location filename="../src/app/forms/product_page.ui" line="+12"/>
+        <source>StepperBench 0.1</source>
+        <translation>StepperBench 0.1</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>步进电机运动控制器的串口调试工具</source>
+        <translation>Serial-line test tool for stepper-motor motion controllers</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>握手，查询与修改站地址和波特率</source>
+        <translation>Handshake; query and change the station address and baud rate</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>设定并读回初速度、最大速度、末速度、加减速度与归零速度</source>
+        <translation>Set and read back start speed, max speed, end speed, acceleration, deceleration and homing speed</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>查询运动速度、绝对位置、相对位置、运动状态与 IN1-IN5 输入</source>
+        <translation>Query motion speed, absolute position, relative position, motion status and inputs IN1-IN5</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>位置运动、恒速运动、运动中变速、归零与停止</source>
+        <translation>Position moves, constant-speed runs, speed change while moving, homing and stopping</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Modbus RTU 与 Modbus ASC 两种帧格式，收发内容逐字节显示</source>
+        <translation>Modbus RTU and Modbus ASC framing; sent and received data shown byte by byte</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>高级命令列表按行循环发送，IO取代命令下载与查询</source>
+        <translation>Command list sent line by line in a loop; IO replacement commands downloaded and queried</translation>
     </message>
 </context>
 <context>
@@ -2312,29 +1720,651 @@
     </message>
 </context>
 <context>
+    <name>ScanTab</name>
+    <message>
+        <location filename="../src/app/forms/scan_tab.ui" line="+11"/>
+        <source>地址（十六进制）</source>
+        <translation>Address (hex)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>扫描的第一个站号</source>
+        <translation>First station address to scan</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>到</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>扫描的最后一个站号</source>
+        <translation>Last station address to scan</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>等待余量</source>
+        <translation>Wait margin</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>请求在线路上的时间之外，再等应答第一个字节的时间</source>
+        <translation>How long to wait for the first byte of a reply, beyond the request&apos;s time on the line</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>重试</source>
+        <translation>Retries</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>没有应答的地址再试的次数</source>
+        <translation>How many more times to try an address that did not reply</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>逐个试打勾的波特率；模式取自“通讯模式”</source>
+        <translation>Tries the checked baud rates one by one; the mode is taken from &quot;Comm mode&quot;</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>开始扫描</source>
+        <translation>Start scan</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>打勾的站号是“写入”的对象；双击一行即“使用”</source>
+        <translation>Checked stations are what &quot;Write&quot; writes to; double-clicking a row does &quot;Use&quot;</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>把选中结果的站号与波特率填入串口设置，并以此波特率重新打开串口</source>
+        <translation>Put the station address and baud rate of the selected result into the port settings and reopen the port at that baud rate</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>使用</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>读取地址框所指站的运动参数与整张 IO 取代表</source>
+        <translation>Read the motion parameters and the whole IO replacement table of the station in the address box</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>打开…</source>
+        <translation>Open…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>写入地址框所指的站，或扫描结果中打勾的全部站，然后逐项读回比较</source>
+        <translation>Write to the station in the address box, or to all stations checked in the scan results, then read back and compare item by item</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <location filename="../src/app/scan_tab.cpp" line="+117"/>
+        <source>%p%，还需 %1 s</source>
+        <translation>%p%, %1 s left</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>已取消，找到 %1 个</source>
+        <translation>Cancelled, %1 found</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>完成，找到 %1 个</source>
+        <translation>Done, %1 found</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>正在读取站 %1…</source>
+        <translation>Reading station %1…</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>没有可写入的配置：请先读取，或打开一个配置文件</source>
+        <translation>No configuration to write: read one first, or open a configuration file</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>正在写入 %1 个站…</source>
+        <translation>Writing %1 station(s)…</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>请先打开串口</source>
+        <translation>Open the port first</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>扫描或配置传送正在进行，请等它结束</source>
+        <translation>A scan or configuration transfer is running; wait for it to end</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>扫描地址应为十六进制 01 到 FF：%1</source>
+        <translation>Scan addresses must be hexadecimal 01 to FF: %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>扫描的起始地址 %1 大于结束地址 %2</source>
+        <translation>The scan&apos;s start address %1 is greater than its end address %2</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>请至少勾选一个波特率</source>
+        <translation>Check at least one baud rate</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>请先在扫描结果中选一行</source>
+        <translation>Select a row in the scan results first</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>（整站）</source>
+        <translation>(whole station)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>没有应答</source>
+        <translation>No reply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+2"/>
+        <source>站 %1 没有应答</source>
+        <translation>Station %1 did not reply</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>已读取站 %1（%2）</source>
+        <translation>Read station %1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>不同</source>
+        <translation>Differs</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>一致</source>
+        <translation>Matches</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>站 %1 全部一致</source>
+        <translation>Station %1: all items match</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>站 %1 有 %2 项不同</source>
+        <translation>Station %1: %2 item(s) differ</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>打开配置</source>
+        <translation>Open configuration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>配置文件(*.conf *.txt);;所有文件(*)</source>
+        <translation>Configuration files (*.conf *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 太大，不是配置文件</source>
+        <translation>%1 is too large to be a configuration file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 不能用：%2</source>
+        <translation>%1 cannot be used: %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>已打开 %1</source>
+        <translation>Opened %1</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>没有可保存的配置：请先读取一个站</source>
+        <translation>No configuration to save: read a station first</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>保存配置</source>
+        <translation>Save configuration</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>配置文件(*.conf);;所有文件(*)</source>
+        <translation>Configuration files (*.conf);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>StepperBench 配置</source>
+        <translation>StepperBench configuration</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>已保存到 %1</source>
+        <translation>Saved to %1</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>项目</source>
+        <translation>Item</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>控制器</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+</context>
+<context>
+    <name>SimulatorPage</name>
+    <message>
+        <location filename="../src/app/forms/simulator_page.ui" line="+12"/>
+        <source>stepperbench-sim</source>
+        <translation>stepperbench-sim</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>随 StepperBench 提供的模拟控制器</source>
+        <translation>The simulated controller that comes with StepperBench</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>在伪终端上扮演一台步进电机运动控制器，没有硬件也能调试</source>
+        <translation>Plays a stepper-motor motion controller on a pseudo-terminal, so you can test without hardware</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>按控制器的命令集应答每一条请求，RTU 与 ASCII 格式均可</source>
+        <translation>Answers every request with the controller&apos;s command set, in RTU or ASCII framing</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>应答握手，以及站地址和波特率的查询与修改</source>
+        <translation>Answers the handshake and the queries and changes of station address and baud rate</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>保存设定的运动参数，查询时原样返回</source>
+        <translation>Keeps the motion parameters set and returns them unchanged when queried</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>应答运动速度、位置、运动状态与 IN1-IN5 输入的查询</source>
+        <translation>Answers queries of motion speed, position, motion status and inputs IN1-IN5</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>执行运动与停止命令，位置随之变化</source>
+        <translation>Carries out motion and stop commands; the position changes accordingly</translation>
+    </message>
+</context>
+<context>
+    <name>ToolTab</name>
+    <message>
+        <location filename="../src/app/forms/tool_tab.ui" line="+32"/>
+        <source>选择通讯模式:</source>
+        <translation>Comm mode:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>设备操作地址(Hex)：</source>
+        <translation>Station addr. (Hex):</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>语言选择(Select Language):</source>
+        <translation>Select Language:</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>Version for 3.x</source>
+        <translation>Version for 3.x</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>输入16进制：</source>
+        <translation>Enter hex:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>发送16进制数据</source>
+        <translation>Send hex data</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+86"/>
+        <location line="+13"/>
+        <location line="+34"/>
+        <source>添加高级命令</source>
+        <translation>Add to command list</translation>
+    </message>
+    <message>
+        <location line="-127"/>
+        <source>CRC校验：</source>
+        <translation>CRC check:</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>CRC低位在前</source>
+        <translation>CRC low first</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>CRC高位在前</source>
+        <translation>CRC high first</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>CRC添加发送</source>
+        <translation>Send with CRC</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>LRC校验：</source>
+        <translation>LRC check:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>计算LRC</source>
+        <translation>Calc LRC</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>LRC添加发送</source>
+        <translation>Send with LRC</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>MODBUS发送RTU</source>
+        <translation>Send MODBUS RTU</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>MODBUS发送ASC</source>
+        <translation>Send MODBUS ASC</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>输入字符串：</source>
+        <translation>Enter text:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>发送字符串</source>
+        <translation>Send text</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>转为16进制</source>
+        <translation>To hex</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>转为字符串</source>
+        <translation>To text</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>接收内容：</source>
+        <translation>Received:</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <location line="+33"/>
+        <source>清空内容</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <location line="-19"/>
+        <source>发送内容：</source>
+        <translation>Sent:</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>请求、应答、校验错误、超时、意外应答、噪声字节，以及应答时间（从请求最后一个字节发出到应答最后一个字节收到）</source>
+        <translation>Requests, replies, bad checks, time-outs, unexpected replies, noise bytes, and reply times (from the last byte of the request sent to the last byte of the reply received)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>统计清零</source>
+        <translation>Clear stats</translation>
+    </message>
+    <message>
+        <location filename="../src/app/main.cpp" line="+96"/>
+        <source>模拟控制器</source>
+        <translation>Simulator</translation>
+    </message>
+    <message>
+        <location filename="../src/app/tool_tab.cpp" line="+60"/>
+        <location filename="../src/app/tool_tab_commands.cpp" line="+178"/>
+        <source>命令操作</source>
+        <translation>List actions</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../src/app/tool_tab_commands.cpp" line="+1"/>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../src/app/tool_tab_commands.cpp" line="+1"/>
+        <source>清空</source>
+        <translation>Clear all</translation>
+    </message>
+    <message>
+        <location line="+82"/>
+        <source>写入失败：%1</source>
+        <translation>Write failed: %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>串口恢复写入</source>
+        <translation>Writing to the port resumed</translation>
+    </message>
+    <message>
+        <location line="+56"/>
+        <source>请选择正确的串口名</source>
+        <translation>Please choose a valid port name</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>无法打开串口 %1：%2</source>
+        <translation>Cannot open port %1: %2</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>串口 %1 已断开（%2），等待设备恢复…</source>
+        <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。</source>
+        <translation>Port %1 disconnected (%2); the port has been closed. Open it again when the device is back.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>串口 %1 已恢复（%2）</source>
+        <translation>Port %1 is back (%2)</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>（无此串口）</source>
+        <translation>(no such port)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <location line="+169"/>
+        <source>串口 %1 写入失败：%2</source>
+        <translation>Writing to port %1 failed: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/app/tool_tab_list.cpp" line="+77"/>
+        <source>命令列表已满（最多 %1 行），未添加。</source>
+        <translation>The command list is full (at most %1 lines); not added.</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>间隔“%1”超出范围：请输入 0 到 %2 毫秒。</source>
+        <translation>Interval &quot;%1&quot; out of range: enter 0 to %2 ms.</translation>
+    </message>
+    <message>
+        <location line="+46"/>
+        <source>打开文件</source>
+        <translation>Open file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>txt文件(*.txt);;所有文件(*.*)</source>
+        <translation>Text files (*.txt);;All files (*.*)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文件名无效,请重新打开!</source>
+        <translation>Invalid file name, please open again!</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>无法读取文件 %1：%2</source>
+        <translation>Cannot read file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>文件 %1 超过 %2 行，只读入了前 %2 行。</source>
+        <translation>File %1 has more than %2 lines; only the first %2 lines were read.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>保存文件</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>TXT文件(*.TXT);;所有文件(*.*)</source>
+        <translation>TXT files (*.TXT);;All files (*.*)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文件保存</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>是否覆盖文件？</source>
+        <translation>Overwrite the file?</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>无法删除文件 %1：%2</source>
+        <translation>Cannot delete file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>无法保存文件 %1：%2。原文件保持不变。</source>
+        <translation>Cannot save file %1: %2. The original file is unchanged.</translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>IO 命令有 %1 个字节，一条 IO 取代命令最多 %2 个字节，未下载。</source>
+        <translation>The IO command has %1 bytes, an IO replacement command at most %2 bytes; not downloaded.</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
-        <location filename="../src/app/main.cpp" line="-70"/>
+        <location filename="../src/app/main.cpp" line="-37"/>
         <source>Test and commission a stepper-motor motion controller over a serial line.</source>
         <translation>Test and commission a stepper-motor motion controller over a serial line.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="-32"/>
         <source>Let port COMn (n from 1 to 9) stand for the device PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable.</source>
         <translation>Let port COMn (n from 1 to 9) stand for the device PATH, e.g. --port COM1=/dev/ttyUSB0. Repeatable.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+6"/>
         <source>Start the simulated controller in the program and let COM1 stand for it.</source>
         <translation>Start the simulated controller in the program and let COM1 stand for it.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+5"/>
         <source>Open the port at start, as &quot;打开&quot; does.</source>
         <translation>Open the port at start, as &quot;Open&quot; does.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+2"/>
         <source>Forget every setting kept from earlier sessions (window, folders, options, port settings).</source>
         <translation>Forget every setting kept from earlier sessions (window, folders, options, port settings).</translation>
     </message>

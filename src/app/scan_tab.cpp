@@ -1,6 +1,8 @@
-// The bus tab: the scan for controllers, and configuration sets read from,
-// kept in files and written to stations. Everything goes out through SendFrame.
-#include "frm_main.h"
+#include "scan_tab.h"
+
+#include "ui_scan_tab.h"
+
+#include "dialogs.h"
 
 #include "bus/bus_scan.h"
 #include "bus/config_transfer.h"
@@ -13,6 +15,7 @@
 #include "util/error_text.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QFile>
 #include <QHeaderView>
 #include <QSaveFile>
@@ -42,29 +45,42 @@ QString stationText(quint8 station)
 
 } // namespace
 
-void FrmMain::connectBusTab()
+ScanTab::ScanTab(const TabContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_context(context)
+    , ui(std::make_unique<Ui::ScanTab>())
 {
+    ui->setupUi(this);
     const auto send = [this](const QByteArray &frame) {
-        return SendFrame(frame);
+        return m_context.send(frame, false);
     };
     m_scanner = new BusScanner(
-            send, [this](qint32 rate) { return MSComm1->setBaudRate(rate).ok(); }, this);
+            send, [this](qint32 rate) { return m_context.link->setBaudRate(rate).ok(); }, this);
     m_transfer = new ConfigTransfer(send, this);
     m_scanResults = new ScanResultModel(this);
     m_configDiff = new QStandardItemModel(0, 5, this);
+    setUpViews();
+    connectScan();
+    connectConfig();
+}
+
+ScanTab::~ScanTab() = default;
+
+void ScanTab::setUpViews()
+{
     setConfigDiffHeaders();
-    ui.scanResults->setModel(m_scanResults);
-    ui.configDiff->setModel(m_configDiff);
-    for (QTableView *table : {ui.scanResults, ui.configDiff}) {
+    ui->scanResults->setModel(m_scanResults);
+    ui->configDiff->setModel(m_configDiff);
+    for (QTableView *table : {ui->scanResults, ui->configDiff}) {
         table->horizontalHeader()->setStretchLastSection(true);
         table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     }
     for (const BaudRate &rate : baudRates()) {
-        auto *item = new QListWidgetItem(QString::number(rate.rate), ui.scanBauds);
+        auto *item = new QListWidgetItem(QString::number(rate.rate), ui->scanBauds);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
     }
-    ui.scanCancel->setEnabled(false);
+    ui->scanCancel->setEnabled(false);
     // The progress text over the bar's filled part: the palette's highlighted text is
     // often white, which a light highlight (Fusion's blue) leaves hard to read.
     const QColor highlight = palette().color(QPalette::Highlight);
@@ -73,88 +89,102 @@ void FrmMain::connectBusTab()
                  contrastRatio(Qt::black, highlight) >= contrastRatio(Qt::white, highlight)
                          ? QColor(Qt::black)
                          : QColor(Qt::white));
-    ui.scanProgress->setPalette(bar);
-
-    connect(m_exchanges, &ExchangeMonitor::requestWritten, m_scanner, &BusScanner::requestWritten);
-    connect(MSComm1, &MSComm::bytesArrived, m_scanner, &BusScanner::bytesArrived);
-    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, m_scanner,
-            &BusScanner::exchangeSettled);
-    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, m_transfer,
-            &ConfigTransfer::exchangeSettled);
-    connect(m_scanner, &BusScanner::found, m_scanResults, &ScanResultModel::append);
-    connect(m_scanner, &BusScanner::progress, this, [this] {
-        ui.scanProgress->setMaximum(std::max(m_scanner->total(), 1));
-        ui.scanProgress->setValue(m_scanner->done());
-        ui.scanProgress->setFormat(
-                tr("%p%，还需 %1 s").arg(double(m_scanner->remainingMs()) / 1000, 0, 'f', 1));
-    });
-    connect(m_scanner, &BusScanner::finished, this, [this](bool cancelled, const QString &error) {
-        ui.scanStart->setEnabled(true);
-        ui.scanCancel->setEnabled(false);
-        ui.scanProgress->setFormat(cancelled
-                                           ? tr("已取消，找到 %1 个").arg(m_scanResults->rowCount())
-                                           : tr("完成，找到 %1 个").arg(m_scanResults->rowCount()));
-        if (!error.isEmpty())
-            showMessage(error);
-    });
-    connect(ui.scanStart, &QPushButton::clicked, this, &FrmMain::startScan);
-    connect(ui.scanCancel, &QPushButton::clicked, m_scanner, &BusScanner::cancel);
-    connect(ui.scanUse, &QPushButton::clicked, this, [this] {
-        const QModelIndexList rows = ui.scanResults->selectionModel()->selectedRows();
-        if (rows.isEmpty() && m_scanResults->rowCount() != 1) {
-            showMessage(tr("请先在扫描结果中选一行"));
-            return;
-        }
-        useScanResult(rows.isEmpty() ? 0 : rows.first().row());
-    });
-    connect(ui.scanResults, &QTableView::doubleClicked, this,
-            [this](const QModelIndex &index) { useScanResult(index.row()); });
-
-    connect(ui.configRead, &QPushButton::clicked, this, [this] {
-        const std::optional<quint8> station = stationAddress();
-        if (!station || !busReady())
-            return;
-        m_configWriting = false;
-        m_configDiff->removeRows(0, m_configDiff->rowCount());
-        ui.configStatus->setText(tr("正在读取站 %1…").arg(stationText(*station)));
-        m_transfer->read(*station, commModeFromText(ui.Combo7->currentText()));
-    });
-    connect(ui.configWrite, &QPushButton::clicked, this, [this] {
-        if (m_configSet.isEmpty()) {
-            showMessage(tr("没有可写入的配置：请先读取，或打开一个配置文件"));
-            return;
-        }
-        QList<quint8> stations = m_scanResults->checkedStations();
-        if (stations.isEmpty()) {
-            const std::optional<quint8> station = stationAddress();
-            if (!station)
-                return;
-            stations = {*station};
-        }
-        if (!busReady())
-            return;
-        m_configWriting = true;
-        m_configSummary.clear();
-        m_configDiff->removeRows(0, m_configDiff->rowCount());
-        ui.configStatus->setText(tr("正在写入 %1 个站…").arg(stations.size()));
-        m_transfer->write(m_configSet, stations, commModeFromText(ui.Combo7->currentText()));
-    });
-    connect(ui.configOpen, &QPushButton::clicked, this, &FrmMain::openConfigSet);
-    connect(ui.configSave, &QPushButton::clicked, this, &FrmMain::saveConfigSet);
-    connect(m_transfer, &ConfigTransfer::stationDone, this, &FrmMain::showConfigOutcome);
-    connect(m_transfer, &ConfigTransfer::finished, this, [this](const QString &error) {
-        if (!error.isEmpty()) {
-            ui.configStatus->setText(error);
-            showMessage(error);
-        } else if (m_configWriting) {
-            ui.configStatus->setText(m_configSummary.join(tr("；")));
-        }
-    });
+    ui->scanProgress->setPalette(bar);
 }
 
-bool FrmMain::busReady()
+void ScanTab::connectScan()
 {
-    if (!MSComm1->portOpen()) {
+    connect(m_context.exchanges, &ExchangeMonitor::requestWritten, m_scanner,
+            &BusScanner::requestWritten);
+    connect(m_context.link, &MSComm::bytesArrived, m_scanner, &BusScanner::bytesArrived);
+    connect(m_context.exchanges, &ExchangeMonitor::exchangeSettled, m_scanner,
+            &BusScanner::exchangeSettled);
+    connect(m_scanner, &BusScanner::found, m_scanResults, &ScanResultModel::append);
+    connect(m_scanner, &BusScanner::progress, this, &ScanTab::showScanProgress);
+    connect(m_scanner, &BusScanner::finished, this, &ScanTab::scanFinished);
+    connect(ui->scanStart, &QPushButton::clicked, this, &ScanTab::startScan);
+    connect(ui->scanCancel, &QPushButton::clicked, m_scanner, &BusScanner::cancel);
+    connect(ui->scanUse, &QPushButton::clicked, this, &ScanTab::useSelectedResult);
+    connect(ui->scanResults, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &index) { useScanResult(index.row()); });
+}
+
+void ScanTab::showScanProgress()
+{
+    ui->scanProgress->setMaximum(std::max(m_scanner->total(), 1));
+    ui->scanProgress->setValue(m_scanner->done());
+    ui->scanProgress->setFormat(
+            tr("%p%，还需 %1 s").arg(double(m_scanner->remainingMs()) / 1000, 0, 'f', 1));
+}
+
+void ScanTab::scanFinished(bool cancelled, const QString &error)
+{
+    ui->scanStart->setEnabled(true);
+    ui->scanCancel->setEnabled(false);
+    ui->scanProgress->setFormat(cancelled ? tr("已取消，找到 %1 个").arg(m_scanResults->rowCount())
+                                          : tr("完成，找到 %1 个").arg(m_scanResults->rowCount()));
+    if (!error.isEmpty())
+        showMessage(error);
+}
+
+void ScanTab::connectConfig()
+{
+    connect(m_context.exchanges, &ExchangeMonitor::exchangeSettled, m_transfer,
+            &ConfigTransfer::exchangeSettled);
+    connect(ui->configRead, &QPushButton::clicked, this, &ScanTab::readConfig);
+    connect(ui->configWrite, &QPushButton::clicked, this, &ScanTab::writeConfig);
+    connect(ui->configOpen, &QPushButton::clicked, this, &ScanTab::openConfigSet);
+    connect(ui->configSave, &QPushButton::clicked, this, &ScanTab::saveConfigSet);
+    connect(m_transfer, &ConfigTransfer::stationDone, this, &ScanTab::showConfigOutcome);
+    connect(m_transfer, &ConfigTransfer::finished, this, &ScanTab::configFinished);
+}
+
+void ScanTab::readConfig()
+{
+    const std::optional<quint8> station = m_context.station();
+    if (!station || !busReady())
+        return;
+    m_configWriting = false;
+    m_configDiff->removeRows(0, m_configDiff->rowCount());
+    ui->configStatus->setText(tr("正在读取站 %1…").arg(stationText(*station)));
+    m_transfer->read(*station, m_context.mode());
+}
+
+void ScanTab::writeConfig()
+{
+    if (m_configSet.isEmpty()) {
+        showMessage(tr("没有可写入的配置：请先读取，或打开一个配置文件"));
+        return;
+    }
+    QList<quint8> stations = m_scanResults->checkedStations();
+    if (stations.isEmpty()) {
+        const std::optional<quint8> station = m_context.station();
+        if (!station)
+            return;
+        stations = {*station};
+    }
+    if (!busReady())
+        return;
+    m_configWriting = true;
+    m_configSummary.clear();
+    m_configDiff->removeRows(0, m_configDiff->rowCount());
+    ui->configStatus->setText(tr("正在写入 %1 个站…").arg(stations.size()));
+    m_transfer->write(m_configSet, stations, m_context.mode());
+}
+
+void ScanTab::configFinished(const QString &error)
+{
+    if (!error.isEmpty()) {
+        ui->configStatus->setText(error);
+        showMessage(error);
+    } else if (m_configWriting) {
+        ui->configStatus->setText(m_configSummary.join(tr("；")));
+    }
+}
+
+bool ScanTab::busReady()
+{
+    if (!m_context.link->portOpen()) {
         showMessage(tr("请先打开串口"));
         return false;
     }
@@ -166,13 +196,13 @@ bool FrmMain::busReady()
 }
 
 // The port closes or reopens: what waited for a reply will never get one.
-void FrmMain::stopBusWork()
+void ScanTab::stopBusWork()
 {
     m_scanner->cancel();
     m_transfer->cancel();
 }
 
-void FrmMain::startScan()
+void ScanTab::startScan()
 {
     const auto address = [this](QLineEdit *box) {
         const std::optional<qint64> value = readField(box->text(), NumberBase::Hexadecimal,
@@ -181,21 +211,21 @@ void FrmMain::startScan()
             showMessage(tr("扫描地址应为十六进制 01 到 FF：%1").arg(box->text()));
         return value;
     };
-    const std::optional<qint64> from = address(ui.scanFrom);
-    const std::optional<qint64> to = from ? address(ui.scanTo) : std::nullopt;
+    const std::optional<qint64> from = address(ui->scanFrom);
+    const std::optional<qint64> to = from ? address(ui->scanTo) : std::nullopt;
     if (!from || !to)
         return;
     if (*from > *to) {
         showMessage(tr("扫描的起始地址 %1 大于结束地址 %2")
-                            .arg(ui.scanFrom->text(), ui.scanTo->text()));
+                            .arg(ui->scanFrom->text(), ui->scanTo->text()));
         return;
     }
     BusScanner::Settings settings;
     settings.from = quint8(*from);
     settings.to = quint8(*to);
-    for (int i = 0; i < ui.scanBauds->count(); ++i) {
-        if (ui.scanBauds->item(i)->checkState() == Qt::Checked)
-            settings.rates.append(ui.scanBauds->item(i)->text().toInt());
+    for (int i = 0; i < ui->scanBauds->count(); ++i) {
+        if (ui->scanBauds->item(i)->checkState() == Qt::Checked)
+            settings.rates.append(ui->scanBauds->item(i)->text().toInt());
     }
     if (settings.rates.isEmpty()) {
         showMessage(tr("请至少勾选一个波特率"));
@@ -203,28 +233,35 @@ void FrmMain::startScan()
     }
     if (!busReady())
         return;
-    settings.mode = commModeFromText(ui.Combo7->currentText());
-    settings.marginMs = ui.scanTimeout->value();
-    settings.retries = ui.scanRetries->value();
-    settings.replyTimeoutUs = m_exchanges->replyTimeoutUs();
+    settings.mode = m_context.mode();
+    settings.marginMs = ui->scanTimeout->value();
+    settings.retries = ui->scanRetries->value();
+    settings.replyTimeoutUs = m_context.exchanges->replyTimeoutUs();
     m_scanResults->clear();
-    ui.scanStart->setEnabled(false);
-    ui.scanCancel->setEnabled(true);
-    m_scanner->start(settings, MSComm1->settings().baudRate);
+    ui->scanStart->setEnabled(false);
+    ui->scanCancel->setEnabled(true);
+    m_scanner->start(settings, m_context.link->settings().baudRate);
 }
 
-void FrmMain::useScanResult(int row)
+void ScanTab::useSelectedResult()
+{
+    const QModelIndexList rows = ui->scanResults->selectionModel()->selectedRows();
+    if (rows.isEmpty() && m_scanResults->rowCount() != 1) {
+        showMessage(tr("请先在扫描结果中选一行"));
+        return;
+    }
+    useScanResult(rows.isEmpty() ? 0 : rows.first().row());
+}
+
+void ScanTab::useScanResult(int row)
 {
     if (row < 0 || row >= m_scanResults->rowCount())
         return;
     const BusScanner::Hit &hit = m_scanResults->hit(row);
-    ui.Text23->setText(stationText(hit.address));
-    frame4.Combo2->setCurrentText(QString::number(hit.rate));
-    if (MSComm1->portOpen())
-        Command32_Click(); // reopens at the station's rate
+    emit stationChosen(hit.address, hit.rate);
 }
 
-void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
+void ScanTab::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
 {
     const QString station = stationText(outcome.station);
     const auto addRow = [this, &station](const QStringList &cells, bool differs) {
@@ -234,7 +271,7 @@ void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
             items.append(new QStandardItem(cell));
         if (differs) {
             for (QStandardItem *item : items)
-                markDiffering(item, ui.configDiff->palette());
+                markDiffering(item, ui->configDiff->palette());
         }
         m_configDiff->appendRow(items);
     };
@@ -242,7 +279,7 @@ void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
         addRow({tr("（整站）"), QString(), QString(), tr("没有应答")}, true);
         m_configSummary.append(tr("站 %1 没有应答").arg(station));
         if (!m_configWriting)
-            ui.configStatus->setText(tr("站 %1 没有应答").arg(station));
+            ui->configStatus->setText(tr("站 %1 没有应答").arg(station));
         return;
     }
     if (!m_configWriting) {
@@ -250,7 +287,7 @@ void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
         m_configSet = outcome.read;
         for (const ConfigRow &row : compareConfigSets(outcome.read, outcome.read))
             addRow({row.key, QString(), row.actual, QString()}, false);
-        ui.configStatus->setText(
+        ui->configStatus->setText(
                 tr("已读取站 %1（%2）")
                         .arg(station,
                              QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"))));
@@ -267,10 +304,10 @@ void FrmMain::showConfigOutcome(const ConfigTransfer::Outcome &outcome)
                                    : tr("站 %1 有 %2 项不同").arg(station).arg(differences));
 }
 
-void FrmMain::openConfigSet()
+void ScanTab::openConfigSet()
 {
-    const QString path = m_dialogs->openFileName(this, tr("打开配置"),
-                                                 tr("配置文件(*.conf *.txt);;所有文件(*)"));
+    const QString path = m_context.dialogs->openFileName(this, tr("打开配置"),
+                                                         tr("配置文件(*.conf *.txt);;所有文件(*)"));
     if (path.isEmpty())
         return;
     QFile file(path);
@@ -290,17 +327,17 @@ void FrmMain::openConfigSet()
         m_configDiff->appendRow({new QStandardItem(QString()), new QStandardItem(row.key),
                                  new QStandardItem(row.expected)});
     }
-    ui.configStatus->setText(tr("已打开 %1").arg(path));
+    ui->configStatus->setText(tr("已打开 %1").arg(path));
 }
 
-void FrmMain::saveConfigSet()
+void ScanTab::saveConfigSet()
 {
     if (m_configSet.isEmpty()) {
         showMessage(tr("没有可保存的配置：请先读取一个站"));
         return;
     }
-    const QString path = m_dialogs->saveFileName(this, tr("保存配置"),
-                                                 tr("配置文件(*.conf);;所有文件(*)"));
+    const QString path = m_context.dialogs->saveFileName(this, tr("保存配置"),
+                                                         tr("配置文件(*.conf);;所有文件(*)"));
     if (path.isEmpty())
         return;
     QSaveFile file(path);
@@ -312,5 +349,27 @@ void FrmMain::saveConfigSet()
         showMessage(tr("无法写入 %1：%2").arg(path, fileErrorText(file, true)));
         return;
     }
-    ui.configStatus->setText(tr("已保存到 %1").arg(path));
+    ui->configStatus->setText(tr("已保存到 %1").arg(path));
+}
+
+void ScanTab::showMessage(const QString &text)
+{
+    m_context.dialogs->message(this, text);
+}
+
+void ScanTab::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        ui->retranslateUi(this); // the configuration's status is the code's and stays
+        setConfigDiffHeaders();
+        emit m_scanResults->headerDataChanged(Qt::Horizontal, 0,
+                                              m_scanResults->columnCount({}) - 1);
+    }
+    QWidget::changeEvent(event);
+}
+
+void ScanTab::setConfigDiffHeaders()
+{
+    m_configDiff->setHorizontalHeaderLabels(
+            {tr("站号"), tr("项目"), tr("文件"), tr("控制器"), tr("结果")});
 }

@@ -1,10 +1,15 @@
 // The command list: lines added and removed, the run loop that replays it on
 // Timer2, list files, and the IO replacement table stored in the controller.
-#include "frm_main.h"
+#include "tool_tab.h"
+
+#include "ui_frame3.h"
+#include "ui_frame6.h"
+#include "ui_tool_tab.h"
 
 #include "codec/hex_text.h"
 #include "device/frame.h"
 #include "device/leading_number.h"
+#include "dialogs.h"
 #include "link/mscomm.h"
 #include "sequencer/io_table.h"
 #include "sequencer/list_file.h"
@@ -14,6 +19,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMouseEvent>
 
 namespace {
@@ -24,39 +30,39 @@ constexpr double maxDelayMs = 60000;
 
 } // namespace
 
-void FrmMain::connectList()
+void ToolTab::connectList()
 {
-    connect(frame6.Command34, &QPushButton::clicked, this, &FrmMain::Command34_Click);
-    connect(frame6.Command35, &QPushButton::clicked, this, &FrmMain::Command35_Click);
-    connect(frame6.Command54, &QPushButton::clicked, this, &FrmMain::Command54_Click);
-    connect(frame6.Command55, &QPushButton::clicked, this, &FrmMain::Command55_Click);
-    connect(frame6.Check1, &QCheckBox::toggled, this, &FrmMain::Check1_Click);
-    connect(Timer2, &QTimer::timeout, this, &FrmMain::Timer2_Timer);
+    connect(frame6->Command34, &QPushButton::clicked, this, &ToolTab::Command34_Click);
+    connect(frame6->Command35, &QPushButton::clicked, this, &ToolTab::Command35_Click);
+    connect(frame6->Command54, &QPushButton::clicked, this, &ToolTab::Command54_Click);
+    connect(frame6->Command55, &QPushButton::clicked, this, &ToolTab::Command55_Click);
+    connect(frame6->Check1, &QCheckBox::toggled, this, &ToolTab::Check1_Click);
+    connect(Timer2, &QTimer::timeout, this, &ToolTab::Timer2_Timer);
     // A change made by the program is checked at once; typing or pasting into
     // the box is checked when the box is left or Enter is pressed, so that
     // "1000" can be typed digit by digit.
-    connect(frame6.Text20, &QLineEdit::textChanged, this, [this] {
-        if (!frame6.Text20->hasFocus())
+    connect(frame6->Text20, &QLineEdit::textChanged, this, [this] {
+        if (!frame6->Text20->hasFocus())
             Text20_Change();
     });
-    connect(frame6.Text20, &QLineEdit::editingFinished, this, &FrmMain::Text20_Change);
+    connect(frame6->Text20, &QLineEdit::editingFinished, this, &ToolTab::Text20_Change);
 
     // The right button opens the menu and leaves the selection alone, so that
     // "删除" removes the line the user selected.
-    frame6.List1->viewport()->installEventFilter(this);
-    frame6.List1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(frame6.List1, &QListWidget::customContextMenuRequested, this,
-            [this](QPoint pos) { MenuCMD->popup(frame6.List1->viewport()->mapToGlobal(pos)); });
-    connect(DelectList, &QAction::triggered, this, &FrmMain::DelectList_Click);
-    connect(DelectAll, &QAction::triggered, this, &FrmMain::DelectAll_Click);
+    frame6->List1->viewport()->installEventFilter(this);
+    frame6->List1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(frame6->List1, &QListWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { MenuCMD->popup(frame6->List1->viewport()->mapToGlobal(pos)); });
+    connect(DelectList, &QAction::triggered, this, &ToolTab::DelectList_Click);
+    connect(DelectAll, &QAction::triggered, this, &ToolTab::DelectAll_Click);
 
-    connect(frame3.Command81, &QPushButton::clicked, this, &FrmMain::Command81_Click);
-    connect(frame3.Command88, &QPushButton::clicked, this, &FrmMain::Command88_Click);
+    connect(frame3->Command81, &QPushButton::clicked, this, &ToolTab::Command81_Click);
+    connect(frame3->Command88, &QPushButton::clicked, this, &ToolTab::Command88_Click);
 }
 
-bool FrmMain::eventFilter(QObject *watched, QEvent *event)
+bool ToolTab::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == frame6.List1->viewport()
+    if (watched == frame6->List1->viewport()
         && (event->type() == QEvent::MouseButtonPress
             || event->type() == QEvent::MouseButtonDblClick)
         && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
@@ -65,41 +71,41 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool FrmMain::addListLine(const QString &line)
+bool ToolTab::addListLine(const QString &line)
 {
-    if (frame6.List1->count() >= maxListLines) {
+    if (frame6->List1->count() >= maxListLines) {
         showMessage(tr("命令列表已满（最多 %1 行），未添加。").arg(maxListLines));
         return false;
     }
-    frame6.List1->addItem(line);
+    frame6->List1->addItem(line);
     return true;
 }
 
 // --- Editing ---------------------------------------------------------------
 
-void FrmMain::Command34_Click()
+void ToolTab::Command34_Click()
 {
     Text20_Change(); // a value pasted a moment ago is kept in range too
-    addListLine(QStringLiteral("Delay:") + frame6.Text20->text());
+    addListLine(QStringLiteral("Delay:") + frame6->Text20->text());
 }
 
-void FrmMain::Command35_Click()
+void ToolTab::Command35_Click()
 {
-    addListLine(QStringLiteral("GoIdx:") + frame6.Text21->text());
+    addListLine(QStringLiteral("GoIdx:") + frame6->Text21->text());
 }
 
-void FrmMain::Text20_Change()
+void ToolTab::Text20_Change()
 {
-    const double value = readLeadingNumber(frame6.Text20->text(), NumberBase::Decimal);
+    const double value = readLeadingNumber(frame6->Text20->text(), NumberBase::Decimal);
     if (value > maxDelayMs)
-        frame6.Text20->setText(QStringLiteral("60000"));
+        frame6->Text20->setText(QStringLiteral("60000"));
     else if (value < minDelayMs)
-        frame6.Text20->setText(QStringLiteral("50"));
+        frame6->Text20->setText(QStringLiteral("50"));
 }
 
-void FrmMain::DelectList_Click()
+void ToolTab::DelectList_Click()
 {
-    QListWidget *list = frame6.List1;
+    QListWidget *list = frame6->List1;
     for (int i = 0; i < list->count(); ++i) {
         if (list->item(i)->isSelected()) {
             delete list->takeItem(i);
@@ -111,35 +117,35 @@ void FrmMain::DelectList_Click()
     }
 }
 
-void FrmMain::DelectAll_Click()
+void ToolTab::DelectAll_Click()
 {
-    frame6.List1->clear();
+    frame6->List1->clear();
 }
 
 // --- Run loop --------------------------------------------------------------
 
-void FrmMain::Check1_Click()
+void ToolTab::Check1_Click()
 {
-    if (!frame6.Check1->isChecked()) {
+    if (!frame6->Check1->isChecked()) {
         Timer2->stop();
-        frame6.Text22->setEnabled(true);
+        frame6->Text22->setEnabled(true);
         return;
     }
     const std::optional<int> interval = runInterval(
-            readLeadingNumber(frame6.Text22->text(), NumberBase::Decimal));
+            readLeadingNumber(frame6->Text22->text(), NumberBase::Decimal));
     if (!interval) {
         showMessage(tr("间隔“%1”超出范围：请输入 0 到 %2 毫秒。")
-                            .arg(frame6.Text22->text())
+                            .arg(frame6->Text22->text())
                             .arg(maxRunInterval));
-        frame6.Check1->setChecked(false);
+        frame6->Check1->setChecked(false);
         return;
     }
     SequencerLine = 0;
-    frame6.Text22->setEnabled(false);
+    frame6->Text22->setEnabled(false);
     setRunInterval(*interval);
 }
 
-void FrmMain::setRunInterval(int intervalMs)
+void ToolTab::setRunInterval(int intervalMs)
 {
     // An interval of 0 means no further tick (a Qt timer would fire at once).
     if (intervalMs == 0)
@@ -148,34 +154,34 @@ void FrmMain::setRunInterval(int intervalMs)
         Timer2->start(intervalMs); // restarts the countdown
 }
 
-void FrmMain::Timer2_Timer()
+void ToolTab::Timer2_Timer()
 {
     // A message box shown by a send runs its own event loop; a tick arriving
     // meanwhile must not start a second step inside the first.
     if (m_inRunStep)
         return;
     // A stalled line pauses the run where it is; it goes on once the line drains.
-    if (MSComm1->writeStalled())
+    if (m_context.link->writeStalled())
         return;
     m_inRunStep = true;
-    const QListWidget *list = frame6.List1;
+    const QListWidget *list = frame6->List1;
     const RunStep step = runLoopStep(
             SequencerLine, list->count(), [list](int i) { return list->item(i)->text(); },
-            runInterval(readLeadingNumber(frame6.Text22->text(), NumberBase::Decimal)));
+            runInterval(readLeadingNumber(frame6->Text22->text(), NumberBase::Decimal)));
     if (!step.frame.isEmpty())
         SendFrame(step.frame);
     SequencerLine = step.nextLine;
-    if (frame6.Check1->isChecked())
+    if (frame6->Check1->isChecked())
         setRunInterval(step.intervalMs);
     m_inRunStep = false;
 }
 
 // --- Files -----------------------------------------------------------------
 
-void FrmMain::Command54_Click()
+void ToolTab::Command54_Click()
 {
-    const QString path = m_dialogs->openFileName(this, tr("打开文件"),
-                                                 tr("txt文件(*.txt);;所有文件(*.*)"));
+    const QString path = m_context.dialogs->openFileName(this, tr("打开文件"),
+                                                         tr("txt文件(*.txt);;所有文件(*.*)"));
     if (path.isEmpty())
         return;
     if (!FileExists(path)) {
@@ -185,7 +191,7 @@ void FrmMain::Command54_Click()
     LoadListFile(path);
 }
 
-void FrmMain::LoadListFile(const QString &path)
+void ToolTab::LoadListFile(const QString &path)
 {
     if (path.isEmpty())
         return;
@@ -196,28 +202,28 @@ void FrmMain::LoadListFile(const QString &path)
         showMessage(tr("无法读取文件 %1：%2").arg(path, content.error()));
         return;
     }
-    frame6.List1->clear();
-    frame6.List1->addItems(content->lines);
+    frame6->List1->clear();
+    frame6->List1->addItems(content->lines);
     rememberListFolder(path);
     if (content->truncated) {
         showMessage(tr("文件 %1 超过 %2 行，只读入了前 %2 行。").arg(path).arg(maxListLines));
     }
 }
 
-void FrmMain::Command55_Click()
+void ToolTab::Command55_Click()
 {
-    const QString path = m_dialogs->saveFileName(this, tr("保存文件"),
-                                                 tr("TXT文件(*.TXT);;所有文件(*.*)"));
+    const QString path = m_context.dialogs->saveFileName(this, tr("保存文件"),
+                                                         tr("TXT文件(*.TXT);;所有文件(*.*)"));
     if (path.isEmpty())
         return;
     const bool exists = FileExists(path);
-    if (exists && !m_dialogs->question(this, tr("文件保存"), tr("是否覆盖文件？")))
+    if (exists && !m_context.dialogs->question(this, tr("文件保存"), tr("是否覆盖文件？")))
         return;
 
     QStringList lines;
     bool anyLine = false;
-    for (int i = 0; i < frame6.List1->count(); ++i) {
-        lines << frame6.List1->item(i)->text();
+    for (int i = 0; i < frame6->List1->count(); ++i) {
+        lines << frame6->List1->item(i)->text();
         anyLine = anyLine || !lines.back().isEmpty();
     }
     if (!anyLine) {
@@ -233,17 +239,22 @@ void FrmMain::Command55_Click()
         rememberListFolder(path);
 }
 
-void FrmMain::rememberListFolder(const QString &path)
+void ToolTab::rememberListFolder(const QString &path)
 {
-    m_listFolder = QFileInfo(path).absolutePath();
-    m_dialogs->setFolder(m_listFolder);
+    setListFolder(QFileInfo(path).absolutePath());
+}
+
+void ToolTab::setListFolder(const QString &folder)
+{
+    m_listFolder = folder;
+    m_context.dialogs->setFolder(m_listFolder);
 }
 
 // --- IO replacement table --------------------------------------------------
 
-std::optional<quint8> FrmMain::stationAddress()
+std::optional<quint8> ToolTab::stationAddress()
 {
-    const QString text = ui.Text23->text();
+    const QString text = ui->Text23->text();
     const std::optional<qint64> address = readField(text, NumberBase::Hexadecimal, ByteField);
     if (!address) {
         showMessage(fieldErrorMessage(
@@ -253,9 +264,9 @@ std::optional<quint8> FrmMain::stationAddress()
     return quint8(*address);
 }
 
-void FrmMain::Command81_Click()
+void ToolTab::Command81_Click()
 {
-    const QString text = frame3.Text31->text();
+    const QString text = frame3->Text31->text();
     if (text.isEmpty())
         return;
     const QByteArray command = ParseHexText(text);
@@ -269,14 +280,15 @@ void FrmMain::Command81_Click()
     if (!address)
         return;
     // The table is always downloaded as an RTU frame.
-    SendFrame(frameRtu(ioDownloadPayload(*address, ioCode(frame3.Combo8->currentText()), command)));
+    SendFrame(
+            frameRtu(ioDownloadPayload(*address, ioCode(frame3->Combo8->currentText()), command)));
 }
 
-void FrmMain::Command88_Click()
+void ToolTab::Command88_Click()
 {
     const std::optional<quint8> address = stationAddress();
     if (!address)
         return;
-    const QByteArray payload = ioQueryPayload(*address, ioCode(frame3.Combo8->currentText()));
-    SendFrame(frameRequest(payload, commModeFromText(ui.Combo7->currentText())));
+    const QByteArray payload = ioQueryPayload(*address, ioCode(frame3->Combo8->currentText()));
+    SendFrame(frameRequest(payload, mode()));
 }

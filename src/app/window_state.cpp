@@ -2,7 +2,7 @@
 // last list file and the options of the newer tabs. The port settings come back
 // only when the user asks for it ("启动时恢复上次的串口设置"); otherwise every
 // start shows their start texts.
-#include "frm_main.h"
+#include "window_state.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
+#include <QWidget>
 
 namespace {
 
@@ -65,70 +66,74 @@ void setValue(QWidget *control, const QVariant &value)
         const QStringList checked = value.toStringList();
         for (int i = 0; i < list->count(); ++i) {
             list->item(i)->setCheckState(checked.contains(list->item(i)->text()) ? Qt::Checked
-                                                                                  : Qt::Unchecked);
+                                                                                 : Qt::Unchecked);
         }
     }
 }
 
+bool sessionKept(const QWidget &window)
+{
+    const auto *tick = window.findChild<QAbstractButton *>(QStringLiteral("restoreSession"));
+    return tick && tick->isChecked();
+}
+
 } // namespace
 
-void FrmMain::resetSettings()
+void forgetKeptSettings()
 {
     QSettings settings = store();
     settings.clear();
 }
 
-bool FrmMain::restoreSettings()
+KeptSettings restoreKeptSettings(QWidget &window)
 {
-    m_keepSettings = true;
     QSettings settings = store();
     const auto restore = [&](const char *name, const QString &group) {
         const QString key = group + QLatin1String(name);
-        if (QWidget *control = findChild<QWidget *>(QLatin1String(name));
+        if (QWidget *control = window.findChild<QWidget *>(QLatin1String(name));
             control && settings.contains(key))
             setValue(control, settings.value(key));
     };
     for (const char *name : keptOptions)
         restore(name, QStringLiteral("options/"));
-    if (frame4.restoreSession->isChecked()) {
+    if (sessionKept(window)) {
         for (const char *name : sessionControls)
             restore(name, QStringLiteral("session/"));
     }
-    m_listFolder = settings.value(QStringLiteral("lists/folder")).toString();
-    m_dialogs->setFolder(m_listFolder);
-    return restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    return {settings.value(QStringLiteral("lists/folder")).toString(),
+            settings.value(QStringLiteral("window/geometry")).toByteArray()};
 }
 
-void FrmMain::saveSettings()
+void keepSettings(const QWidget &window, const QString &listFolder)
 {
     QSettings settings = store();
     for (const char *name : keptOptions) {
-        if (const QWidget *control = findChild<QWidget *>(QLatin1String(name)))
+        if (const QWidget *control = window.findChild<QWidget *>(QLatin1String(name)))
             settings.setValue(QStringLiteral("options/") + QLatin1String(name), valueOf(control));
     }
     settings.remove(QStringLiteral("session"));
-    if (frame4.restoreSession->isChecked()) {
+    if (sessionKept(window)) {
         for (const char *name : sessionControls) {
-            if (const QWidget *control = findChild<QWidget *>(QLatin1String(name)))
+            if (const QWidget *control = window.findChild<QWidget *>(QLatin1String(name)))
                 settings.setValue(QStringLiteral("session/") + QLatin1String(name),
                                   valueOf(control));
         }
     }
-    settings.setValue(QStringLiteral("lists/folder"), m_listFolder);
-    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("lists/folder"), listFolder);
+    settings.setValue(QStringLiteral("window/geometry"), window.saveGeometry());
 }
 
-void FrmMain::fitToScreen()
+void fitToScreen(QWidget &window)
 {
     // Until the layouts have been activated, their hints are those of the frames'
     // group boxes before the frames' forms filled them: innermost first, so that
     // each layout sees the settled hints of the ones it holds.
-    const QList<QWidget *> widgets = findChildren<QWidget *>();
+    const QList<QWidget *> widgets = window.findChildren<QWidget *>();
     for (auto widget = widgets.crbegin(); widget != widgets.crend(); ++widget) {
         if (QLayout *inner = (*widget)->layout())
             inner->activate();
     }
-    layout()->activate();
-    const QSize room = screen()->availableGeometry().size() * 0.95;
-    resize(sizeHint().boundedTo(room).expandedTo(minimumSizeHint()));
+    window.layout()->activate();
+    const QSize room = window.screen()->availableGeometry().size() * 0.95;
+    window.resize(window.sizeHint().boundedTo(room).expandedTo(window.minimumSizeHint()));
 }
