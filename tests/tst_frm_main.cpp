@@ -311,10 +311,17 @@ private slots:
         }
         pty = std::make_unique<PtyPair>();
         QVERIFY(QFile::remove(link) && QFile::link(pty->path(), link));
-        if (!reconnect)
+        if (!reconnect) {
             QVERIFY(f.open());
-        else
+        } else {
+            // Found by its path alone: the station's handshake comes first, and
+            // nothing else goes until it is answered.
+            QByteArray got;
+            QTRY_COMPARE(got += pty->readAvailable(), frame);
+            QTRY_VERIFY(f.text("exchangeStatus").contains(u"等待站 01 应答握手"));
+            QVERIFY(pty->write(frame));
             QTRY_VERIFY(f.comm()->portOpen() && f.text("exchangeStatus").contains(u"已恢复"));
+        }
         f.window.SendFrame(frame);
         QCOMPARE(pty->read(5), frame);
         QVERIFY(f.messages.size() == (reconnect ? 0 : 1));

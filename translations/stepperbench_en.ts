@@ -729,7 +729,7 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/exchange_tab.cpp" line="+82"/>
+        <location filename="../src/app/exchange_tab.cpp" line="+78"/>
         <location line="+10"/>
         <location line="+25"/>
         <source>开始捕获…</source>
@@ -1232,7 +1232,7 @@
         <translation>Form1</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main.cpp" line="+82"/>
+        <location filename="../src/app/frm_main.cpp" line="+66"/>
         <source>StepperBench</source>
         <translation>StepperBench</translation>
     </message>
@@ -1607,7 +1607,7 @@
         <translation>Position error</translation>
     </message>
     <message>
-        <location filename="../src/app/motion_tab.cpp" line="+61"/>
+        <location filename="../src/app/motion_tab.cpp" line="+48"/>
         <source>导出运动曲线</source>
         <translation>Export motion chart</translation>
     </message>
@@ -1832,7 +1832,7 @@
         <translation>Write</translation>
     </message>
     <message>
-        <location filename="../src/app/scan_tab.cpp" line="+117"/>
+        <location filename="../src/app/scan_tab.cpp" line="+111"/>
         <source>%p%，还需 %1 s</source>
         <translation>%p%, %1 s left</translation>
     </message>
@@ -1948,22 +1948,7 @@
         <translation>Configuration files (*.conf *.txt);;All files (*)</translation>
     </message>
     <message>
-        <location line="+5"/>
-        <source>%1 太大，不是配置文件</source>
-        <translation>%1 is too large to be a configuration file</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>无法打开 %1：%2</source>
-        <translation>Cannot open %1: %2</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>%1 不能用：%2</source>
-        <translation>%1 cannot be used: %2</translation>
-    </message>
-    <message>
-        <location line="+9"/>
+        <location line="+14"/>
         <source>已打开 %1</source>
         <translation>Opened %1</translation>
     </message>
@@ -1983,17 +1968,12 @@
         <translation>Configuration files (*.conf);;All files (*)</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+5"/>
         <source>StepperBench 配置</source>
         <translation>StepperBench configuration</translation>
     </message>
     <message>
-        <location line="+3"/>
-        <source>无法写入 %1：%2</source>
-        <translation>Cannot write %1: %2</translation>
-    </message>
-    <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>已保存到 %1</source>
         <translation>Saved to %1</translation>
     </message>
@@ -2203,7 +2183,7 @@
         <translation>Simulator</translation>
     </message>
     <message>
-        <location filename="../src/app/tool_tab.cpp" line="+60"/>
+        <location filename="../src/app/tool_tab.cpp" line="+58"/>
         <location filename="../src/app/tool_tab_commands.cpp" line="+178"/>
         <source>命令操作</source>
         <translation>List actions</translation>
@@ -2221,17 +2201,7 @@
         <translation>Clear all</translation>
     </message>
     <message>
-        <location line="+82"/>
-        <source>写入失败：%1</source>
-        <translation>Write failed: %1</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>串口恢复写入</source>
-        <translation>Writing to the port resumed</translation>
-    </message>
-    <message>
-        <location line="+56"/>
+        <location line="+137"/>
         <source>请选择正确的串口名</source>
         <translation>Please choose a valid port name</translation>
     </message>
@@ -2241,22 +2211,12 @@
         <translation>Cannot open port %1: %2</translation>
     </message>
     <message>
-        <location line="+48"/>
-        <source>串口 %1 已断开（%2），等待设备恢复…</source>
-        <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
-    </message>
-    <message>
-        <location line="+5"/>
+        <location line="+40"/>
         <source>串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。</source>
         <translation>Port %1 disconnected (%2); the port has been closed. Open it again when the device is back.</translation>
     </message>
     <message>
-        <location line="+13"/>
-        <source>串口 %1 已恢复（%2）</source>
-        <translation>Port %1 is back (%2)</translation>
-    </message>
-    <message>
-        <location line="+16"/>
+        <location line="+17"/>
         <source>（无此串口）</source>
         <translation>(no such port)</translation>
     </message>
@@ -2266,12 +2226,12 @@
         <translation>%1: %2</translation>
     </message>
     <message>
-        <location line="+169"/>
+        <location line="+121"/>
         <source>串口 %1 写入失败：%2</source>
         <translation>Writing to port %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/app/tool_tab_list.cpp" line="+77"/>
+        <location filename="../src/app/tool_tab_list.cpp" line="+87"/>
         <source>命令列表已满（最多 %1 行），未添加。</source>
         <translation>The command list is full (at most %1 lines); not added.</translation>
     </message>
@@ -2281,7 +2241,7 @@
         <translation>Interval &quot;%1&quot; out of range: enter 0 to %2 ms.</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+19"/>
         <source>打开文件</source>
         <translation>Open file</translation>
     </message>
@@ -2336,7 +2296,7 @@
         <translation>Cannot save file %1: %2. The original file is unchanged.</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+42"/>
         <source>IO 命令有 %1 个字节，一条 IO 取代命令最多 %2 个字节，未下载。</source>
         <translation>The IO command has %1 bytes, an IO replacement command at most %2 bytes; not downloaded.</translation>
     </message>

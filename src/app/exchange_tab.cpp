@@ -7,6 +7,7 @@
 #include "exchange/exchange_log_model.h"
 #include "exchange/exchange_monitor.h"
 #include "exchange/exchange_pairing.h"
+#include "session/link_session.h"
 
 #include <QDateTime>
 #include <QEvent>
@@ -42,7 +43,7 @@ void ExchangeTab::connectLog()
     ui->exchangeLog->verticalHeader()->setDefaultSectionSize(ui->exchangeLog->fontMetrics().height()
                                                              + 4);
     ui->exchangeLog->horizontalHeader()->setStretchLastSection(true);
-    connect(m_context.exchanges, &ExchangeMonitor::exchangeSettled, this,
+    connect(&m_context.session->exchanges(), &ExchangeMonitor::exchangeSettled, this,
             [this](const Exchange &e) {
                 m_exchangeLog->append(e, QDateTime::currentMSecsSinceEpoch());
             });
@@ -57,11 +58,11 @@ void ExchangeTab::connectLog()
 
 void ExchangeTab::connectOptions()
 {
-    ExchangeMonitor *exchanges = m_context.exchanges;
+    ExchangeMonitor *exchanges = &m_context.session->exchanges();
     connect(ui->replyTimeout, &QSpinBox::valueChanged, this,
-            [this](int ms) { m_context.exchanges->setReplyTimeoutUs(qint64(ms) * 1000); });
+            [exchanges](int ms) { exchanges->setReplyTimeoutUs(qint64(ms) * 1000); });
     connect(ui->byteTimeout, &QSpinBox::valueChanged, this,
-            [this](int ms) { m_context.exchanges->setByteTimeoutUs(qint64(ms) * 1000); });
+            [exchanges](int ms) { exchanges->setByteTimeoutUs(qint64(ms) * 1000); });
     connect(ui->echoSuppression, &QCheckBox::toggled, exchanges,
             &ExchangeMonitor::setEchoSuppression);
     exchanges->setReplyTimeoutUs(qint64(ui->replyTimeout->value()) * 1000);
@@ -72,13 +73,8 @@ void ExchangeTab::connectOptions()
 
 void ExchangeTab::connectCapture()
 {
-    ExchangeMonitor *exchanges = m_context.exchanges;
-    CaptureWriter *capture = m_context.capture;
     connect(ui->captureButton, &QPushButton::clicked, this, &ExchangeTab::toggleCapture);
-    connect(exchanges, &ExchangeMonitor::requestWritten, capture, &CaptureWriter::frameSent);
-    connect(exchanges, &ExchangeMonitor::exchangeSettled, capture, &CaptureWriter::exchangeSettled);
-    connect(exchanges, &ExchangeMonitor::bytesDiscarded, capture, &CaptureWriter::bytesDiscarded);
-    connect(capture, &CaptureWriter::failed, this, [this](const QString &message) {
+    connect(&m_context.session->capture(), &CaptureWriter::failed, this, [this](const QString &message) {
         ui->captureButton->setText(tr("开始捕获…"));
         showMessage(message);
     });
@@ -86,9 +82,9 @@ void ExchangeTab::connectCapture()
 
 void ExchangeTab::toggleCapture()
 {
-    CaptureWriter *capture = m_context.capture;
-    if (capture->isActive()) {
-        capture->stop();
+    LinkSession *session = m_context.session;
+    if (session->capture().isActive()) {
+        session->stopCapture();
         ui->captureButton->setText(tr("开始捕获…"));
         return;
     }
@@ -96,8 +92,8 @@ void ExchangeTab::toggleCapture()
             this, tr("捕获到文件"), tr("文本记录(*.log *.txt);;CSV 表格(*.csv);;所有文件(*)"));
     if (path.isEmpty())
         return;
-    capture->setMode(m_context.mode());
-    if (const Status started = capture->start(path); !started) {
+    session->setMode(m_context.mode());
+    if (const Status started = session->startCapture(path); !started) {
         showMessage(started.error());
         return;
     }
@@ -113,7 +109,7 @@ void ExchangeTab::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
-        ui->captureButton->setText(m_context.capture->isActive() ? tr("停止捕获")
+        ui->captureButton->setText(m_context.session->capture().isActive() ? tr("停止捕获")
                                                                  : tr("开始捕获…"));
         fillExchangeFilter();
         // The log's cells are not announced: a change to every row would have the

@@ -3,10 +3,7 @@
 #include "ui_frm_main.h"
 
 #include "dialogs.h"
-#include "exchange/capture_writer.h"
-#include "exchange/exchange_monitor.h"
 #include "exchange_tab.h"
-#include "link/mscomm.h"
 #include "page_tab.h"
 #include "scan_tab.h"
 #include "window_state.h"
@@ -18,7 +15,7 @@ FrmMain::FrmMain(QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::FrmMain>())
     , m_dialogs(std::make_unique<Dialogs>())
-    , m_context(linkContext(this, m_dialogs.get()))
+    , m_context{new LinkSession(this), m_dialogs.get()}
     , m_tool(new ToolTab(m_context, nullptr)) // placed among the tabs by composeTabs()
     , AddToListRequest(m_tool->AddToListRequest)
     , AddToIoBoxRequest(m_tool->AddToIoBoxRequest)
@@ -37,6 +34,8 @@ FrmMain::FrmMain(QWidget *parent)
     m_context.parameters = [this] {
         return m_tool->boxParameters();
     };
+    // A device found again by its path alone must answer at the station in the box.
+    m_context.session->setStationCheck([this] { return m_tool->stationInBox(); });
     composeTabs();
     connectTabs();
     // A window made while English is in force (a second one, a test) speaks it too.
@@ -50,21 +49,6 @@ FrmMain::~FrmMain()
         saveSettings();
     // The tabs go before the link and the context, which they use to the end.
     delete ui->SSTab1;
-}
-
-// The link, what watches its exchanges and the capture of them.
-TabContext FrmMain::linkContext(QObject *owner, Dialogs *dialogs)
-{
-    TabContext context;
-    context.link = new MSComm(owner);
-    context.exchanges = new ExchangeMonitor(owner);
-    context.capture = new CaptureWriter(owner);
-    context.dialogs = dialogs;
-    // The exchange layer sees bytes as they arrive and frames as they leave;
-    // the receive poll only shows the blocks.
-    connect(context.link, &MSComm::bytesArrived, context.exchanges, &ExchangeMonitor::bytesArrived);
-    connect(context.link, &MSComm::frameWritten, context.exchanges, &ExchangeMonitor::frameWritten);
-    return context;
 }
 
 void FrmMain::composeTabs()
@@ -102,12 +86,12 @@ void FrmMain::connectTabs()
     connect(m_tool, &ToolTab::frameShown, this, &FrmMain::frameShown);
     connect(m_tool, &ToolTab::languageChosen, this, &FrmMain::setLanguage);
     // A port closed or reopened: what waited for a reply will never get one.
-    connect(m_tool, &ToolTab::portReset, m_motionTab, &MotionTab::forgetPoll);
-    connect(m_tool, &ToolTab::portReset, m_scanTab, &ScanTab::stopBusWork);
+    connect(m_context.session, &LinkSession::restarted, m_scanTab, &ScanTab::stopBusWork);
     // "使用": the station found and its rate go to the port settings.
     connect(m_scanTab, &ScanTab::stationChosen, m_tool, &ToolTab::useStation);
-    connect(m_exchangeTab, &ExchangeTab::autoReconnectChanged, m_tool, &ToolTab::setAutoReconnect);
-    m_tool->setAutoReconnect(m_exchangeTab->autoReconnect());
+    connect(m_exchangeTab, &ExchangeTab::autoReconnectChanged, m_context.session,
+            &LinkSession::setAutoReconnect);
+    m_context.session->setAutoReconnect(m_exchangeTab->autoReconnect());
 }
 
 void FrmMain::setDialogs(std::unique_ptr<Dialogs> dialogs)

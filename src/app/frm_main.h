@@ -1,6 +1,7 @@
 #pragma once
 
 #include "language.h"
+#include "session/link_session.h"
 #include "motion_tab.h"
 #include "tab_context.h"
 #include "tool_tab.h"
@@ -60,7 +61,9 @@ public:
     /// Replaces the message boxes (tests answer them through this).
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
     /// Requests, replies, verdicts and response times of the link.
-    ExchangeMonitor &exchanges() { return *m_context.exchanges; }
+    ExchangeMonitor &exchanges() { return m_context.session->exchanges(); }
+    /// The link, its exchange layer, capture and reconnect.
+    LinkSession &session() { return *m_context.session; }
     /// The samples, predictions and figures the motion tab shows.
     const MotionTracker &motion() const { return m_motionTab->motion(); }
     MotionChart &motionChart() { return m_motionTab->motionChart(); }
@@ -96,7 +99,6 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    static TabContext linkContext(QObject *owner, Dialogs *dialogs);
     void composeTabs();
     void connectTabs();
     void retranslate();

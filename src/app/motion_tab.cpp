@@ -2,34 +2,18 @@
 
 #include "ui_motion_tab.h"
 
-#include "device/command_set.h"
-#include "device/frame.h"
 #include "dialogs.h"
-#include "exchange/exchange_monitor.h"
-#include "link/mscomm.h"
 #include "motion_chart.h"
+#include "session/auto_poller.h"
+#include "session/link_session.h"
 #include "util/monotonic_clock.h"
 
 #include <QEvent>
-#include <QTimer>
-
-namespace {
-
-// The poll's round: speed, position, then the motion state.
-constexpr quint8 pollCodes[] = {FunctionCode::QuerySpeed, FunctionCode::QueryAbsolutePosition,
-                                FunctionCode::QueryMotionStatus};
-constexpr int pollSteps = int(std::size(pollCodes));
-// A round whose query never settles (its frame never left) is given up after
-// the reply time-out and this much more, and the next round starts.
-constexpr int lostRoundMs = 3000;
-
-} // namespace
 
 MotionTab::MotionTab(const TabContext &context, QWidget *parent)
     : QWidget(parent)
     , m_context(context)
     , ui(std::make_unique<Ui::MotionTab>())
-    , m_autoPollTimer(new QTimer(this))
 {
     ui->setupUi(this);
     m_motionChart = new MotionChart(
@@ -44,12 +28,15 @@ MotionTab::~MotionTab() = default;
 void MotionTab::connectChart()
 {
     m_motion.clear(monotonicUs());
-    connect(m_context.exchanges, &ExchangeMonitor::replyFramed, this, [this](const RxEvent &reply) {
+    const ExchangeMonitor *exchanges = &m_context.session->exchanges();
+    connect(exchanges, &ExchangeMonitor::replyFramed, this, [this](const RxEvent &reply) {
         if (m_motion.addReply(reply.bytes, reply.checkOk, reply.lastUs))
             m_motionChart->update();
     });
-    connect(m_context.exchanges, &ExchangeMonitor::exchangeSettled, this,
-            &MotionTab::onExchangeSettled);
+    connect(exchanges, &ExchangeMonitor::exchangeSettled, this, [this](const Exchange &exchange) {
+        m_motion.addExchange(exchange, m_context.parameters());
+        m_motionChart->update();
+    });
 
     connect(ui->chartPause, &QPushButton::toggled, m_motionChart, &MotionChart::setPaused);
     connect(ui->chartResetZoom, &QPushButton::clicked, m_motionChart, &MotionChart::resetZoom);
@@ -67,80 +54,27 @@ void MotionTab::connectChart()
     });
 }
 
+// The poll's queries go through the one send path, quietly when asked; a
+// station box without an address stops it with one message.
 void MotionTab::connectPoll()
 {
-    m_autoPollTimer->setObjectName(QStringLiteral("autoPollTimer"));
-    m_autoPollTimer->setTimerType(Qt::PreciseTimer);
-    m_autoPollTimer->setInterval(ui->autoPollInterval->value());
-    connect(m_autoPollTimer, &QTimer::timeout, this, &MotionTab::startPollRound);
-    connect(ui->autoPollInterval, &QSpinBox::valueChanged, m_autoPollTimer,
-            qOverload<int>(&QTimer::setInterval));
-    connect(ui->autoPoll, &QCheckBox::toggled, this, [this](bool on) {
-        m_pollStep = -1;
-        if (!on) {
-            m_autoPollTimer->stop();
-            return;
-        }
-        m_autoPollTimer->start();
-        startPollRound();
-    });
-}
-
-void MotionTab::onExchangeSettled(const Exchange &exchange)
-{
-    m_motion.addExchange(exchange, m_context.parameters());
-    m_motionChart->update();
-    if (m_pollStep < 0)
-        return;
-    if (!m_pollFrame.isEmpty() && exchange.request == m_pollFrame) {
-        m_pollFrame.clear();
-        if (++m_pollStep == pollSteps) {
-            m_pollStep = -1;
-            return;
-        }
-    }
-    // A step waiting for another request to settle goes now.
-    if (m_pollFrame.isEmpty())
-        sendPollStep();
-}
-
-void MotionTab::startPollRound()
-{
-    if (!m_context.link->portOpen())
-        return;
-    if (m_pollStep >= 0
-        && m_pollSince.elapsed() < m_context.exchanges->replyTimeoutUs() / 1000 + lostRoundMs)
-        return; // the last round is still going
-    m_pollStep = 0;
-    m_pollFrame.clear();
-    m_pollSince.start();
-    sendPollStep();
-}
-
-void MotionTab::sendPollStep()
-{
-    // Half duplex: a query goes only when no request waits for its reply and
-    // no frame is still leaving; the settling of that request sends it.
-    if (m_context.exchanges->pendingRequests() > 0 || m_context.link->bytesToWrite() > 0)
-        return;
-    const std::optional<quint8> station = m_context.station();
-    if (!station) {
-        ui->autoPoll->setChecked(false); // one message, not one per interval
-        return;
-    }
-    const QByteArray frame = frameRequest(makePayload(*station, pollCodes[m_pollStep]),
-                                          m_context.mode());
-    m_pollFrame = frame;
-    if (!m_context.send(frame, ui->autoPollQuiet->isChecked())) {
-        m_pollFrame.clear();
-        m_pollStep = -1;
-    }
-}
-
-void MotionTab::forgetPoll()
-{
-    m_pollStep = -1;
-    m_pollFrame.clear();
+    m_poller = new AutoPoller(
+            *m_context.session,
+            [this](quint8 code) -> std::optional<QByteArray> {
+                const std::optional<quint8> station = m_context.station();
+                if (!station)
+                    return std::nullopt;
+                return frameRequest(makePayload(*station, code), m_context.mode());
+            },
+            [this](const QByteArray &frame) {
+                return m_context.send(frame, ui->autoPollQuiet->isChecked());
+            },
+            systemClock(), this);
+    m_poller->setIntervalMs(ui->autoPollInterval->value());
+    connect(ui->autoPollInterval, &QSpinBox::valueChanged, m_poller, &AutoPoller::setIntervalMs);
+    connect(ui->autoPoll, &QCheckBox::toggled, m_poller, &AutoPoller::setActive);
+    connect(m_poller, &AutoPoller::stoppedForStation, this,
+            [this] { ui->autoPoll->setChecked(false); });
 }
 
 void MotionTab::showMessage(const QString &text)

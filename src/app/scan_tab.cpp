@@ -10,21 +10,15 @@
 #include "colour_contrast.h"
 #include "device/command_set.h"
 #include "device/leading_number.h"
-#include "exchange/exchange_monitor.h"
-#include "link/mscomm.h"
-#include "util/error_text.h"
+#include "bus/config_file.h"
+#include "session/link_session.h"
 
 #include <QDateTime>
 #include <QEvent>
-#include <QFile>
 #include <QHeaderView>
-#include <QSaveFile>
 #include <QStandardItemModel>
 
 namespace {
-
-// A configuration file larger than this is no configuration file.
-constexpr qint64 maxConfigFileBytes = 1024 * 1024;
 
 // Rows that differ: the view's base colour tinted red, with the palette's text on it,
 // so that they read as well on a dark palette as on a light one. The two go together:
@@ -55,7 +49,7 @@ ScanTab::ScanTab(const TabContext &context, QWidget *parent)
         return m_context.send(frame, false);
     };
     m_scanner = new BusScanner(
-            send, [this](qint32 rate) { return m_context.link->setBaudRate(rate).ok(); }, this);
+            send, [this](qint32 rate) { return m_context.session->setBaudRate(rate).ok(); }, this);
     m_transfer = new ConfigTransfer(send, this);
     m_scanResults = new ScanResultModel(this);
     m_configDiff = new QStandardItemModel(0, 5, this);
@@ -94,10 +88,10 @@ void ScanTab::setUpViews()
 
 void ScanTab::connectScan()
 {
-    connect(m_context.exchanges, &ExchangeMonitor::requestWritten, m_scanner,
+    connect(&m_context.session->exchanges(), &ExchangeMonitor::requestWritten, m_scanner,
             &BusScanner::requestWritten);
-    connect(m_context.link, &MSComm::bytesArrived, m_scanner, &BusScanner::bytesArrived);
-    connect(m_context.exchanges, &ExchangeMonitor::exchangeSettled, m_scanner,
+    connect(&m_context.session->link(), &MSComm::bytesArrived, m_scanner, &BusScanner::bytesArrived);
+    connect(&m_context.session->exchanges(), &ExchangeMonitor::exchangeSettled, m_scanner,
             &BusScanner::exchangeSettled);
     connect(m_scanner, &BusScanner::found, m_scanResults, &ScanResultModel::append);
     connect(m_scanner, &BusScanner::progress, this, &ScanTab::showScanProgress);
@@ -129,7 +123,7 @@ void ScanTab::scanFinished(bool cancelled, const QString &error)
 
 void ScanTab::connectConfig()
 {
-    connect(m_context.exchanges, &ExchangeMonitor::exchangeSettled, m_transfer,
+    connect(&m_context.session->exchanges(), &ExchangeMonitor::exchangeSettled, m_transfer,
             &ConfigTransfer::exchangeSettled);
     connect(ui->configRead, &QPushButton::clicked, this, &ScanTab::readConfig);
     connect(ui->configWrite, &QPushButton::clicked, this, &ScanTab::writeConfig);
@@ -184,7 +178,7 @@ void ScanTab::configFinished(const QString &error)
 
 bool ScanTab::busReady()
 {
-    if (!m_context.link->portOpen()) {
+    if (!m_context.session->isOpen()) {
         showMessage(tr("请先打开串口"));
         return false;
     }
@@ -236,11 +230,11 @@ void ScanTab::startScan()
     settings.mode = m_context.mode();
     settings.marginMs = ui->scanTimeout->value();
     settings.retries = ui->scanRetries->value();
-    settings.replyTimeoutUs = m_context.exchanges->replyTimeoutUs();
+    settings.replyTimeoutUs = m_context.session->exchanges().replyTimeoutUs();
     m_scanResults->clear();
     ui->scanStart->setEnabled(false);
     ui->scanCancel->setEnabled(true);
-    m_scanner->start(settings, m_context.link->settings().baudRate);
+    m_scanner->start(settings, m_context.session->link().settings().baudRate);
 }
 
 void ScanTab::useSelectedResult()
@@ -310,15 +304,9 @@ void ScanTab::openConfigSet()
                                                          tr("配置文件(*.conf *.txt);;所有文件(*)"));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxConfigFileBytes) {
-        showMessage(file.isOpen() ? tr("%1 太大，不是配置文件").arg(path)
-                                  : tr("无法打开 %1：%2").arg(path, fileErrorText(file, false)));
-        return;
-    }
-    const Result<ConfigSet> set = parseConfigSet(file.read(maxConfigFileBytes));
+    const Result<ConfigSet> set = readConfigFile(path);
     if (!set) {
-        showMessage(tr("%1 不能用：%2").arg(path, set.error()));
+        showMessage(set.error());
         return;
     }
     m_configSet = *set;
@@ -340,13 +328,12 @@ void ScanTab::saveConfigSet()
                                                          tr("配置文件(*.conf);;所有文件(*)"));
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    const QByteArray text = formatConfigSet(
-            m_configSet,
+    const Status saved = writeConfigFile(
+            path, m_configSet,
             {tr("StepperBench 配置"),
              QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        showMessage(tr("无法写入 %1：%2").arg(path, fileErrorText(file, true)));
+    if (!saved) {
+        showMessage(saved.error());
         return;
     }
     ui->configStatus->setText(tr("已保存到 %1").arg(path));

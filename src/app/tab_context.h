@@ -8,20 +8,16 @@
 #include <functional>
 #include <optional>
 
-class CaptureWriter;
 class Dialogs;
-class ExchangeMonitor;
-class MSComm;
+class LinkSession;
 
-// What every tab of the window is given: the link and what watches it, the
-// dialogs, the one send path, and what the tool tab's boxes say at the moment
-// of use. Tabs reach the link and each other through nothing else, so that the
-// link, the monitor and the capture can later come from one session object.
+// What every tab of the window is given: the session (the link, what watches its
+// exchanges, the capture and the reconnect), the dialogs, the one send path, and
+// what the tool tab's boxes say at the moment of use. Tabs reach the link and
+// each other through nothing else.
 struct TabContext
 {
-    MSComm *link = nullptr;
-    ExchangeMonitor *exchanges = nullptr;
-    CaptureWriter *capture = nullptr;
+    LinkSession *session = nullptr;
     Dialogs *dialogs = nullptr; // replaced by FrmMain::setDialogs
     /// The one send path: true when the frame was handed to the port. A quiet
     /// frame stays out of the traffic views.

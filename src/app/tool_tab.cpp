@@ -13,13 +13,11 @@
 #include "codec/hex_text.h"
 #include "device/command_set.h"
 #include "dialogs.h"
-#include "exchange/capture_writer.h"
-#include "exchange/exchange_monitor.h"
-#include "link/mscomm.h"
-#include "link/open_port.h"
+#include "device/leading_number.h"
+#include "session/link_session.h"
+#include "session/run_driver.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
-#include "util/monotonic_clock.h"
 
 #include <QDateTime>
 #include <QMenu>
@@ -61,7 +59,6 @@ ToolTab::ToolTab(TabContext &context, QWidget *parent)
     , DelectList(MenuCMD->addAction(tr("删除")))
     , DelectAll(MenuCMD->addAction(tr("清空")))
     , Timer1(new QTimer(this))
-    , Timer2(new QTimer(this))
 {
     setUpForms();
     connectLink();
@@ -73,7 +70,7 @@ ToolTab::ToolTab(TabContext &context, QWidget *parent)
     std::future<QImage> ahead = std::move(pictureAhead());
     ui->Picture1->setPixmap(QPixmap::fromImage(ahead.valid() ? ahead.get() : readPicture()));
     showPortDevice();
-    m_context.exchanges->setMode(mode());
+    m_context.session->setMode(mode());
     showExchangeStatus();
 }
 
@@ -111,9 +108,6 @@ void ToolTab::setUpForms()
     DelectAll->setObjectName(QStringLiteral("DelectAll"));
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(200);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(1000);
-    Timer2->setTimerType(Qt::PreciseTimer);
     m_drainTimer.setSingleShot(true);
     m_drainTimer.setInterval(0);
 }
@@ -121,16 +115,23 @@ void ToolTab::setUpForms()
 // The receive poll, the statistics line and the link's own events.
 void ToolTab::connectLink()
 {
-    ExchangeMonitor *exchanges = m_context.exchanges;
+    LinkSession *session = m_context.session;
+    ExchangeMonitor *exchanges = &session->exchanges();
     connect(Timer1, &QTimer::timeout, this, &ToolTab::Timer1_Timer);
     connect(&m_drainTimer, &QTimer::timeout, this, &ToolTab::drainReceived);
     m_lastPoll.start();
     connect(exchanges, &ExchangeMonitor::replyFramed, this, &ToolTab::applyReply);
-    connect(exchanges, &ExchangeMonitor::exchangeSettled, this, &ToolTab::settleQuiet);
-    connect(exchanges, &ExchangeMonitor::bytesDiscarded, this, [this](const RxEvent &event) {
-        // The echo of a quiet query stays out of the receive view like its reply.
-        if (event.kind == RxEvent::Echo && m_quietRequests.contains(event.bytes))
-            m_quietReplies.append(event.bytes);
+    // The quiet filter hears every event of the framer in order, a frame before
+    // the exchange it settles.
+    connect(exchanges, &ExchangeMonitor::replyFramed, this,
+            [this](const RxEvent &event) { m_quiet.framed(event); });
+    connect(exchanges, &ExchangeMonitor::bytesDiscarded, this,
+            [this](const RxEvent &event) { m_quiet.framed(event); });
+    connect(exchanges, &ExchangeMonitor::exchangeSettled, this,
+            [this](const Exchange &exchange) { m_quiet.settled(exchange); });
+    connect(session, &LinkSession::restarted, this, [this] {
+        m_quiet.reset();
+        m_rxHeld.clear();
     });
     m_statusTimer.setSingleShot(true);
     m_statusTimer.setInterval(100);
@@ -140,19 +141,14 @@ void ToolTab::connectLink()
             m_statusTimer.start();
     });
     connect(ui->statsReset, &QPushButton::clicked, exchanges, &ExchangeMonitor::resetStats);
-    connect(m_context.link, &MSComm::writeFailed, this,
-            [this](const QString &reason) { showLinkNotice(tr("写入失败：%1").arg(reason)); });
-    connect(m_context.link, &MSComm::writeResumed, this,
-            [this] { showLinkNotice(tr("串口恢复写入")); });
+    connect(session, &LinkSession::linkNotice, this, &ToolTab::showLinkNotice);
     connect(ui->Command36, &QPushButton::clicked, this, &ToolTab::Command36_Click);
     connect(ui->Command6, &QPushButton::clicked, this, &ToolTab::Command6_Click);
 }
 
 void ToolTab::connectPort()
 {
-    m_reconnectTimer.setInterval(500);
-    connect(&m_reconnectTimer, &QTimer::timeout, this, &ToolTab::tryReconnect);
-    connect(m_context.link, &MSComm::deviceLost, this, &ToolTab::onDeviceLost);
+    connect(m_context.session, &LinkSession::deviceLost, this, &ToolTab::onDeviceLost);
     connect(frame4->Command32, &QPushButton::clicked, this, &ToolTab::Command32_Click);
     connect(frame4->Command33, &QPushButton::clicked, this, &ToolTab::Command33_Click);
     connect(frame4->Combo1, &QComboBox::currentTextChanged, this, &ToolTab::showPortDevice);
@@ -183,8 +179,7 @@ CommMode ToolTab::mode() const
 void ToolTab::Combo7_Scroll()
 {
     const CommMode mode = this->mode();
-    m_context.exchanges->setMode(mode);
-    m_context.capture->setMode(mode);
+    m_context.session->setMode(mode);
     const bool rtu = mode == CommMode::Rtu;
     frame3->Command81->setEnabled(rtu);
     frame3->Command88->setEnabled(rtu);
@@ -195,22 +190,21 @@ void ToolTab::Combo7_Scroll()
 void ToolTab::Command32_Click()
 {
     QString settings = frame4->Combo2->currentText() + QStringLiteral(",n,8,1");
-    closePort();
     const std::optional<int> number = PortNames::portNumber(frame4->Combo1->currentText());
     if (!number) {
+        m_context.session->close();
         enterClosedState(); // the port is closed now; it must not look open
         showMessage(tr("请选择正确的串口名"));
         return;
     }
-    qint16 port = qint16(*number);
-    if (const Status opened = CommSetting::OpenPort(*m_context.link, m_portNames, port, settings);
+    m_context.session->setPortLabel(portDescription());
+    if (const Status opened = m_context.session->openPort(m_portNames, qint16(*number), settings);
         !opened) {
         // A failed opening must not look like an open port.
         enterClosedState();
         showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), opened.error()));
         return;
     }
-    m_device = identifyDevice(m_context.link->devicePath());
     frame4->Combo1->setEnabled(false);
     frame4->Combo2->setEnabled(false);
     frame4->Command32->setEnabled(false);
@@ -220,17 +214,8 @@ void ToolTab::Command32_Click()
 
 void ToolTab::Command33_Click()
 {
-    closePort();
+    m_context.session->close();
     enterClosedState();
-}
-
-void ToolTab::closePort()
-{
-    m_reconnectTimer.stop();
-    m_context.link->close();
-    m_context.exchanges->reset();
-    forgetQuiet();
-    emit portReset();
 }
 
 void ToolTab::enterClosedState()
@@ -245,35 +230,20 @@ void ToolTab::useStation(quint8 address, qint32 rate)
 {
     ui->Text23->setText(QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
     frame4->Combo2->setCurrentText(QString::number(rate));
-    if (m_context.link->portOpen())
+    if (m_context.session->isOpen())
         Command32_Click(); // reopens at the station's rate
 }
 
-void ToolTab::onDeviceLost(const QString &reason)
+void ToolTab::onDeviceLost(const QString &reason, bool reconnecting)
 {
     drainReceived(); // the last reply before the device went away
-    if (m_autoReconnect) {
-        // The window stays open: the device is reopened when it comes back, and
-        // the list and a running loop carry on. "关闭" stops waiting.
-        showLinkNotice(tr("串口 %1 已断开（%2），等待设备恢复…").arg(portDescription(), reason));
-        m_reconnectTimer.start();
+    // Reconnecting, the window stays open: the device is reopened when it comes
+    // back, and the list and a running loop carry on. "关闭" stops waiting.
+    if (reconnecting)
         return;
-    }
     enterClosedState();
     showMessage(tr("串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。")
                         .arg(portDescription(), reason));
-}
-
-void ToolTab::tryReconnect()
-{
-    const QString path = findDevice(m_device);
-    if (path.isEmpty())
-        return;
-    m_context.link->setDevicePath(path);
-    if (!m_context.link->open())
-        return; // there, but not ready yet: the next round tries again
-    m_reconnectTimer.stop();
-    showLinkNotice(tr("串口 %1 已恢复（%2）").arg(frame4->Combo1->currentText(), path));
 }
 
 void ToolTab::showPortDevice()
@@ -316,30 +286,27 @@ void ToolTab::Timer1_Timer()
 {
     m_lastPoll.start();
     // Bytes held back for a quiet reply show once it has settled, new bytes or not.
-    if (m_context.link->takeCommEvent() != MSComm::ComEvReceive && m_rxHeld.isEmpty()
-        && m_quietReplies.isEmpty())
+    if (m_context.session->link().takeCommEvent() != MSComm::ComEvReceive && m_rxHeld.isEmpty()
+        && m_quiet.held() == 0)
         return;
     drainReceived();
 }
 
+// Everything waiting is shown, in blocks of at most 512 bytes, the automatic
+// poll's quiet frames left out.
 void ToolTab::drainReceived()
 {
-    if (!m_quietRequests.isEmpty() || !m_quietReplies.isEmpty() || !m_rxHeld.isEmpty()) {
-        drainQuiet();
-        return;
-    }
-    // Everything waiting is shown, in blocks of at most 512 bytes; a long run is
-    // cut into time slices so that the window stays responsive.
-    QElapsedTimer slice;
-    slice.start();
-    while (m_context.link->inBufferCount() > 0) {
-        const QByteArray block = m_context.link->input();
-        ShowReceived(block, block.size());
-        if (slice.elapsed() >= m_pollTimeSliceMs && m_context.link->inBufferCount() > 0) {
-            m_drainTimer.start();
-            return;
-        }
-    }
+    MSComm &link = m_context.session->link();
+    // With nothing waiting for a reply or still leaving, no quiet query can
+    // be answered any more.
+    if (m_context.session->exchanges().pendingRequests() == 0 && link.bytesToWrite() == 0)
+        m_quiet.forgetRequests();
+    QByteArray bytes = std::exchange(m_rxHeld, {});
+    while (link.inBufferCount() > 0)
+        bytes += m_quiet.take(link.input());
+    if (!bytes.isEmpty() || m_quiet.held() > 0)
+        bytes += m_quiet.take({});
+    showBlocks(std::move(bytes));
 }
 
 void ToolTab::ShowReceived(const QByteArray &block, qsizetype count)
@@ -366,7 +333,7 @@ void ToolTab::ShowReceived(const QByteArray &block, qsizetype count)
 
 void ToolTab::showExchangeStatus()
 {
-    const QString summary = m_context.exchanges->stats().summary();
+    const QString summary = m_context.session->stats().summary();
     ui->exchangeStatus->setText(m_linkNotice.isEmpty() ? summary : summary + u'\n' + m_linkNotice);
 }
 
@@ -376,53 +343,15 @@ void ToolTab::showLinkNotice(const QString &text)
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz "))
             + text;
     m_linkNotice = m_linkNotice.isEmpty() ? line : m_linkNotice.section(u'\n', -1) + u'\n' + line;
-    m_context.capture->linkEvent(text, monotonicUs());
     showExchangeStatus();
-}
-
-// --- Quiet frames on the receive side ---------------------------------------
-
-// A quiet request settled: its reply stays out of the receive view.
-void ToolTab::settleQuiet(const Exchange &exchange)
-{
-    if (const qsizetype quiet = m_quietRequests.indexOf(exchange.request); quiet >= 0) {
-        m_quietRequests.removeAt(quiet);
-        if (!exchange.reply.isEmpty())
-            m_quietReplies.append(exchange.reply);
-    }
-}
-
-void ToolTab::drainQuiet()
-{
-    QByteArray bytes = std::exchange(m_rxHeld, {});
-    while (m_context.link->inBufferCount() > 0)
-        bytes += m_context.link->input();
-    if (!m_quietRequests.isEmpty()) {
-        if (m_context.exchanges->pendingRequests() == 0 && m_context.link->bytesToWrite() == 0) {
-            m_quietRequests.clear(); // nothing waits for them any more
-        } else {
-            // A quiet reply may still be arriving: what the framer has not
-            // settled waits for the next poll.
-            const qsizetype waiting = std::min(bytes.size(), m_context.exchanges->waitingBytes());
-            m_rxHeld = bytes.right(waiting);
-            bytes.chop(waiting);
-        }
-    }
-    qsizetype from = 0;
-    for (const QByteArray &reply : std::exchange(m_quietReplies, {})) {
-        if (const qsizetype at = bytes.indexOf(reply, from); at >= 0) {
-            bytes.remove(at, reply.size());
-            from = at;
-        }
-    }
-    showBlocks(std::move(bytes));
 }
 
 void ToolTab::showBlocks(QByteArray bytes)
 {
     QElapsedTimer slice;
     slice.start();
-    const qsizetype block = std::max(m_context.link->inputLen(), 1);
+    // A long run is cut into time slices, so that the window stays responsive.
+    const qsizetype block = std::max(m_context.session->link().inputLen(), 1);
     qsizetype at = 0;
     for (; at < bytes.size(); at += block) {
         const QByteArray piece = bytes.mid(at, block);
@@ -435,18 +364,11 @@ void ToolTab::showBlocks(QByteArray bytes)
     }
 }
 
-void ToolTab::forgetQuiet()
-{
-    m_quietRequests.clear();
-    m_quietReplies.clear();
-    m_rxHeld.clear();
-}
-
 // --- Send path ------------------------------------------------------------
 
 bool ToolTab::SendFrame(const QByteArray &frame, bool quiet)
 {
-    if (!m_context.link->portOpen())
+    if (!m_context.session->isOpen())
         return false;
     // Each write puts the next poll one full interval off; a poll is never put
     // off for more than one interval, so replies show at any send rate.
@@ -454,12 +376,12 @@ bool ToolTab::SendFrame(const QByteArray &frame, bool quiet)
         Timer1_Timer();
     Timer1->stop();
     if (quiet)
-        m_quietRequests.append(frame); // before its reply can settle
-    const Status written = m_context.link->output(frame);
+        m_quiet.requestSent(frame); // before its reply can settle
+    const Status written = m_context.session->send(frame);
     Timer1->start();
     if (!written) {
         if (quiet)
-            m_quietRequests.removeLast();
+            m_quiet.requestDropped(frame);
         // Shown once; a device that went away is reported by onDeviceLost.
         if (!written.error().isEmpty())
             showMessage(tr("串口 %1 写入失败：%2").arg(portDescription(), written.error()));

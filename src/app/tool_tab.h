@@ -2,8 +2,8 @@
 
 #include "device/command_catalogue.h"
 #include "language.h"
-#include "link/device_finder.h"
 #include "link/port_names.h"
+#include "session/quiet_filter.h"
 #include "tab_context.h"
 
 #include <QElapsedTimer>
@@ -17,6 +17,7 @@
 
 class QAction;
 class QMenu;
+class RunDriver;
 struct Exchange;
 struct RxEvent;
 
@@ -55,8 +56,6 @@ public:
     /// Puts \a address into the address box and \a rate into the baud selector,
     /// and reopens an open port at that rate.
     void useStation(quint8 address, qint32 rate);
-    /// Whether a lost device is waited for and reopened (else the port closes).
-    void setAutoReconnect(bool on) { m_autoReconnect = on; }
     /// Ticks "中文" or "English" without switching anything.
     void showLanguage(Language language);
     /// Starts decoding the decoration picture on a thread of its own, for the
@@ -69,6 +68,8 @@ public:
     // The mode and the address as the boxes say now.
     CommMode mode() const;
     std::optional<quint8> stationAddress();
+    /// The address box's station, or nothing, without a message.
+    std::optional<quint8> stationInBox() const;
     MotionParameters boxParameters() const;
 
     // State shared by the command handlers and the sequencer.
@@ -79,8 +80,6 @@ public:
 signals:
     /// "中文" or "English" was ticked.
     void languageChosen(Language language);
-    /// The port closed or reopened: what waited for a reply will never get one.
-    void portReset();
     /// A block went through ShowReceived: \a count bytes were shown.
     void blockShown(qsizetype count);
     /// A frame went through SendFrame and was written and shown.
@@ -150,20 +149,14 @@ private:
     void sendManual(const std::function<QByteArray(const QByteArray &)> &frameOf);
     void honourListRequest(const QByteArray &frame);
     bool addListLine(const QString &line);
-    void setRunInterval(int intervalMs);
     QString controlText(const char *name) const;
     void drainReceived();
-    void drainQuiet();
-    void forgetQuiet();
-    void settleQuiet(const Exchange &exchange);
     void showBlocks(QByteArray bytes);
     void applyReply(const RxEvent &reply);
     void showLinkNotice(const QString &text);
     void showExchangeStatus();
-    void closePort();
-    void tryReconnect();
     void enterClosedState();
-    void onDeviceLost(const QString &reason);
+    void onDeviceLost(const QString &reason, bool reconnecting);
     QString portDescription() const;
     void showMessage(const QString &text);
     void rememberListFolder(const QString &path);
@@ -182,22 +175,16 @@ private:
     QAction *DelectList;
     QAction *DelectAll;
     QTimer *Timer1;
-    QTimer *Timer2;
-    bool m_inRunStep = false;
+    RunDriver *m_run; // the command list's run loop, on its timer Timer2
     int m_pollTimeSliceMs = 20;
     QTimer m_drainTimer; // carries on a receive poll that ran out of its time slice
     QElapsedTimer m_lastPoll; // the last receive poll, so that sends never starve it
     QTimer m_statusTimer; // gathers changes of the statistics line
     QString m_linkNotice; // the latest two stalls, losses or returns of the device
-    DeviceIdentity m_device; // of the port as it was opened, to find it again
-    QTimer m_reconnectTimer; // looks for a vanished device while reconnecting
-    bool m_autoReconnect = true;
     PortNames m_portNames;
-    // Quiet polling: the queries waiting for their replies, and the replies (and
-    // echoes) that the receive view leaves out; bytes held back while a quiet
-    // reply may still be arriving.
-    QList<QByteArray> m_quietRequests;
-    QList<QByteArray> m_quietReplies;
+    // The automatic poll's quiet frames kept out of the receive view, and bytes
+    // a receive poll that ran out of its time slice left for the next turn.
+    QuietFilter m_quiet;
     QByteArray m_rxHeld;
     // The controls the command tables name, by object name (string literals).
     QHash<QByteArrayView, QWidget *> m_controls;

@@ -10,7 +10,8 @@
 #include "device/frame.h"
 #include "device/leading_number.h"
 #include "dialogs.h"
-#include "link/mscomm.h"
+#include "session/link_session.h"
+#include "session/run_driver.h"
 #include "sequencer/io_table.h"
 #include "sequencer/list_file.h"
 #include "sequencer/list_line.h"
@@ -37,7 +38,16 @@ void ToolTab::connectList()
     connect(frame6->Command54, &QPushButton::clicked, this, &ToolTab::Command54_Click);
     connect(frame6->Command55, &QPushButton::clicked, this, &ToolTab::Command55_Click);
     connect(frame6->Check1, &QCheckBox::toggled, this, &ToolTab::Check1_Click);
-    connect(Timer2, &QTimer::timeout, this, &ToolTab::Timer2_Timer);
+    // The list as it stands at each tick, sent through SendFrame; a line that
+    // stalled, or has not taken what it was given, holds the run where it is.
+    const QListWidget *list = frame6->List1;
+    m_run = new RunDriver(
+            {[list] { return list->count(); }, [list](int i) { return list->item(i)->text(); }},
+            [this](const QByteArray &frame) { return SendFrame(frame); },
+            [this] { return runInterval(readLeadingNumber(frame6->Text22->text(), NumberBase::Decimal)); },
+            [this] { return m_context.session->lineBusy(); }, this);
+    m_run->timer().setObjectName(QStringLiteral("Timer2"));
+    m_run->setLineVariable(&SequencerLine);
     // A change made by the program is checked at once; typing or pasting into
     // the box is checked when the box is left or Enter is pressed, so that
     // "1000" can be typed digit by digit.
@@ -127,7 +137,7 @@ void ToolTab::DelectAll_Click()
 void ToolTab::Check1_Click()
 {
     if (!frame6->Check1->isChecked()) {
-        Timer2->stop();
+        m_run->stop();
         frame6->Text22->setEnabled(true);
         return;
     }
@@ -140,40 +150,13 @@ void ToolTab::Check1_Click()
         frame6->Check1->setChecked(false);
         return;
     }
-    SequencerLine = 0;
     frame6->Text22->setEnabled(false);
-    setRunInterval(*interval);
-}
-
-void ToolTab::setRunInterval(int intervalMs)
-{
-    // An interval of 0 means no further tick (a Qt timer would fire at once).
-    if (intervalMs == 0)
-        Timer2->stop();
-    else
-        Timer2->start(intervalMs); // restarts the countdown
+    m_run->start(*interval);
 }
 
 void ToolTab::Timer2_Timer()
 {
-    // A message box shown by a send runs its own event loop; a tick arriving
-    // meanwhile must not start a second step inside the first.
-    if (m_inRunStep)
-        return;
-    // A stalled line pauses the run where it is; it goes on once the line drains.
-    if (m_context.link->writeStalled())
-        return;
-    m_inRunStep = true;
-    const QListWidget *list = frame6->List1;
-    const RunStep step = runLoopStep(
-            SequencerLine, list->count(), [list](int i) { return list->item(i)->text(); },
-            runInterval(readLeadingNumber(frame6->Text22->text(), NumberBase::Decimal)));
-    if (!step.frame.isEmpty())
-        SendFrame(step.frame);
-    SequencerLine = step.nextLine;
-    if (frame6->Check1->isChecked())
-        setRunInterval(step.intervalMs);
-    m_inRunStep = false;
+    m_run->step();
 }
 
 // --- Files -----------------------------------------------------------------
@@ -252,16 +235,21 @@ void ToolTab::setListFolder(const QString &folder)
 
 // --- IO replacement table --------------------------------------------------
 
+std::optional<quint8> ToolTab::stationInBox() const
+{
+    const std::optional<qint64> address = readField(ui->Text23->text(), NumberBase::Hexadecimal,
+                                                    ByteField);
+    return address ? std::optional(quint8(*address)) : std::nullopt;
+}
+
 std::optional<quint8> ToolTab::stationAddress()
 {
-    const QString text = ui->Text23->text();
-    const std::optional<qint64> address = readField(text, NumberBase::Hexadecimal, ByteField);
+    const std::optional<quint8> address = stationInBox();
     if (!address) {
         showMessage(fieldErrorMessage(
-                FieldError{addressBox, text, NumberBase::Hexadecimal, ByteField}));
-        return std::nullopt;
+                FieldError{addressBox, ui->Text23->text(), NumberBase::Hexadecimal, ByteField}));
     }
-    return quint8(*address);
+    return address;
 }
 
 void ToolTab::Command81_Click()

@@ -25,10 +25,10 @@ AutoPoller::AutoPoller(LinkSession &session, MakeQuery makeQuery, Send send, UsC
     , m_send(std::move(send))
     , m_clock(std::move(clock))
 {
-    m_timer.setObjectName(QStringLiteral("autoPollTimer"));
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(100);
-    connect(&m_timer, &QTimer::timeout, this, &AutoPoller::startRound);
+    m_timer->setObjectName(QStringLiteral("autoPollTimer"));
+    m_timer->setTimerType(Qt::PreciseTimer);
+    m_timer->setInterval(100);
+    connect(m_timer, &QTimer::timeout, this, &AutoPoller::startRound);
     connect(&m_session.exchanges(), &ExchangeMonitor::exchangeSettled, this,
             &AutoPoller::exchangeSettled);
     connect(&m_session, &LinkSession::restarted, this, &AutoPoller::forget);
@@ -38,10 +38,10 @@ void AutoPoller::setActive(bool on)
 {
     forget();
     if (!on) {
-        m_timer.stop();
+        m_timer->stop();
         return;
     }
-    m_timer.start();
+    m_timer->start();
     startRound();
 }
 
@@ -53,7 +53,7 @@ void AutoPoller::forget()
 
 void AutoPoller::startRound()
 {
-    if (!m_timer.isActive() || !m_session.isReady())
+    if (!m_timer->isActive() || !m_session.isReady())
         return;
     if (m_step >= 0
         && m_clock() - m_roundStartUs < m_session.exchanges().replyTimeoutUs() + lostRoundUs)

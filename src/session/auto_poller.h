@@ -33,17 +33,17 @@ public:
                QObject *parent = nullptr);
 
     /// The timer of the rounds ("autoPollTimer").
-    QTimer &timer() { return m_timer; }
-    void setIntervalMs(int ms) { m_timer.setInterval(ms); }
-    /// Starts polling, with a round at once, or stops it.
-    void setActive(bool on);
-    bool isActive() const { return m_timer.isActive(); }
+    QTimer &timer() { return *m_timer; }
+    bool isActive() const { return m_timer->isActive(); }
     /// The query of the round in progress (0 to 2), -1 between rounds.
     int roundStep() const { return m_step; }
     /// Forgets the round in progress (the port closed or reopened).
     void forget();
 
 public slots:
+    void setIntervalMs(int ms) { m_timer->setInterval(ms); }
+    /// Starts polling, with a round at once, or stops it.
+    void setActive(bool on);
     /// A new round, unless the poll is off or the last round is still going.
     void startRound();
     /// A request settled: the round's query moves the round on; any settling
@@ -61,7 +61,7 @@ private:
     MakeQuery m_makeQuery;
     Send m_send;
     UsClock m_clock;
-    QTimer m_timer;
+    QTimer *m_timer = new QTimer(this); // a child: found by its name
     int m_step = -1;
     QByteArray m_frame; // the query sent, until it settles
     qint64 m_roundStartUs = 0;

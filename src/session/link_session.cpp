@@ -17,51 +17,51 @@ LinkSession::LinkSession(QObject *parent)
     : QObject(parent)
 {
     setMode(CommMode::Rtu);
-    connect(&m_link, &MSComm::bytesArrived, &m_exchanges, &ExchangeMonitor::bytesArrived);
-    connect(&m_link, &MSComm::frameWritten, &m_exchanges, &ExchangeMonitor::frameWritten);
-    connect(&m_exchanges, &ExchangeMonitor::requestWritten, &m_capture, &CaptureWriter::frameSent);
-    connect(&m_exchanges, &ExchangeMonitor::exchangeSettled, &m_capture,
+    connect(m_link, &MSComm::bytesArrived, m_exchanges, &ExchangeMonitor::bytesArrived);
+    connect(m_link, &MSComm::frameWritten, m_exchanges, &ExchangeMonitor::frameWritten);
+    connect(m_exchanges, &ExchangeMonitor::requestWritten, m_capture, &CaptureWriter::frameSent);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, m_capture,
             &CaptureWriter::exchangeSettled);
-    connect(&m_exchanges, &ExchangeMonitor::bytesDiscarded, &m_capture,
+    connect(m_exchanges, &ExchangeMonitor::bytesDiscarded, m_capture,
             &CaptureWriter::bytesDiscarded);
 
-    connect(&m_link, &MSComm::writeFailed, this, [this](const QString &reason) {
+    connect(m_link, &MSComm::writeFailed, this, [this](const QString &reason) {
         notice(tr("写入失败：%1").arg(reason));
         emit stalled(reason);
     });
-    connect(&m_link, &MSComm::writeResumed, this, [this] { notice(tr("串口恢复写入")); });
-    connect(&m_link, &MSComm::deviceLost, this, &LinkSession::onDeviceLost);
+    connect(m_link, &MSComm::writeResumed, this, [this] { notice(tr("串口恢复写入")); });
+    connect(m_link, &MSComm::deviceLost, this, &LinkSession::onDeviceLost);
     m_reconnect.setInterval(reconnectEveryMs);
     connect(&m_reconnect, &QTimer::timeout, this, &LinkSession::tryReconnect);
     m_checkAgain.setSingleShot(true);
     m_checkAgain.setInterval(reconnectEveryMs);
     connect(&m_checkAgain, &QTimer::timeout, this, &LinkSession::sendCheck);
-    connect(&m_exchanges, &ExchangeMonitor::exchangeSettled, this, &LinkSession::checkSettled);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, this, &LinkSession::checkSettled);
 }
 
 LinkSession::~LinkSession()
 {
-    m_capture.stop();
+    m_capture->stop();
 }
 
 void LinkSession::setMode(CommMode mode)
 {
     m_mode = mode;
-    m_exchanges.setMode(mode);
-    m_capture.setMode(mode);
+    m_exchanges->setMode(mode);
+    m_capture->setMode(mode);
 }
 
 QString LinkSession::portLabel() const
 {
-    return m_portLabel.isEmpty() ? m_link.devicePath() : m_portLabel;
+    return m_portLabel.isEmpty() ? m_link->devicePath() : m_portLabel;
 }
 
 Status LinkSession::open(const QString &path, qint32 baudRate)
 {
     restart();
-    m_link.setDevicePath(path);
-    m_link.setSettings(MSComm::Settings{baudRate});
-    if (const Status opened = m_link.open(); !opened)
+    m_link->setDevicePath(path);
+    m_link->setSettings(MSComm::Settings{baudRate});
+    if (const Status opened = m_link->open(); !opened)
         return opened;
     m_identifying = std::async(std::launch::async, [path] { return identifyDevice(path); });
     return Done{};
@@ -70,10 +70,10 @@ Status LinkSession::open(const QString &path, qint32 baudRate)
 Status LinkSession::openPort(const PortNames &names, qint16 port, QString settings)
 {
     restart();
-    if (const Status opened = CommSetting::OpenPort(m_link, names, port, settings); !opened)
+    if (const Status opened = CommSetting::OpenPort(*m_link, names, port, settings); !opened)
         return opened;
     m_identifying = std::async(std::launch::async,
-                               [path = m_link.devicePath()] { return identifyDevice(path); });
+                               [path = m_link->devicePath()] { return identifyDevice(path); });
     return Done{};
 }
 
@@ -90,8 +90,8 @@ void LinkSession::restart()
     m_checking = false;
     m_checkAgain.stop();
     m_finding = {}; // a search for the device as it was is of no use now
-    m_link.close();
-    m_exchanges.reset();
+    m_link->close();
+    m_exchanges->reset();
     emit restarted();
 }
 
@@ -108,23 +108,23 @@ Status LinkSession::send(const QByteArray &frame)
         return Failure{tr("串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧")
                                .arg(portLabel(), stationText())};
     }
-    return m_link.output(frame);
+    return m_link->output(frame);
 }
 
 Status LinkSession::setBaudRate(qint32 rate)
 {
-    return m_link.setBaudRate(rate);
+    return m_link->setBaudRate(rate);
 }
 
 Status LinkSession::startCapture(const QString &path)
 {
-    m_capture.setMode(m_mode);
-    return m_capture.start(path);
+    m_capture->setMode(m_mode);
+    return m_capture->start(path);
 }
 
 void LinkSession::notice(const QString &text)
 {
-    m_capture.linkEvent(text, monotonicUs());
+    m_capture->linkEvent(text, monotonicUs());
     emit linkNotice(text);
 }
 
@@ -162,8 +162,8 @@ void LinkSession::tryReconnect()
         tryReconnect(); // not there yet: look again
         return;
     }
-    m_link.setDevicePath(path);
-    if (!m_link.open())
+    m_link->setDevicePath(path);
+    if (!m_link->open())
         return; // there, but not ready yet: the next round tries again
     m_reconnect.stop();
     reopened(path);
@@ -204,7 +204,7 @@ void LinkSession::sendCheck()
         return;
     }
     m_checkFrame = frameRequest(makePayload(*station, FunctionCode::Handshake), m_mode);
-    if (!m_link.output(m_checkFrame))
+    if (!m_link->output(m_checkFrame))
         m_checkAgain.start();
 }
 

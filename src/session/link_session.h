@@ -31,12 +31,12 @@ public:
     explicit LinkSession(QObject *parent = nullptr);
     ~LinkSession() override;
 
-    MSComm &link() { return m_link; }
-    const MSComm &link() const { return m_link; }
-    ExchangeMonitor &exchanges() { return m_exchanges; }
-    const ExchangeMonitor &exchanges() const { return m_exchanges; }
-    CaptureWriter &capture() { return m_capture; }
-    const ExchangeStats &stats() const { return m_exchanges.stats(); }
+    MSComm &link() { return *m_link; }
+    const MSComm &link() const { return *m_link; }
+    ExchangeMonitor &exchanges() { return *m_exchanges; }
+    const ExchangeMonitor &exchanges() const { return *m_exchanges; }
+    CaptureWriter &capture() { return *m_capture; }
+    const ExchangeStats &stats() const { return m_exchanges->stats(); }
 
     /// The framing the monitor and the capture read the line in.
     void setMode(CommMode mode);
@@ -53,7 +53,7 @@ public:
     Status openPort(const PortNames &names, qint16 port, QString settings);
     /// Closes the port and stops looking for a vanished device.
     void close();
-    bool isOpen() const { return m_link.portOpen(); }
+    bool isOpen() const { return m_link->portOpen(); }
     /// Open, and not waiting for a reopened device to prove it is the same one.
     bool isReady() const { return isOpen() && !m_checking; }
 
@@ -77,17 +77,17 @@ public:
     /// Switches the open port's rate at once (a closed one at its next opening).
     Status setBaudRate(qint32 rate);
     /// The line has taken no byte for the stall time; nothing more should go.
-    bool writeStalled() const { return m_link.writeStalled(); }
+    bool writeStalled() const { return m_link->writeStalled(); }
     /// The line has not taken all that was handed over yet (a slow line holds it
     /// back), or it stalled: a running list waits.
     bool lineBusy() const
     {
-        return m_checking || m_link.writeStalled() || m_link.bytesToWrite() > 0;
+        return m_checking || m_link->writeStalled() || m_link->bytesToWrite() > 0;
     }
 
     /// Captures everything from now on into \a path; the message names the file.
     Status startCapture(const QString &path);
-    void stopCapture() { m_capture.stop(); }
+    void stopCapture() { m_capture->stop(); }
 
 signals:
     /// The session opened or closed: requests waiting for replies will get none.
@@ -114,9 +114,10 @@ private:
     QString stationText() const;
     const DeviceIdentity &identity();
 
-    MSComm m_link;
-    ExchangeMonitor m_exchanges;
-    CaptureWriter m_capture;
+    // Children, so that they are found by name ("MSComm1") and go with the session.
+    MSComm *m_link = new MSComm(this);
+    ExchangeMonitor *m_exchanges = new ExchangeMonitor(this);
+    CaptureWriter *m_capture = new CaptureWriter(this);
     CommMode m_mode = CommMode::Rtu;
     QString m_portLabel;
     // Of the port as it was opened, to find it again. Both are worked out on a

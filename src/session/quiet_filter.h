@@ -20,6 +20,8 @@ public:
     void requestSent(const QByteArray &frame);
     /// It could not be written after all.
     void requestDropped(const QByteArray &frame);
+    /// Nothing waits for a reply any more: no quiet query will be answered.
+    void forgetRequests() { m_quietRequests.clear(); }
     /// Every event of the framer, in the order it gave them.
     void framed(const RxEvent &event);
     /// Every exchange that settled, right after the events that settled it.

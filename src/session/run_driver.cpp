@@ -12,9 +12,9 @@ RunDriver::RunDriver(Lines lines, Send send, DefaultInterval defaultInterval, Pa
     , m_defaultInterval(std::move(defaultInterval))
     , m_paused(std::move(paused))
 {
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(1000);
-    connect(&m_timer, &QTimer::timeout, this, &RunDriver::step);
+    m_timer->setTimerType(Qt::PreciseTimer);
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &RunDriver::step);
 }
 
 void RunDriver::start(int intervalMs)
@@ -28,17 +28,17 @@ void RunDriver::start(int intervalMs)
 void RunDriver::stop()
 {
     m_running = false;
-    m_timer.stop();
+    m_timer->stop();
 }
 
 void RunDriver::setInterval(int intervalMs)
 {
     // An interval of 0 means no further tick (a Qt timer would fire at once).
     if (intervalMs == 0) {
-        m_timer.stop();
+        m_timer->stop();
         emit halted();
     } else {
-        m_timer.start(intervalMs); // restarts the countdown
+        m_timer->start(intervalMs); // restarts the countdown
     }
 }
 

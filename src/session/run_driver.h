@@ -41,7 +41,7 @@ public:
               QObject *parent = nullptr);
 
     /// The timer whose ticks run the list (its object name is the caller's).
-    QTimer &timer() { return m_timer; }
+    QTimer &timer() { return *m_timer; }
     /// The line the next tick executes: the caller may keep it where others see it.
     void setLineVariable(qint16 *line) { m_line = line ? line : &m_ownLine; }
     qint16 line() const { return *m_line; }
@@ -72,7 +72,7 @@ private:
     Send m_send;
     DefaultInterval m_defaultInterval;
     Paused m_paused;
-    QTimer m_timer;
+    QTimer *m_timer = new QTimer(this); // a child: found by its name
     qint16 m_ownLine = 0;
     qint16 *m_line = &m_ownLine;
     int m_passes = 0;
