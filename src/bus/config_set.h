@@ -56,9 +56,6 @@ QByteArray formatConfigSet(const ConfigSet &set, const QStringList &comment = {}
 /// returned; the first fault is named with its line: "第 3 行：...".
 Result<ConfigSet> parseConfigSet(QByteArrayView text);
 
-/// Whether \a command (code, length byte, data) may be stored in the IO table.
-bool storableIoCommand(QByteArrayView command);
-
 /// One line of a comparison of a set with what a controller holds.
 struct ConfigRow
 {
