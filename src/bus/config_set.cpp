@@ -58,16 +58,6 @@ QString parameterKey(int index)
     return QString::fromLatin1(motionParameters()[index].fileKey);
 }
 
-quint8 parameterSetCode(int index)
-{
-    return motionParameters()[index].setCode;
-}
-
-quint8 parameterQueryCode(int index)
-{
-    return motionParameters()[index].queryCode;
-}
-
 QString ioKey(int code)
 {
     QString bits;

@@ -42,9 +42,6 @@ struct ConfigSet
 
 /// The file key of parameter \a index ("start_speed" ...).
 QString parameterKey(int index);
-/// The set-command and query codes of parameter \a index (0x25 and 0x26 ...).
-quint8 parameterSetCode(int index);
-quint8 parameterQueryCode(int index);
 /// The file key of IO code \a code ("io 00001" ...).
 QString ioKey(int code);
 

@@ -60,7 +60,7 @@ QList<ConfigTransfer::Request> ConfigTransfer::requestsFor(quint8 station) const
     if (m_writing) {
         for (int i = 0; i < ConfigSet::parameterCount; ++i) {
             if (m_set.parameters[i]) {
-                requests.append({makePayload(station, parameterSetCode(i),
+                requests.append({makePayload(station, motionParameters()[i].setCode,
                                              int32BigEndian(*m_set.parameters[i])),
                                  i});
             }
@@ -73,7 +73,7 @@ QList<ConfigTransfer::Request> ConfigTransfer::requestsFor(quint8 station) const
     }
     for (int i = 0; i < ConfigSet::parameterCount; ++i) {
         if (wanted(m_set.parameters[i].has_value()))
-            requests.append({makePayload(station, parameterQueryCode(i)), i, 0, true});
+            requests.append({makePayload(station, motionParameters()[i].queryCode), i, 0, true});
     }
     for (int code = 1; code <= ConfigSet::ioCodeCount; ++code) {
         if (wanted(m_set.io[code].has_value()))
