@@ -40,6 +40,52 @@ private slots:
                  payload.toHex().toUpper() + crc.toLatin1());
         QCOMPARE(frameRequest(payload, commModeFromText(u"MODBUS RTU")),
                  ':' + payload.toHex().toUpper() + lrc + "\r\n");
+        // Each framing's description frames the same, sized as it says, and unframes it again.
+        for (const CommMode mode : {CommMode::Rtu, CommMode::Ascii}) {
+            const Framing &f = framing(mode);
+            const QByteArray frame = f.frame(payload);
+            QCOMPARE(frame, frameRequest(payload, mode));
+            QCOMPARE(f.frameLength(payload.size()), frame.size());
+            const QByteArray body = frame.sliced(f.headerSize).chopped(f.trailerSize);
+            QCOMPARE(f.spelled ? QByteArray::fromHex(body) : body, payload);
+            if (payload.size() >= 2)
+                QCOMPARE(f.unframe(frame)->bytes, payload);
+            QCOMPARE(framingNamed(QString::fromLatin1(f.name).toUpper()), &f);
+        }
+    }
+
+    // A reply in either framing: its payload and whether the check holds, or no frame at all.
+    void payloads_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("payload"); // "-": not a frame
+        QTest::addColumn<bool>("checkOk");
+        const auto row = [](const char *name, const QByteArray &frame, const char *payload,
+                            bool ok) {
+            QTest::newRow(name) << frame << QByteArray(payload) << ok;
+        };
+        const QByteArray speed = QByteArray::fromHex("013604000003E8"), rtu = frameRtu(speed);
+        row("RTU", rtu, "013604000003e8", true);
+        row("RTU, CRC high byte first", rtu.chopped(2) + rtu.back() + rtu[rtu.size() - 2],
+            "013604000003e8", false);
+        row("RTU exception", frameRtu(QByteArray::fromHex("01B601")), "01b601", true);
+        row("RTU, three bytes", rtu.first(3), "-", false);
+        row("ASCII", frameAscii(speed), "013604000003e8", true);
+        row("ASCII lower case, no CR LF", ":013604000003e8da", "013604000003e8", true);
+        row("ASCII, bad LRC", ":013604000003E8DB\r\n", "013604000003e8", false);
+        row("ASCII, two bytes", ":0144BB\r\n", "0144", true);
+        row("ASCII, one byte and LRC", ":01FF\r\n", "-", false);
+        row("ASCII, odd digits", ":0136040\r\n", "-", false);
+        row("ASCII, not hex", ":01G4BB\r\n", "-", false);
+    }
+    void payloads()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, checkOk);
+        const std::optional<FramePayload> got = framePayload(frame);
+        QCOMPARE(got ? got->bytes.toHex() : QByteArray("-"), payload);
+        QCOMPARE(got && got->checkOk, checkOk);
     }
 
     void sendDescription_data()

@@ -29,6 +29,7 @@ private slots:
         row("stale partial frame, then a good frame", {hex("01 20"), hs}, 4100, hs);
         row("ASCII split half a second apart", {":0120", "00DF\r\n"}, 500000, asciiHs);
         row("ASCII split over a second apart", {":0120", "00DF\r\n"}, 1000100, {});
+        row("ASCII of two bytes, no length byte", {":0120DF\r\n" + asciiHs}, 0, asciiHs);
         row("ASCII length byte disagrees", {":0125030000006473\r\n"}, 0, ":01A50357\r\n");
         // A split frame waits 3.5 characters of 11 bits at the rate set last, at least 2 ms.
         for (const auto &[code, gap, kept] : std::initializer_list<std::tuple<char, qint64, bool>>{

@@ -57,15 +57,16 @@ private slots:
         qint64 now = 0;
         server.setClock([&now] { return now; });
         // At a time on the server's clock, a request, its reply and the line's rate after it: a
-        // new rate holds from the end of its reply on, which still goes out at the old rate.
+        // new rate holds from the end of its reply on, which still goes out at the old rate
+        // (6 bytes of 11 bits at 9600 baud: 7 ms, and 2 ms to spare; 2 bytes at 19200: 2 + 2).
         // clang-format off
-        for (const auto &[at, request, reply, speed] : std::initializer_list<std::tuple<
-                 qint64, const char *, const char *, speed_t>>{
-                 {0, "01 24 01 08", "01 24 01 08", B19200},
-                 {0, "01 31 04 00 00 27 10", "01 31 04 00 00 27 10", B19200},
-                 {250000, "01 37 00", "01 37 04 00 00 01 52", B19200}, // 338 pulses
-                 {500000, "01 37 00", "01 37 04 00 00 05 14", B19200}, // 1300 pulses
-                 {500000, "01 47 00", "01 47", B9600}}) {
+        for (const auto &[at, request, reply, speed, switchMs] : std::initializer_list<std::tuple<
+                 qint64, const char *, const char *, speed_t, int>>{
+                 {0, "01 24 01 08", "01 24 01 08", B19200, 9},
+                 {0, "01 31 04 00 00 27 10", "01 31 04 00 00 27 10", B19200, 9},
+                 {250000, "01 37 00", "01 37 04 00 00 01 52", B19200, 9}, // 338 pulses
+                 {500000, "01 37 00", "01 37 04 00 00 05 14", B19200, 9}, // 1300 pulses
+                 {500000, "01 47 00", "01 47", B9600, 4}}) {
             // clang-format on
             now = at;
             const QByteArray sent = QByteArray::fromHex(reply);
@@ -79,6 +80,7 @@ private slots:
                 return tcgetattr(fd, &settings) == 0 && ::close(fd) == 0
                         && cfgetospeed(&settings) == speed;
             }));
+            QCOMPARE(server.findChild<QTimer *>("baudSwitch")->interval(), switchMs);
         }
     }
 

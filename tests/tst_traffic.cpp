@@ -50,6 +50,8 @@ private slots:
         reply("moving, left limit", "013B0401000101", "查询运动状态:||运动中|Shape1:1100");
         reply("stopped, right limit", "013B0400010100", "查询运动状态:||停止|Shape1:0001");
         reply("inputs", "0142050100010100", "查询 IN 1-5 状态:|||Shape5:01001");
+        reply("inputs, any byte but 01 lit", "01420502FF000101",
+              "查询 IN 1-5 状态:|||Shape5:11100");
         reply("two-byte reply", "0144", "设置变速因子命令:|||");
         row("raw in RTU mode", Rtu, ":012000DF\r\n", "查询归零运动速度:|Text28 842018864||");
         // In ASCII mode a block spelling no bytes is named by its byte 1, with no value.

@@ -41,7 +41,7 @@
 <context>
     <name>CommandSet</name>
     <message>
-        <location filename="../src/device/command_set.cpp" line="+17"/>
+        <location filename="../src/device/command_set.cpp" line="+22"/>
         <source>请求握手命令:</source>
         <translation>Handshake request:</translation>
     </message>
@@ -395,7 +395,7 @@
 <context>
     <name>ConfigSet</name>
     <message>
-        <location filename="../src/bus/config_set.cpp" line="+118"/>
+        <location filename="../src/bus/config_set.cpp" line="+94"/>
         <source>第 %1 行：%2</source>
         <translation>Line %1: %2</translation>
     </message>
@@ -405,12 +405,12 @@
         <translation>Expected &quot;name = value&quot;: %1</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+13"/>
         <source>%1 的值应为 -2147483648 到 2147483647 的整数：%2</source>
         <translation>The value of %1 must be an integer from -2147483648 to 2147483647: %2</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <location line="+11"/>
         <source>%1 出现了两次</source>
         <translation>%1 appears twice</translation>
@@ -426,7 +426,7 @@
         <translation>IO combination 00000 cannot hold a command</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+5"/>
         <source>%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2</source>
         <translation>The value of %1 must be one complete motion command (function code, length, data, in hex), or empty: %2</translation>
     </message>
@@ -434,7 +434,7 @@
 <context>
     <name>ConfigTransfer</name>
     <message>
-        <location filename="../src/bus/config_transfer.cpp" line="+106"/>
+        <location filename="../src/bus/config_transfer.cpp" line="+91"/>
         <source>配置传送已取消</source>
         <translation>Configuration transfer cancelled</translation>
     </message>
@@ -576,7 +576,7 @@
 <context>
     <name>Exchange</name>
     <message>
-        <location filename="../src/exchange/exchange_pairing.cpp" line="+133"/>
+        <location filename="../src/exchange/exchange_pairing.cpp" line="+131"/>
         <source>校验正确</source>
         <translation>Check OK</translation>
     </message>

@@ -18,9 +18,6 @@ struct ConfigSetText
     Q_DECLARE_TR_FUNCTIONS(ConfigSet)
 };
 
-constexpr const char *parameterKeys[ConfigSet::parameterCount] = {
-        "start_speed", "max_speed", "end_speed", "acceleration", "deceleration", "homing_speed"};
-
 QString hexText(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
@@ -58,17 +55,7 @@ bool ConfigSet::isEmpty() const
 
 QString parameterKey(int index)
 {
-    return QString::fromLatin1(parameterKeys[index]);
-}
-
-quint8 parameterSetCode(int index)
-{
-    return quint8(FunctionCode::SetStartSpeed + 2 * index);
-}
-
-quint8 parameterQueryCode(int index)
-{
-    return quint8(FunctionCode::QueryStartSpeed + 2 * index);
+    return QString::fromLatin1(motionParameters()[index].fileKey);
 }
 
 QString ioKey(int code)
@@ -77,17 +64,6 @@ QString ioKey(int code)
     for (int in = 5; in >= 1; --in)
         bits += code & (1 << (in - 1)) ? u'1' : u'0';
     return QStringLiteral("io ") + bits;
-}
-
-bool storableIoCommand(QByteArrayView command)
-{
-    if (command.size() < 2 || quint8(command[1]) != command.size() - 2)
-        return false;
-    const CommandInfo *row = findCode(quint8(command[0]));
-    if (!row || !row->ioStorable)
-        return false;
-    const int length = requestDataLength(row->request);
-    return length < 0 || length == command.size() - 2;
 }
 
 QByteArray formatConfigSet(const ConfigSet &set, const QStringList &comment)
@@ -125,15 +101,18 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
             return fault(ConfigSetText::tr("应为“名称 = 值”：%1").arg(line));
         const QString key = line.first(equals).simplified();
         const QString value = line.sliced(equals + 1).trimmed();
-        if (const qsizetype index = std::find(std::begin(parameterKeys), std::end(parameterKeys),
-                                              key.toLatin1())
-                    - std::begin(parameterKeys);
+        const std::span<const ParameterInfo> keys = motionParameters();
+        if (const qsizetype index = std::find_if(keys.begin(), keys.end(),
+                                                 [&](const ParameterInfo &p) {
+                                                     return key == QLatin1StringView(p.fileKey);
+                                                 })
+                    - keys.begin();
             index < ConfigSet::parameterCount) {
             bool ok = false;
             const qlonglong v = value.toLongLong(&ok);
             if (!number.match(value).hasMatch() || !ok || v < INT32_MIN || v > INT32_MAX)
-                return fault(
-                        ConfigSetText::tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2").arg(key, value));
+                return fault(ConfigSetText::tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2")
+                                     .arg(key, value));
             if (set.parameters[index])
                 return fault(ConfigSetText::tr("%1 出现了两次").arg(key));
             set.parameters[index] = qint32(v);
@@ -148,10 +127,11 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
         if (set.io[code])
             return fault(ConfigSetText::tr("%1 出现了两次").arg(key));
         const std::optional<QByteArray> command = strictHex(value);
-        if (!command || (!command->isEmpty() && !storableIoCommand(*command)))
-            return fault(
-                    ConfigSetText::tr("%1 的值应为一条完整的运动命令（功能码、长度、数据，十六进制），或留空：%2")
-                            .arg(key, value));
+        if (!command || (!command->isEmpty() && !ioStorableCommand(*command)))
+            return fault(ConfigSetText::tr("%1 "
+                                           "的值应为一条完整的运动命令（功能码、长度、数据，十六进"
+                                           "制），或留空：%2")
+                                 .arg(key, value));
         set.io[code] = *command;
     }
     return set;

@@ -42,9 +42,6 @@ struct ConfigSet
 
 /// The file key of parameter \a index ("start_speed" ...).
 QString parameterKey(int index);
-/// The set-command and query codes of parameter \a index (0x25 and 0x26 ...).
-quint8 parameterSetCode(int index);
-quint8 parameterQueryCode(int index);
 /// The file key of IO code \a code ("io 00001" ...).
 QString ioKey(int code);
 
@@ -55,9 +52,6 @@ QByteArray formatConfigSet(const ConfigSet &set, const QStringList &comment = {}
 /// Reads a set file's text. The whole text is checked before anything is
 /// returned; the first fault is named with its line: "第 3 行：...".
 Result<ConfigSet> parseConfigSet(QByteArrayView text);
-
-/// Whether \a command (code, length byte, data) may be stored in the IO table.
-bool storableIoCommand(QByteArrayView command);
 
 /// One line of a comparison of a set with what a controller holds.
 struct ConfigRow

@@ -3,21 +3,6 @@
 #include "device/command_set.h"
 #include "sequencer/io_table.h"
 
-namespace {
-
-/// Address, code, length byte and data of a reply frame with a good check.
-QByteArray replyPayload(const QByteArray &frame, CommMode mode)
-{
-    if (mode == CommMode::Ascii) {
-        QByteArray bytes = QByteArray::fromHex(frame.mid(1, frame.size() - 3));
-        bytes.chop(1);
-        return bytes;
-    }
-    return frame.chopped(2);
-}
-
-} // namespace
-
 ConfigTransfer::ConfigTransfer(Send send, QObject *parent)
     : QObject(parent)
     , m_send(std::move(send))
@@ -75,7 +60,7 @@ QList<ConfigTransfer::Request> ConfigTransfer::requestsFor(quint8 station) const
     if (m_writing) {
         for (int i = 0; i < ConfigSet::parameterCount; ++i) {
             if (m_set.parameters[i]) {
-                requests.append({makePayload(station, parameterSetCode(i),
+                requests.append({makePayload(station, motionParameters()[i].setCode,
                                              int32BigEndian(*m_set.parameters[i])),
                                  i});
             }
@@ -88,7 +73,7 @@ QList<ConfigTransfer::Request> ConfigTransfer::requestsFor(quint8 station) const
     }
     for (int i = 0; i < ConfigSet::parameterCount; ++i) {
         if (wanted(m_set.parameters[i].has_value()))
-            requests.append({makePayload(station, parameterQueryCode(i)), i, 0, true});
+            requests.append({makePayload(station, motionParameters()[i].queryCode), i, 0, true});
     }
     for (int code = 1; code <= ConfigSet::ioCodeCount; ++code) {
         if (wanted(m_set.io[code].has_value()))
@@ -152,7 +137,7 @@ void ConfigTransfer::take(const Exchange &exchange)
     }
     if (!request.query)
         return;
-    const QByteArray reply = replyPayload(exchange.reply, m_mode);
+    const QByteArray reply = framing(m_mode).unframe(exchange.reply).value_or(FramePayload{}).bytes;
     if (reply.size() < 3 || quint8(reply[2]) != reply.size() - 3)
         return;
     const QByteArrayView data = QByteArrayView(reply).sliced(3);

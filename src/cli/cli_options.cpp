@@ -151,7 +151,19 @@ Result<CliOptions> CliCommandLine::read(const QStringList &arguments)
     if (m_parser.isSet(m_version))
         m_parser.showVersion();
 
+    // In this order, so that the first fault a user made is the one named.
     CliOptions options;
+    for (const auto step :
+         {&CliCommandLine::readCommand, &CliCommandLine::readLine, &CliCommandLine::readNumbers,
+          &CliCommandLine::readAddresses, &CliCommandLine::readRunLength}) {
+        if (const Status read = (this->*step)(options); !read)
+            return Failure{read.error()};
+    }
+    return options;
+}
+
+Status CliCommandLine::readCommand(CliOptions &options) const
+{
     const QStringList args = m_parser.positionalArguments();
     const QString command = args.value(0);
     qsizetype wanted = 1;
@@ -191,14 +203,16 @@ Result<CliOptions> CliCommandLine::read(const QStringList &arguments)
     const bool scan = options.command == CliOptions::Command::Scan;
     const bool run = options.command == CliOptions::Command::Run;
     const QStringList &ownOptions = scan ? scanOptions : (run ? runOptions : configOptions);
-    const Status applies = checkApplies(args.mid(0, run || scan ? 1 : 2).join(u' '), ownOptions);
-    if (!applies)
-        return Failure{applies.error()};
+    return checkApplies(args.mid(0, run || scan ? 1 : 2).join(u' '), ownOptions);
+}
 
+Status CliCommandLine::readLine(CliOptions &options) const
+{
     options.port = m_parser.value(u"port"_s);
     if (options.port.isEmpty())
         return Failure{tr("--port PATH is required: the serial device the controller is on")};
 
+    const bool scan = options.command == CliOptions::Command::Scan;
     const QString baud = m_parser.value(u"baud"_s);
     const QStringList rates = baud.isEmpty() ? QStringList() : baud.split(u',');
     for (const QString &text : rates) {
@@ -212,27 +226,34 @@ Result<CliOptions> CliCommandLine::read(const QStringList &arguments)
         for (const BaudRate &rate : baudRates())
             options.scanRates.append(rate.rate);
     } else if (!scan && rates.size() > 1) {
-        return Failure{tr("--baud: %1 takes one rate, not \"%2\"").arg(command, baud)};
+        return Failure{tr("--baud: %1 takes one rate, not \"%2\"")
+                               .arg(m_parser.positionalArguments().value(0), baud)};
     }
     options.baudRate = options.scanRates.value(0, 9600);
 
-    const QString mode = m_parser.value(u"mode"_s).toLower();
-    if (mode != u"rtu" && mode != u"ascii")
+    const Framing *framed = framingNamed(m_parser.value(u"mode"_s));
+    if (!framed)
         return Failure{
                 tr("--mode: \"%1\" is neither rtu nor ascii").arg(m_parser.value(u"mode"_s))};
-    options.mode = mode == u"rtu" ? CommMode::Rtu : CommMode::Ascii;
+    options.mode = framed->mode;
+    return Done{};
+}
 
-    const auto number = [this](const char *name, qint64 low, qint64 high) -> Result<qint64> {
-        const QString text = m_parser.value(QLatin1String(name));
-        const std::optional<qint64> value = wholeNumber(text, low, high);
-        if (!value) {
-            return Failure{tr("--%1: \"%2\" is not a whole number from %3 to %4")
-                                   .arg(QLatin1String(name), text)
-                                   .arg(low)
-                                   .arg(high)};
-        }
-        return *value;
-    };
+Result<qint64> CliCommandLine::number(const char *name, qint64 low, qint64 high) const
+{
+    const QString text = m_parser.value(QLatin1String(name));
+    const std::optional<qint64> value = wholeNumber(text, low, high);
+    if (!value) {
+        return Failure{tr("--%1: \"%2\" is not a whole number from %3 to %4")
+                               .arg(QLatin1String(name), text)
+                               .arg(low)
+                               .arg(high)};
+    }
+    return *value;
+}
+
+Status CliCommandLine::readNumbers(CliOptions &options) const
+{
     const Result<qint64> timeout = number("timeout", 10, 60000);
     const Result<qint64> margin = number("margin", 0, 10000);
     const Result<qint64> retries = number("retries", 0, 10);
@@ -246,15 +267,21 @@ Result<CliOptions> CliCommandLine::read(const QStringList &arguments)
     options.retries = int(*retries);
     options.intervalMs = int(*interval);
     options.capture = m_parser.value(u"capture"_s);
+    return Done{};
+}
 
-    const auto address = [this](const char *name, const QString &text) -> Result<quint8> {
-        const std::optional<quint8> value = stationAddress(text.trimmed());
-        if (!value) {
-            return Failure{tr("--%1: \"%2\" is not a station address in hex, 01 to FF")
-                                   .arg(QLatin1String(name), text)};
-        }
-        return *value;
-    };
+Result<quint8> CliCommandLine::address(const char *name, const QString &text) const
+{
+    const std::optional<quint8> value = stationAddress(text.trimmed());
+    if (!value) {
+        return Failure{tr("--%1: \"%2\" is not a station address in hex, 01 to FF")
+                               .arg(QLatin1String(name), text)};
+    }
+    return *value;
+}
+
+Status CliCommandLine::readAddresses(CliOptions &options) const
+{
     const Result<quint8> from = address("from", m_parser.value(u"from"_s));
     const Result<quint8> to = address("to", m_parser.value(u"to"_s));
     if (!from || !to)
@@ -276,7 +303,11 @@ Result<CliOptions> CliCommandLine::read(const QStringList &arguments)
     if (options.addresses.size() > 1 && options.command == CliOptions::Command::ConfigRead)
         return Failure{tr("--address: config read reads one station, not \"%1\"")
                                .arg(m_parser.value(u"address"_s))};
+    return Done{};
+}
 
+Status CliCommandLine::readRunLength(CliOptions &options) const
+{
     if (m_parser.isSet(u"loops"_s) && m_parser.isSet(u"duration"_s))
         return Failure{tr("--loops and --duration exclude each other: give one")};
     if (m_parser.isSet(u"loops"_s)) {
@@ -296,5 +327,5 @@ Result<CliOptions> CliCommandLine::read(const QStringList &arguments)
         }
         options.durationS = seconds;
     }
-    return options;
+    return Done{};
 }

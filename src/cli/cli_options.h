@@ -70,6 +70,14 @@ public:
 
 private:
     Status checkApplies(const QString &command, const QStringList &names) const;
+    // The steps of read(), each filling its part of the options.
+    Status readCommand(CliOptions &options) const; // the command, its file, the options it takes
+    Status readLine(CliOptions &options) const; // port, baud rates, framing
+    Status readNumbers(CliOptions &options) const; // time-out, margin, retries, interval
+    Status readAddresses(CliOptions &options) const; // scan range, config stations
+    Status readRunLength(CliOptions &options) const; // loops or duration
+    Result<qint64> number(const char *name, qint64 low, qint64 high) const;
+    Result<quint8> address(const char *name, const QString &text) const;
 
     QCommandLineParser m_parser;
     QCommandLineOption m_help;

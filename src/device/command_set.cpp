@@ -1,7 +1,12 @@
 #include "command_set.h"
 
-#include <QCoreApplication>
+#include "codec/checksum.h"
+#include "codec/hex_text.h"
 
+#include <QCoreApplication>
+#include <QtEndian>
+
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -114,8 +119,51 @@ constexpr CommandInfo table[] = {
 constexpr BaudRate rates[] = {
     {0x04, 2400}, {0x05, 4800}, {0x06, 9600}, {0x07, 14400}, {0x08, 19200}, {0x09, 38400},
 };
+
+constexpr ParameterInfo parameters[] = {
+    {FC::SetStartSpeed, FC::QueryStartSpeed, "start speed", "start_speed"},
+    {FC::SetMaxSpeed, FC::QueryMaxSpeed, "maximum speed", "max_speed"},
+    {FC::SetEndSpeed, FC::QueryEndSpeed, "end speed", "end_speed"},
+    {FC::SetAcceleration, FC::QueryAcceleration, "acceleration", "acceleration"},
+    {FC::SetDeceleration, FC::QueryDeceleration, "deceleration", "deceleration"},
+    {FC::SetHomingSpeed, FC::QueryHomingSpeed, "homing speed", "homing_speed"},
+};
 // clang-format on
 
+QByteArray frameRtuPure(QByteArrayView payload)
+{
+    const quint16 crc = CommSetting::crc16(payload);
+    QByteArray frame;
+    frame.reserve(payload.size() + 2);
+    frame.append(payload);
+    frame += char(crc & 0xFFu);
+    frame += char(crc >> 8);
+    return frame;
+}
+
+qsizetype rtuFrameLength(qsizetype payloadBytes)
+{
+    return payloadBytes + 2;
+}
+
+qsizetype asciiFrameLength(qsizetype payloadBytes)
+{
+    return 2 * payloadBytes + 5;
+}
+
+// A reply's payload holds at least its address and code.
+constexpr qsizetype minimumPayload = 2;
+
+// clang-format off
+constexpr Framing framings[] = {
+    {.mode = CommMode::Rtu, .name = "rtu", .spelled = false, .shortRepliesChecked = false,
+     .headerSize = 0, .trailerSize = 2, .checkBytes = 2,
+     .frame = frameRtuPure, .unframe = rtuPayload, .frameLength = rtuFrameLength},
+    {.mode = CommMode::Ascii, .name = "ascii", .spelled = true, .shortRepliesChecked = true,
+     .headerSize = 1, .trailerSize = 4, .checkBytes = 1,
+     .frame = frameAscii, .unframe = asciiPayload, .frameLength = asciiFrameLength},
+};
+// clang-format on
 
 } // namespace
 
@@ -177,4 +225,78 @@ quint8 baudRateCode(QStringView text)
             return baud.code;
     }
     return 0x00;
+}
+
+std::span<const ParameterInfo> motionParameters()
+{
+    return parameters;
+}
+
+int parameterIndex(quint8 code)
+{
+    for (qsizetype i = 0; i < std::ssize(parameters); ++i) {
+        if (code == parameters[i].setCode || code == parameters[i].queryCode)
+            return int(i);
+    }
+    return -1;
+}
+
+bool ioStorableCommand(QByteArrayView command)
+{
+    if (command.size() < 2 || quint8(command[1]) != command.size() - 2)
+        return false;
+    const CommandInfo *row = findCode(quint8(command[0]));
+    return row && row->ioStorable && requestDataLength(row->request) == command.size() - 2;
+}
+
+std::optional<FramePayload> rtuPayload(QByteArrayView frame)
+{
+    if (frame.size() < minimumPayload + 2)
+        return std::nullopt;
+    const QByteArrayView body = frame.chopped(2);
+    const bool good = CommSetting::crc16(body)
+            == qFromLittleEndian<quint16>(frame.data() + body.size());
+    return FramePayload{body.toByteArray(), good};
+}
+
+std::optional<FramePayload> asciiPayload(QByteArrayView frame)
+{
+    if (frame.isEmpty() || frame.front() != ':')
+        return std::nullopt;
+    QByteArrayView digits = frame.sliced(1);
+    if (const qsizetype cr = digits.indexOf('\r'); cr >= 0)
+        digits = digits.first(cr);
+    if (digits.size() % 2 != 0 || digits.size() < 2 * (minimumPayload + 1)
+        || !std::all_of(digits.begin(), digits.end(), isHexDigit)) {
+        return std::nullopt;
+    }
+    QByteArray bytes = QByteArray::fromHex(digits.toByteArray());
+    const quint8 lrc = quint8(bytes.back());
+    bytes.chop(1);
+    const bool good = CommSetting::CalcLrc(bytes) == lrc;
+    return FramePayload{std::move(bytes), good};
+}
+
+std::optional<FramePayload> framePayload(QByteArrayView frame)
+{
+    return frame.startsWith(':') ? asciiPayload(frame) : rtuPayload(frame);
+}
+
+const Framing &framing(CommMode mode)
+{
+    for (const Framing &f : framings) {
+        if (f.mode == mode)
+            return f;
+    }
+    Q_UNREACHABLE();
+    return framings[0];
+}
+
+const Framing *framingNamed(QStringView name)
+{
+    for (const Framing &f : framings) {
+        if (name.compare(QLatin1StringView(f.name), Qt::CaseInsensitive) == 0)
+            return &f;
+    }
+    return nullptr;
 }

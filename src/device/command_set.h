@@ -1,5 +1,9 @@
 #pragma once
 
+#include "frame.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
@@ -11,7 +15,9 @@
 // request is laid out, how the send view names it, how the controller answers,
 // how the receive view names the answer and where its value goes. The window's
 // buttons, the send describer, the reply decoder and the simulated controller
-// all read it, so a change to the protocol touches one row.
+// all read it, so a change to the protocol touches one row. Beside it the other
+// facts of the protocol: the motion parameters, which commands the IO table may
+// hold, how a reply frame is unpacked, and each framing mode's description.
 
 namespace FunctionCode {
 enum : quint8 {
@@ -129,3 +135,71 @@ std::span<const BaudRate> baudRates();
 /// The code of the baud-rate selector's text: "2400" to "38400" give 0x04 to
 /// 0x09, any other text (a blank too) 0x00.
 quint8 baudRateCode(QStringView text);
+
+/// One motion parameter: the codes that set and query it, its name and its key
+/// in a configuration set file.
+struct ParameterInfo
+{
+    quint8 setCode;
+    quint8 queryCode;
+    const char *name; // in English: "start speed"
+    const char *fileKey; // "start_speed"
+};
+
+/// Start, maximum and end speed, acceleration, deceleration, homing speed: the
+/// order of the configuration set file and of the window's boxes.
+std::span<const ParameterInfo> motionParameters();
+
+/// The index in motionParameters() of the parameter that \a code sets or
+/// queries, or -1 for any other code.
+int parameterIndex(quint8 code);
+
+/// Whether \a command (function code, length byte, data) may be stored in the
+/// controller's IO table: its code is one the table runs, its length byte counts
+/// the data after it, and that data is what the code takes.
+bool ioStorableCommand(QByteArrayView command);
+
+/// What a reply frame carries, without its framing.
+struct FramePayload
+{
+    QByteArray bytes; // address, code, then the length byte and data (or an exception code)
+    bool checkOk = false; // the CRC or LRC matches
+};
+
+/// The payload of an RTU frame: everything but the last two bytes, the CRC, low
+/// byte first. Nothing for a frame of fewer than four bytes.
+std::optional<FramePayload> rtuPayload(QByteArrayView frame);
+
+/// The payload an ASCII frame spells: ":", pairs of hex digits up to a CR or the
+/// end (either letter case), the last pair the LRC. Nothing when the frame does
+/// not start with ":", spells an odd number of digits or any other character,
+/// or spells fewer than three bytes.
+std::optional<FramePayload> asciiPayload(QByteArrayView frame);
+
+/// The payload of \a frame in the framing it shows: ASCII when it starts with
+/// ":", RTU otherwise (what a log holds, whatever the mode selector said).
+std::optional<FramePayload> framePayload(QByteArrayView frame);
+
+/// One framing mode, described so that no caller branches on the mode itself.
+struct Framing
+{
+    CommMode mode;
+    const char *name; // "rtu", "ascii": as the command line takes it
+    bool spelled; // bytes travel as hex digit characters between ":" and CR LF
+    bool shortRepliesChecked; // a two-byte reply carries a check too
+    int headerSize; // characters before the payload
+    int trailerSize; // characters after it: the check, and the line end
+    int checkBytes; // bytes of the check value, spelled or not
+    /// The frame of \a payload. Pure: leaves CommSetting::CrcLow and CrcHigh alone.
+    QByteArray (*frame)(QByteArrayView payload);
+    /// The payload of a received frame and whether its check is good.
+    std::optional<FramePayload> (*unframe)(QByteArrayView frame);
+    /// The length on the wire of the frame of a payload of \a payloadBytes bytes.
+    qsizetype (*frameLength)(qsizetype payloadBytes);
+};
+
+/// The description of \a mode.
+const Framing &framing(CommMode mode);
+
+/// The framing whose name is \a name in any letter case, or null.
+const Framing *framingNamed(QStringView name);

@@ -9,12 +9,10 @@
 
 std::optional<FrameHead> frameHead(QByteArrayView frame)
 {
-    std::optional<QByteArray> spelled;
-    if (frame.startsWith(':')) {
-        spelled = asciiFrameBytes(frame.endsWith("\r\n") ? frame.chopped(2) : frame);
-        if (spelled)
-            frame = *spelled;
-    }
+    // A garbled frame still names its station and code: its check is not asked.
+    const std::optional<FramePayload> spelled = asciiPayload(frame);
+    if (spelled)
+        frame = spelled->bytes;
     if (frame.size() < 2)
         return std::nullopt;
     return FrameHead{quint8(frame[0]), quint8(frame[1]), quint8(frame.size() > 2 ? frame[2] : 0)};

@@ -89,6 +89,7 @@ struct Candidate
     bool checked = true; // short replies carry no check
 };
 
+// In the search loop: the check alone, without copying the payload out as rtuPayload() does.
 bool crcMatches(QByteArrayView frame)
 {
     const QByteArrayView body = frame.chopped(2);
@@ -141,10 +142,8 @@ qsizetype laterCheckedReply(const RtuTables &tables, QByteArrayView bytes)
 
 bool asciiCheckOk(QByteArrayView frame)
 {
-    const std::optional<QByteArray> spelled = asciiFrameBytes(frame);
-    if (!spelled || spelled->size() < 3)
-        return false;
-    return CommSetting::CalcLrc(QByteArrayView(*spelled).chopped(1)) == quint8(spelled->back());
+    const std::optional<FramePayload> payload = asciiPayload(frame);
+    return payload && payload->checkOk;
 }
 
 } // namespace
@@ -290,10 +289,10 @@ void ReplyFramer::settle(bool silent, QList<RxEvent> &out)
         m_echo.clear();
         m_echoMatched = 0;
     }
-    if (m_mode == CommMode::Rtu)
-        settleRtu(silent, out);
-    else
+    if (framing(m_mode).spelled)
         settleAscii(silent, out);
+    else
+        settleRtu(silent, out);
 }
 
 void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)

@@ -20,17 +20,10 @@ constexpr int pointsPerRamp = 32;
 /// Address, code, length byte and data of an RTU or ASCII frame with a check.
 std::optional<QByteArray> payloadOf(QByteArrayView frame)
 {
-    if (frame.startsWith(':')) {
-        std::optional<QByteArray> bytes = asciiFrameBytes(frame.endsWith("\r\n") ? frame.chopped(2)
-                                                                                 : frame);
-        if (!bytes || bytes->size() < 4)
-            return std::nullopt;
-        bytes->chop(1); // the LRC
-        return bytes;
-    }
-    if (frame.size() < 5)
+    std::optional<FramePayload> payload = framePayload(frame);
+    if (!payload || payload->bytes.size() < 3)
         return std::nullopt;
-    return frame.chopped(2).toByteArray();
+    return std::move(payload->bytes);
 }
 
 /// The signed 32-bit value after the length byte, when the payload holds one.
@@ -46,8 +39,8 @@ std::optional<double> int32Of(const QByteArray &payload)
 /// The parameter a set or query code reaches, or ParameterCount.
 MotionTracker::Parameter parameterOf(quint8 code)
 {
-    if (code >= FC::SetStartSpeed && code <= FC::QueryHomingSpeed)
-        return MotionTracker::Parameter((code - FC::SetStartSpeed) / 2);
+    if (const int index = parameterIndex(code); index >= 0)
+        return MotionTracker::Parameter(index);
     return code == FC::SetSpeedFactor ? MotionTracker::SpeedFactor : MotionTracker::ParameterCount;
 }
 
@@ -131,8 +124,8 @@ void MotionTracker::addExchange(const Exchange &exchange, const MotionParameters
     const std::optional<double> answer = reply ? int32Of(*reply) : std::nullopt;
 
     if (const Parameter parameter = parameterOf(code); parameter != ParameterCount) {
-        // Odd codes set, even codes read back (the factor is set only).
-        const bool set = code % 2 == 1 || code == FC::SetSpeedFactor;
+        // The factor is set only.
+        const bool set = parameter == SpeedFactor || code == motionParameters()[parameter].setCode;
         const std::optional<double> value = set ? int32Of(*request) : answer;
         if (value) {
             m_known[parameter] = *value;

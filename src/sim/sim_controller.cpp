@@ -1,6 +1,5 @@
 #include "sim_controller.h"
 
-#include "codec/checksum.h"
 #include "device/command_set.h"
 #include "sim_logging.h"
 
@@ -19,24 +18,22 @@ constexpr quint8 lastStation = 247; // 248 to 255 are reserved on a MODBUS line
 constexpr quint8 factoryAddress = 1;
 constexpr quint8 factoryBaudCode = 0x06; // 9600
 
-// The motion parameters: set by one code, queried by the next, with the least
-// value the controller accepts (it cannot ramp with no acceleration, nor run a
-// move, a homing search or a profile at no speed).
+// Where the controller keeps each motion parameter, in the order of
+// motionParameters(), with the least value it accepts (it cannot ramp with no
+// acceleration, nor run a move, a homing search or a profile at no speed).
 struct ParameterField
 {
-    quint8 setCode;
-    quint8 queryCode;
     qint32 SimParameters::*member;
     qint32 minimum;
 };
 
 constexpr std::array<ParameterField, 6> parameterFields{{
-        {FC::SetStartSpeed, FC::QueryStartSpeed, &SimParameters::startSpeed, 0},
-        {FC::SetMaxSpeed, FC::QueryMaxSpeed, &SimParameters::maxSpeed, 1},
-        {FC::SetEndSpeed, FC::QueryEndSpeed, &SimParameters::endSpeed, 0},
-        {FC::SetAcceleration, FC::QueryAcceleration, &SimParameters::acceleration, 1},
-        {FC::SetDeceleration, FC::QueryDeceleration, &SimParameters::deceleration, 1},
-        {FC::SetHomingSpeed, FC::QueryHomingSpeed, &SimParameters::homingSpeed, 1},
+        {&SimParameters::startSpeed, 0},
+        {&SimParameters::maxSpeed, 1},
+        {&SimParameters::endSpeed, 0},
+        {&SimParameters::acceleration, 1},
+        {&SimParameters::deceleration, 1},
+        {&SimParameters::homingSpeed, 1},
 }};
 
 qint32 int32At(QByteArrayView data)
@@ -48,17 +45,6 @@ qint32 int32At(QByteArrayView data)
 qint64 uint24At(QByteArrayView data)
 {
     return qFromBigEndian<quint32>(data.data()) & 0xFFFFFFu;
-}
-
-/// Whether \a command (code, length byte, data) is one the IO table can hold:
-/// a storable code with the data its code takes.
-bool storableCommand(QByteArrayView command)
-{
-    if (command.size() < 2)
-        return false;
-    const CommandInfo *row = findCode(quint8(command[0]));
-    return row && row->ioStorable && quint8(command[1]) == command.size() - 2
-            && requestDataLength(row->request) == command.size() - 2;
 }
 
 /// +1 for the direction byte 0, -1 for 1, nothing for any other byte.
@@ -189,8 +175,7 @@ std::optional<quint8> SimController::baudCodeForRate(qint32 rate)
     return std::nullopt;
 }
 
-SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoTable,
-                                           bool standard)
+SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoTable, bool standard)
 {
     Q_ASSERT(payload.size() >= 3);
     const quint8 address = quint8(payload[0]);
@@ -233,36 +218,15 @@ SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoT
 
 Result<QByteArray, SimController::Exception> SimController::act(quint8 code, QByteArrayView data)
 {
-    for (const ParameterField &field : parameterFields) {
-        if (code == field.setCode) {
-            const qint32 v = int32At(data);
-            if (v < field.minimum)
-                return Failure{IllegalDataValue};
-            m_parameters.*field.member = v;
-            return QByteArray();
-        }
-        if (code == field.queryCode)
-            return int32BigEndian(m_parameters.*field.member);
-    }
-
+    if (const int index = parameterIndex(code); index >= 0)
+        return actOnParameter(index, code, data);
+    if (std::optional<QByteArray> state = query(code))
+        return *std::move(state);
     switch (code) {
-    case FC::Handshake:
-    case FC::QueryAddress:
-        return QByteArray();
-    case FC::ChangeAddress: {
-        const quint8 newAddress = quint8(data[0]);
-        if (newAddress < firstStation || newAddress > lastStation)
-            return Failure{IllegalDataValue};
-        m_address = newAddress;
-        return QByteArray();
-    }
-    case FC::QueryBaudRate:
-        return oneByte(m_baudCode);
+    case FC::ChangeAddress:
+        return changeAddress(quint8(data[0]));
     case FC::ChangeBaudRate:
-        if (rateOf(quint8(data[0])) == 0)
-            return Failure{IllegalDataValue};
-        m_baudCode = quint8(data[0]);
-        return QByteArray();
+        return changeBaudRate(quint8(data[0]));
     case FC::MoveSigned32:
     case FC::MoveDirection24:
     case FC::RunSigned32:
@@ -270,59 +234,47 @@ Result<QByteArray, SimController::Exception> SimController::act(quint8 code, QBy
     case FC::FindZeroPoint:
         return runMotionCommand(code, data);
     case FC::ChangeSpeed:
-    case FC::SetSpeedFactor: {
-        const qint32 v = int32At(data);
-        if (v < 0)
-            return Failure{IllegalDataValue};
-        if (code == FC::ChangeSpeed)
-            m_axis.setTargetSpeed(v);
-        else
-            m_parameters.speedFactor = v;
+    case FC::SetSpeedFactor:
+        return setSpeedValue(code, int32At(data));
+    case FC::IoTableDownload:
+        return storeIoEntry(data);
+    case FC::IoTableQuery:
+        return readIoEntry(quint8(data[0]));
+    default:
+        steer(code);
         return QByteArray();
     }
+}
+
+Result<QByteArray, SimController::Exception> SimController::actOnParameter(int index, quint8 code,
+                                                                           QByteArrayView data)
+{
+    const ParameterField &field = parameterFields[index];
+    if (code == motionParameters()[index].queryCode)
+        return int32BigEndian(m_parameters.*field.member);
+    const qint32 v = int32At(data);
+    if (v < field.minimum)
+        return Failure{IllegalDataValue};
+    m_parameters.*field.member = v;
+    return QByteArray();
+}
+
+std::optional<QByteArray> SimController::query(quint8 code) const
+{
+    switch (code) {
+    case FC::QueryBaudRate:
+        return oneByte(m_baudCode);
     case FC::QuerySpeed:
         return int32BigEndian(speed());
     case FC::QueryAbsolutePosition:
         return int32BigEndian(absolutePosition());
-    case FC::ClearAbsolutePosition:
-        m_axis.clearAbsolutePosition();
-        return QByteArray();
     case FC::QueryRelativePosition:
         return int32BigEndian(relativePosition());
-    case FC::ClearRelativePosition:
-        m_axis.clearRelativePosition();
-        return QByteArray();
     case FC::QueryMotionStatus: {
         // Switches read 1 when not active, 0 when active.
         const char status[4] = {char(isMoving() ? 1 : 0), char(leftLimitActive() ? 0 : 1),
                                 char(zeroPointActive() ? 0 : 1), char(rightLimitActive() ? 0 : 1)};
         return QByteArray(status, 4);
-    }
-    case FC::ImmediateStop:
-        m_axis.stopImmediately();
-        return QByteArray();
-    case FC::DeceleratingStop:
-        m_axis.stopDecelerating();
-        return QByteArray();
-    case FC::IoTableDownload: {
-        if (data.isEmpty())
-            return Failure{IllegalDataValue};
-        const int ioCode = quint8(data[0]);
-        const QByteArrayView command = data.sliced(1);
-        if (ioCode < 1 || ioCode > ioCodeCount)
-            return Failure{IllegalDataValue};
-        // An entry without command bytes clears it; a command must be whole:
-        // code, length byte and the data its code takes.
-        if (!command.isEmpty() && !storableCommand(command))
-            return Failure{IllegalDataValue};
-        m_ioTable[ioCode] = command.toByteArray();
-        return QByteArray();
-    }
-    case FC::IoTableQuery: {
-        const int ioCode = quint8(data[0]);
-        if (ioCode < 1 || ioCode > ioCodeCount)
-            return Failure{IllegalDataValue};
-        return oneByte(quint8(ioCode)) + m_ioTable[ioCode];
     }
     case FC::QueryInputs: {
         QByteArray inputs(5, Qt::Uninitialized);
@@ -330,23 +282,94 @@ Result<QByteArray, SimController::Exception> SimController::act(quint8 code, QBy
             inputs[i] = char((m_inputs >> i) & 1 ? 0 : 1);
         return inputs;
     }
+    default:
+        return std::nullopt;
+    }
+}
+
+Result<QByteArray, SimController::Exception> SimController::changeAddress(quint8 newAddress)
+{
+    if (newAddress < firstStation || newAddress > lastStation)
+        return Failure{IllegalDataValue};
+    m_address = newAddress;
+    return QByteArray();
+}
+
+Result<QByteArray, SimController::Exception> SimController::changeBaudRate(quint8 baudCode)
+{
+    if (rateOf(baudCode) == 0)
+        return Failure{IllegalDataValue};
+    m_baudCode = baudCode;
+    return QByteArray();
+}
+
+Result<QByteArray, SimController::Exception> SimController::setSpeedValue(quint8 code, qint32 value)
+{
+    if (value < 0)
+        return Failure{IllegalDataValue};
+    if (code == FC::ChangeSpeed)
+        m_axis.setTargetSpeed(value);
+    else
+        m_parameters.speedFactor = value;
+    return QByteArray();
+}
+
+Result<QByteArray, SimController::Exception> SimController::storeIoEntry(QByteArrayView data)
+{
+    if (data.isEmpty())
+        return Failure{IllegalDataValue};
+    const int ioCode = quint8(data[0]);
+    const QByteArrayView command = data.sliced(1);
+    if (ioCode < 1 || ioCode > ioCodeCount)
+        return Failure{IllegalDataValue};
+    // An entry without command bytes clears it; a command must be one the table may hold.
+    if (!command.isEmpty() && !ioStorableCommand(command))
+        return Failure{IllegalDataValue};
+    m_ioTable[ioCode] = command.toByteArray();
+    return QByteArray();
+}
+
+Result<QByteArray, SimController::Exception> SimController::readIoEntry(quint8 ioCode) const
+{
+    if (ioCode < 1 || ioCode > ioCodeCount)
+        return Failure{IllegalDataValue};
+    return oneByte(ioCode) + m_ioTable[ioCode];
+}
+
+void SimController::steer(quint8 code)
+{
+    switch (code) {
+    case FC::Handshake:
+    case FC::QueryAddress:
+        break;
+    case FC::ClearAbsolutePosition:
+        m_axis.clearAbsolutePosition();
+        break;
+    case FC::ClearRelativePosition:
+        m_axis.clearRelativePosition();
+        break;
+    case FC::ImmediateStop:
+        m_axis.stopImmediately();
+        break;
+    case FC::DeceleratingStop:
+        m_axis.stopDecelerating();
+        break;
     case FC::QuantitativeAcceleration:
         m_axis.setTargetSpeed(m_axis.targetSpeed() + m_parameters.speedFactor);
-        return QByteArray();
+        break;
     case FC::QuantitativeDeceleration:
         m_axis.setTargetSpeed(std::max(0.0, m_axis.targetSpeed() - m_parameters.speedFactor));
-        return QByteArray();
+        break;
     case FC::FactorySettings:
         restoreFactorySettings();
-        return QByteArray();
+        break;
     default:
         Q_UNREACHABLE();
-        return Failure{IllegalFunction};
     }
 }
 
 Result<QByteArray, SimController::Exception> SimController::runMotionCommand(quint8 code,
-                                                                            QByteArrayView data)
+                                                                             QByteArrayView data)
 {
     if (m_axis.isMoving())
         return Failure{DeviceBusy};
@@ -388,12 +411,10 @@ QByteArray SimController::encode(const Reply &reply, CommMode mode) const
 {
     if (reply.kind == Reply::None)
         return {};
-    if (mode == CommMode::Ascii)
-        return frameAscii(reply.payload);
-    if (reply.kind == Reply::Short)
+    const Framing &framed = framing(mode);
+    if (reply.kind == Reply::Short && !framed.shortRepliesChecked)
         return reply.payload;
-    const quint16 crc = CommSetting::crc16(reply.payload);
-    return reply.payload + char(crc & 0xFFu) + char(crc >> 8);
+    return framed.frame(reply.payload);
 }
 
 SimProfile SimController::profile() const

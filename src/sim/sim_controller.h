@@ -137,7 +137,18 @@ private:
     Reply execute(QByteArrayView payload, bool fromIoTable = false, bool standard = false);
     /// Carries out a request: the data of its reply, or the exception refusing it.
     Result<QByteArray, Exception> act(quint8 code, QByteArrayView data);
+    Result<QByteArray, Exception> actOnParameter(int index, quint8 code, QByteArrayView data);
+    /// The data of a query's reply; nothing for a code that is no plain query.
+    std::optional<QByteArray> query(quint8 code) const;
+    Result<QByteArray, Exception> changeAddress(quint8 newAddress);
+    Result<QByteArray, Exception> changeBaudRate(quint8 baudCode);
     Result<QByteArray, Exception> runMotionCommand(quint8 code, QByteArrayView data);
+    /// Change speed (0x35) or the speed-change factor (0x44).
+    Result<QByteArray, Exception> setSpeedValue(quint8 code, qint32 value);
+    Result<QByteArray, Exception> storeIoEntry(QByteArrayView data);
+    Result<QByteArray, Exception> readIoEntry(quint8 ioCode) const;
+    /// The commands that carry no data and answer none: stops, clears, steps of speed.
+    void steer(quint8 code);
     Reply exception(quint8 code, Exception reason) const;
     QByteArray encode(const Reply &reply, CommMode mode) const;
     SimProfile profile() const;

@@ -2,6 +2,7 @@
 
 #include "codec/checksum.h"
 #include "codec/hex_text.h"
+#include "device/command_set.h"
 #include "sim_logging.h"
 
 #include <optional>
@@ -89,8 +90,8 @@ Candidate examineRtu(QByteArrayView bytes)
             continue;
         }
         if (crcMatches(bytes, length)) {
-            return {Verdict::Complete, length + 2, CommMode::Rtu,
-                    bytes.first(length).toByteArray(), length == standard && length != own};
+            return {Verdict::Complete, length + 2, CommMode::Rtu, bytes.first(length).toByteArray(),
+                    length == standard && length != own};
         }
     }
     return waiting ? incomplete() : invalid();
@@ -111,16 +112,13 @@ Candidate examineAscii(QByteArrayView bytes)
         return incomplete();
     if (bytes[end + 1] != '\n')
         return invalid();
-    // Delimited: from here on a fault drops the whole frame.
+    // Delimited: from here on a fault drops the whole frame. A request holds at
+    // least address, code and a length byte.
     const qsizetype length = end + 2;
-    const qsizetype digits = end - 1;
-    if (digits % 2 != 0 || digits < 8)
+    const std::optional<FramePayload> payload = asciiPayload(bytes.first(length));
+    if (!payload || payload->bytes.size() < 3 || !payload->checkOk)
         return invalid(length);
-    QByteArray spelled = QByteArray::fromHex(bytes.sliced(1, digits).toByteArray());
-    const quint8 lrc = quint8(spelled.back());
-    spelled.chop(1);
-    if (CommSetting::CalcLrc(spelled) != lrc)
-        return invalid(length);
+    const QByteArray &spelled = payload->bytes;
     const bool standard = standardPayloadLength(spelled) == spelled.size()
             && quint8(spelled[2]) != spelled.size() - 3;
     return {Verdict::Complete, length, CommMode::Ascii, spelled, standard};

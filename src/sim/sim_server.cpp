@@ -55,6 +55,9 @@ SimServer::SimServer(const QList<SimConfig> &stations, QObject *parent)
         catchUp();
         updateTicking();
     });
+    // A child by name, so that a test can read how long a rate change waits.
+    m_baudSwitch.setParent(this);
+    m_baudSwitch.setObjectName(QStringLiteral("baudSwitch"));
     m_baudSwitch.setSingleShot(true);
     connect(&m_baudSwitch, &QTimer::timeout, this, &SimServer::applyBaudRate);
     m_wireTimer.setSingleShot(true);

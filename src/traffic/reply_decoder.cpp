@@ -50,18 +50,22 @@ QString motionStateCaption(bool moving)
 
 ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
 {
+    const Framing &framed = framing(mode);
     QByteArray spelled;
-    // The count that chooses between long and two-byte replies: the bytes of an
-    // RTU block; the bytes an ASCII frame spells, without its LRC.
+    // The count that chooses between long and two-byte replies: the bytes of a
+    // binary block; the payload a spelled frame holds, without its check.
     qsizetype replyLength = block.size();
-    // In ASCII mode a block that spells no bytes is a piece of a reply or noise:
-    // it may be named by its raw byte 1, but its characters are no value.
-    bool valueAllowed = mode == CommMode::Rtu;
-    if (mode == CommMode::Ascii) {
-        if (std::optional<QByteArray> bytes = asciiFrameBytes(block)) {
-            spelled = std::move(*bytes);
+    // The bytes that must be there for a value: counted with the check.
+    qsizetype frameBytes = block.size();
+    // A block that spells no bytes in a spelled framing is a piece of a reply or
+    // noise: it may be named by its raw byte 1, but its characters are no value.
+    bool valueAllowed = !framed.spelled;
+    if (framed.spelled) {
+        if (std::optional<FramePayload> payload = framed.unframe(block)) {
+            spelled = std::move(payload->bytes);
             block = spelled;
-            replyLength = spelled.size() - 1;
+            replyLength = spelled.size();
+            frameBytes = spelled.size() + framed.checkBytes;
             valueAllowed = true;
         }
     }
@@ -86,7 +90,7 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
         display.description = line;
         break;
     }
-    if (block.size() < 8 || !valueAllowed)
+    if (frameBytes < 8 || !valueAllowed)
         return display;
 
     switch (reply->value) {
@@ -108,7 +112,7 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
         break;
     }
     case ReplyValue::Inputs:
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 5 && 3 + i < block.size(); ++i)
             display.indicators.append({shapes[firstInputShape + i], block[3 + i] != 1});
         break;
     default:
