@@ -2,6 +2,7 @@
 // the rates it tries and puts the line back, and a configuration set goes from
 // a station to a file and from a file to stations, refused whole when faulty.
 
+#include "bus/bus_scan.h"
 #include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "sim_fixture.h"
@@ -131,9 +132,12 @@ private slots:
         f.click(u"configOpen"_s);
         SimController &second = f.simulator.controller(1);
         f.apply(u"scanFrom=01;scanTo=02"_s);
-        f.pickRates({u"9600"_s});
+        // A pseudo-terminal takes any rate: each station answers at both, and is
+        // written once.
+        f.pickRates({u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
-        QTRY_COMPARE(results(f), (QStringList{u"01@9600"_s, u"02@9600"_s}));
+        QTRY_COMPARE(results(f), (QStringList{u"01@9600"_s, u"02@9600"_s, u"01@19200"_s,
+                                              u"02@19200"_s}));
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
         int settled = 0;
         QObject::connect(&f.window.exchanges(), &ExchangeMonitor::exchangeSettled, [&] {
@@ -149,6 +153,23 @@ private slots:
         QCOMPARE(rows.first(), u"（整站）:||没有应答"_s);
         QCOMPARE(rows.filter(u"|一致"_s).size(), 37);
         QCOMPARE(rows.size(), 38);
+    }
+
+    // The wait for a reply counts from the handshake's last byte written, in
+    // milliseconds: its time on the wire (6 ms at 9600 baud) and the margin,
+    // less what has passed since, by the scanner's clock.
+    void scanWait()
+    {
+        qint64 now = 0;
+        QList<QByteArray> sent;
+        BusScanner scanner([&](const QByteArray &frame) { return sent << frame, true; },
+                           [](qint32) { return true; }, nullptr, [&] { return now; });
+        scanner.start({.from = 1, .to = 1, .rates = {9600}, .marginMs = 15}, 9600);
+        auto *wait = scanner.findChild<QTimer *>(u"scanWait"_s);
+        QCOMPARE(wait->interval(), 21);
+        now = 1'004'000;
+        scanner.requestWritten(sent.value(0), 1'000'000);
+        QCOMPARE(wait->interval(), 17);
     }
 };
 

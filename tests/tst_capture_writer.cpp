@@ -2,6 +2,7 @@
 #include "exchange/capture_writer.h"
 #include "util/monotonic_clock.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -74,6 +75,28 @@ private slots:
         capture.linkEvent(QStringLiteral("串口恢复写入"), now);
         capture.stop();
         QCOMPARE(linesOf(path), lines);
+    }
+
+    // The times are the wall-clock times of the events, to the millisecond.
+    void timeStamps()
+    {
+        QTemporaryDir dir;
+        CaptureWriter capture;
+        QVERIFY(capture.start(dir.filePath(QStringLiteral("a.log"))));
+        const QDateTime wall = QDateTime::currentDateTime();
+        const qint64 now = monotonicUs();
+        capture.linkEvent(QStringLiteral("a"), now);
+        capture.linkEvent(QStringLiteral("b"), now + 1'234'000);
+        capture.stop();
+        QFile file(capture.path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        const auto timeOf = [](const QByteArray &line) {
+            return QDateTime::fromString(QString::fromLatin1(line.left(23)),
+                                         QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        };
+        QVERIFY(qAbs(timeOf(lines[0]).msecsTo(wall)) < 1000);
+        QCOMPARE(timeOf(lines[0]).msecsTo(timeOf(lines[1])), 1234);
     }
 
     // Gathered lines reach the file within a second, without a stop.

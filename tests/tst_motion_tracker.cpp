@@ -100,6 +100,20 @@ private slots:
         QCOMPARE(tracker.finalPosition(), 10500.0);
     }
 
+    // Left of the zero point: positions read and targets are negative.
+    void negativePositions()
+    {
+        MotionTracker tracker;
+        tracker.clear(0);
+        QVERIFY(tracker.addReply(frameRtu(makePayload(1, 0x37, int32BigEndian(-500))), true, 10));
+        QCOMPARE(tracker.series(MotionTracker::Position).last().y(), -500.0);
+        tracker.addExchange(
+                exchange(0x31, int32BigEndian(-1000), int32BigEndian(-1000), second, second + 100),
+                {});
+        QCOMPARE(tracker.target(), -1500.0);
+        QCOMPARE(tracker.series(MotionTracker::PredictedPosition).last().y(), -1500.0);
+    }
+
     // A decelerating stop during the move replaces the rest of the prediction.
     void stopCutsThePrediction()
     {

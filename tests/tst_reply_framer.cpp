@@ -174,6 +174,9 @@ private slots:
         // Not an echo after all: the bytes are framed (here: noise).
         QTest::newRow("echo broken off")
                 << CommMode::Rtu << L{"!", hello.first(2) + "\xFF", "."} << S{"N 01 20 ff"};
+        QTest::newRow("echo held back, then not one")
+                << CommMode::Rtu << L{"!", hello.first(2), speed}
+                << S{"N 01 20", "F " + hex(speed)};
         QTest::newRow("ASCII cut short by a silence") << CommMode::Ascii << L{a.first(9), "~", a}
                                                       << S{"N " + hex(a.first(9)), "F " + hex(a)};
     }

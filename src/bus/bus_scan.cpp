@@ -21,9 +21,10 @@ BusScanner::BusScanner(Send send, SetRate setRate, QObject *parent, UsClock cloc
     , m_setRate(std::move(setRate))
     , m_clock(std::move(clock))
 {
-    m_wait.setSingleShot(true);
-    m_wait.setTimerType(Qt::PreciseTimer);
-    connect(&m_wait, &QTimer::timeout, this, [this] {
+    m_wait->setObjectName(QStringLiteral("scanWait"));
+    m_wait->setSingleShot(true);
+    m_wait->setTimerType(Qt::PreciseTimer);
+    connect(m_wait, &QTimer::timeout, this, [this] {
         // Silence for the whole wait (or a reply that never completed).
         if (m_attempt < m_settings.retries) {
             ++m_attempt;
@@ -92,7 +93,7 @@ void BusScanner::probe()
     }
     // Until the last byte has left, the wait counts from now: a line that
     // drains slowly only makes it longer.
-    m_wait.start(int(probeMs(m_settings.rates[m_rateIndex])));
+    m_wait->start(int(probeMs(m_settings.rates[m_rateIndex])));
 }
 
 void BusScanner::requestWritten(const QByteArray &frame, qint64 writtenUs)
@@ -103,7 +104,7 @@ void BusScanner::requestWritten(const QByteArray &frame, qint64 writtenUs)
     if (!m_replyStarted) {
         const qint64 waitedUs = m_clock() - writtenUs;
         const qint64 waitUs = probeMs(m_settings.rates[m_rateIndex]) * 1000 - waitedUs;
-        m_wait.start(int(std::max<qint64>(0, (waitUs + 999) / 1000)));
+        m_wait->start(int(std::max<qint64>(0, (waitUs + 999) / 1000)));
     }
 }
 
@@ -113,7 +114,7 @@ void BusScanner::bytesArrived(const QByteArray &, qint64 arrivalUs)
         return;
     // A reply has started: it is read whole, or given up at the reply time-out.
     m_replyStarted = true;
-    m_wait.start(int(m_settings.replyTimeoutUs / 1000));
+    m_wait->start(int(m_settings.replyTimeoutUs / 1000));
 }
 
 void BusScanner::exchangeSettled(const Exchange &exchange)
@@ -135,7 +136,7 @@ void BusScanner::exchangeSettled(const Exchange &exchange)
 
 void BusScanner::next()
 {
-    m_wait.stop();
+    m_wait->stop();
     ++m_done;
     m_attempt = 0;
     if (m_address < m_settings.to) {
@@ -156,7 +157,7 @@ void BusScanner::next()
 
 void BusScanner::stop(bool cancelled, const QString &error)
 {
-    m_wait.stop();
+    m_wait->stop();
     m_running = false;
     m_frame.clear();
     if (m_restoreRate > 0)

@@ -92,5 +92,6 @@ private:
     QByteArray m_frame; // the handshake in flight
     qint64 m_writtenUs = -1; // its last byte written, -1 until then
     bool m_replyStarted = false;
-    QTimer m_wait; // the first byte's wait, then the whole reply's
+    // The first byte's wait, then the whole reply's ("scanWait": a child, found by name).
+    QTimer *m_wait = new QTimer(this);
 };
