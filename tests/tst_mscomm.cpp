@@ -140,21 +140,6 @@ private slots:
         QVERIFY(comm.portOpen());
     }
 
-    // A stall ends with the port: reopened, the line is not taken for stalled.
-    void stallEndsWithThePort()
-    {
-        PtyPair pty;
-        MSComm comm;
-        comm.setDevicePath(pty.path());
-        comm.setStallTimeMs(50);
-        QVERIFY(comm.open());
-        QSignalSpy failed(&comm, &MSComm::writeFailed);
-        QVERIFY(comm.output(QByteArray(200000, 'x')));
-        QTRY_COMPARE(failed.count(), 1);
-        QVERIFY(comm.writeStalled() && comm.open());
-        QVERIFY(!comm.writeStalled() && comm.bytesToWrite() == 0);
-    }
-
     // An adapter plugged back under another name is found by its by-id link;
     // a device without one by the path it was opened by.
     void deviceFoundAgain()
