@@ -80,15 +80,25 @@ bool startSimulator(std::unique_ptr<SimServer> &simulator)
     return true;
 }
 
-// The port names of --port and --simulator; false on a bad --port.
-bool mapPorts(FrmMain &window, const QStringList &mappings, const SimServer *simulator)
+// Every --port read before anything else is done: a usage error ends the
+// program with no setting forgotten, restored or written.
+bool checkPorts(const QStringList &mappings)
 {
+    PortNames names;
     for (const QString &mapping : mappings) {
-        if (const Status added = window.portNames().addMapping(mapping); !added) {
+        if (const Status added = names.addMapping(mapping); !added) {
             std::fprintf(stderr, "stepperbench: --port %s\n", qPrintable(added.error()));
             return false;
         }
     }
+    return true;
+}
+
+// The port names of --port (checked by checkPorts) and --simulator.
+void mapPorts(FrmMain &window, const QStringList &mappings, const SimServer *simulator)
+{
+    for (const QString &mapping : mappings)
+        window.portNames().addMapping(mapping);
     if (simulator) {
         // Translated where it is shown, so that it follows the window's language.
         window.portNames().setMapping(
@@ -96,7 +106,6 @@ bool mapPorts(FrmMain &window, const QStringList &mappings, const SimServer *sim
                 QString::fromUtf8(QT_TRANSLATE_NOOP("ToolTab", "模拟控制器")));
     }
     window.refreshPortDevice();
-    return true;
 }
 
 void showWindow(FrmMain &window, bool placed, FirstPaint *firstPaint)
@@ -137,6 +146,8 @@ int main(int argc, char *argv[])
 #endif
     parser.process(app);
 
+    if (!checkPorts(parser.values(options.port)))
+        return 2;
     std::unique_ptr<SimServer> simulator;
     if (parser.isSet(options.simulator) && !startSimulator(simulator))
         return 1;
@@ -149,8 +160,7 @@ int main(int argc, char *argv[])
     PortNames::listSystemPortsAhead();
     FrmMain window;
     const bool placed = window.restoreSettings();
-    if (!mapPorts(window, parser.values(options.port), simulator.get()))
-        return 2;
+    mapPorts(window, parser.values(options.port), simulator.get());
     FirstPaint firstPaint;
     showWindow(window, placed, parser.isSet(options.quitWhenShown) ? &firstPaint : nullptr);
     if (parser.isSet(options.open))
