@@ -89,6 +89,8 @@ private slots:
             "max_speed = 10000\n", 0, "station 01: all 1 items equal", "", 1);
         row("scan, a rate the controller lacks", "scan --port %port --baud 9600,57600", {}, 2, "",
             "--baud: \"57600\" is not a rate", 0);
+        row("scan, a port given twice", "scan --port %port --port /dev/null", {}, 2, "",
+            "--port is given more than once", 0);
         row("scan, range backwards", "scan --port %port --from 05 --to 03", {}, 2, "",
             "--from 05 lies after --to 03", 0);
         row("run, no station", "run %in --port %port --timeout 100", listLine("052800"), 1,

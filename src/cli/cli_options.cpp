@@ -208,6 +208,12 @@ Status CliCommandLine::readCommand(CliOptions &options) const
 
 Status CliCommandLine::readLine(CliOptions &options) const
 {
+    // An option given twice is a mistake in the script, not a choice of the last.
+    const QStringList given = m_parser.optionNames();
+    for (const QString &name : given) {
+        if (given.count(name) > 1)
+            return Failure{tr("--%1 is given more than once").arg(name)};
+    }
     options.port = m_parser.value(u"port"_s);
     if (options.port.isEmpty())
         return Failure{tr("--port PATH is required: the serial device the controller is on")};
