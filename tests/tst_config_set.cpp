@@ -40,6 +40,9 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no equals") << QByteArray("max_speed = 1\nstart_speed 5")
                                    << u"第 2 行：应为“名称 = 值”：start_speed 5"_s;
+        QTest::newRow("binary, a long line: quoted short, escaped")
+                << (QByteArray("a\0b\x01", 4) + QByteArray(100, 'x'))
+                << u"第 1 行：应为“名称 = 值”：a\\x00b\\x01"_s + QString(76, u'x') + u"…"_s;
         QTest::newRow("unknown") << QByteArray("top_speed = 1")
                                  << u"第 1 行：未知的名称：top_speed"_s;
         QTest::newRow("not a number")

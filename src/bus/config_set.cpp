@@ -83,6 +83,29 @@ QByteArray formatConfigSet(const ConfigSet &set, const QStringList &comment)
     return text.toUtf8();
 }
 
+namespace {
+
+// A piece of a line as a message quotes it: at most 80 characters, control
+// characters as escapes, so that binary or a very long line cannot flood the
+// message or the terminal.
+QString quoted(QStringView text)
+{
+    constexpr qsizetype longest = 80;
+    QString out;
+    for (qsizetype i = 0; i < std::min(text.size(), longest); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x20 || c == 0x7F)
+            out += QStringLiteral("\\x") + QString::number(c, 16).rightJustified(2, u'0').toUpper();
+        else
+            out += QChar(c);
+    }
+    if (text.size() > longest)
+        out += u'…';
+    return out;
+}
+
+} // namespace
+
 Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
 {
     static const QRegularExpression ioLine(QStringLiteral("^io ([01]{5})$"));
@@ -98,7 +121,7 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
             continue;
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
-            return fault(ConfigSetText::tr("应为“名称 = 值”：%1").arg(line));
+            return fault(ConfigSetText::tr("应为“名称 = 值”：%1").arg(quoted(line)));
         const QString key = line.first(equals).simplified();
         const QString value = line.sliced(equals + 1).trimmed();
         const std::span<const ParameterInfo> keys = motionParameters();
@@ -112,7 +135,7 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
             const qlonglong v = value.toLongLong(&ok);
             if (!number.match(value).hasMatch() || !ok || v < INT32_MIN || v > INT32_MAX)
                 return fault(ConfigSetText::tr("%1 的值应为 -2147483648 到 2147483647 的整数：%2")
-                                     .arg(key, value));
+                                     .arg(key, quoted(value)));
             if (set.parameters[index])
                 return fault(ConfigSetText::tr("%1 出现了两次").arg(key));
             set.parameters[index] = qint32(v);
@@ -120,7 +143,7 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
         }
         const QRegularExpressionMatch io = ioLine.match(key);
         if (!io.hasMatch())
-            return fault(ConfigSetText::tr("未知的名称：%1").arg(key));
+            return fault(ConfigSetText::tr("未知的名称：%1").arg(quoted(key)));
         const quint8 code = ioCode(io.captured(1));
         if (code == 0)
             return fault(ConfigSetText::tr("IO 组合 00000 不能存命令"));
@@ -131,7 +154,7 @@ Result<ConfigSet> parseConfigSet(QByteArrayView bytes)
             return fault(ConfigSetText::tr("%1 "
                                            "的值应为一条完整的运动命令（功能码、长度、数据，十六进"
                                            "制），或留空：%2")
-                                 .arg(key, value));
+                                 .arg(key, quoted(value)));
         set.io[code] = *command;
     }
     return set;
