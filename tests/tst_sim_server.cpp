@@ -1,6 +1,7 @@
 // The simulated controller on a serial line, and stepperbench-sim started as a user starts it.
 #include "device/frame.h"
 #include "pty_pair.h"
+#include "sim/sim_line_reader.h"
 #include "sim/sim_server.h"
 
 #include <QElapsedTimer>
@@ -217,6 +218,39 @@ private slots:
         ::kill(pid_t(sim.processId()), signal);
         QVERIFY(sim.waitForFinished(5000) && sim.exitStatus() == QProcess::NormalExit);
         QCOMPARE(QFileInfo(link).symLinkTarget(), before == "later" ? pty.path() : QString());
+    }
+
+    // What is typed or piped in is read line by line, whole, whatever the pieces;
+    // a line over 1024 characters is refused whole, not run in parts.
+    void commandLines_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QStringList>("lines"); // "!" for a refused one
+        using L = QList<QByteArray>;
+        QTest::newRow("three pieces") << L{"inp", "uts 00", "011\n"} << QStringList{"inputs 00011"};
+        QTest::newRow("two lines, CR LF, no end")
+                << L{"a\r\nb\nc"} << QStringList{"a", "b", "c"};
+        QTest::newRow("a long line, then one")
+                << L{QByteArray(1'000'000, '#') + "inputs 00011", "\ninputs 00001\n"}
+                << QStringList{"!", "inputs 00001"};
+        QTest::newRow("long in pieces")
+                << L{QByteArray(1000, '#'), QByteArray(1000, '#'), "inputs 00011\nx\n"}
+                << QStringList{"!", "x"};
+    }
+    void commandLines()
+    {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QStringList, lines);
+        SimLineReader reader;
+        QStringList got;
+        const auto take = [&](const QList<SimLineReader::Line> &read) {
+            for (const SimLineReader::Line &line : read)
+                got << (line.tooLong ? QStringLiteral("!") : QString::fromLatin1(line.text));
+        };
+        for (const QByteArray &piece : pieces)
+            take(reader.feed(piece));
+        take(reader.finish());
+        QCOMPARE(got, lines);
     }
 };
 

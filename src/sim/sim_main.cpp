@@ -1,6 +1,7 @@
 // stepperbench-sim: the simulated controller on a pseudo-terminal (or a real
 // serial device), for learning the tool, rehearsing command lists and testing
 // without hardware.
+#include "sim_line_reader.h"
 #include "sim_logging.h"
 #include "sim_options.h"
 #include "sim_server.h"
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -140,41 +142,53 @@ int stationIndex(SimServer *server, const QString &text)
     return -1;
 }
 
-/// Reads commands typed on standard input: "inputs BITS" sets IN5 ... IN1 of
+/// Runs one command typed on standard input: "inputs BITS" sets IN5 ... IN1 of
 /// every station, "inputs HEX BITS" those of station HEX.
-void readCommands(SimServer *server, QSocketNotifier *notifier)
+void runCommand(SimServer *server, const QString &line)
 {
-    char buffer[256];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
-    if (n <= 0) {
-        // End of input, or a terminal we may not read from: stop listening.
-        notifier->setEnabled(false);
+    const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return;
+    const bool one = words.size() == 3;
+    const int station = one ? stationIndex(server, words[1]) : -1;
+    const std::optional<quint8> inputs = (words.size() == 2 || station >= 0)
+                    && words[0] == u"inputs"
+            ? parseInputBits(words.constLast())
+            : std::nullopt;
+    if (!inputs) {
+        printError(QCoreApplication::translate("main",
+                                               "stepperbench-sim: unknown command \"%1\"; "
+                                               "try: inputs 00011 (IN5 ... IN1), or "
+                                               "inputs 2A 00011 for station 2A only")
+                           .arg(line.simplified()));
         return;
     }
-    const QStringList lines = QString::fromLocal8Bit(buffer, n).split(u'\n', Qt::SkipEmptyParts);
-    for (const QString &line : lines) {
-        const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
-        if (words.isEmpty())
-            continue;
-        const bool one = words.size() == 3;
-        const int station = one ? stationIndex(server, words[1]) : -1;
-        const std::optional<quint8> inputs = (words.size() == 2 || station >= 0)
-                        && words[0] == u"inputs"
-                ? parseInputBits(words.constLast())
-                : std::nullopt;
-        if (inputs) {
-            if (one)
-                server->setInputs(station, *inputs);
-            else
-                server->setInputs(*inputs);
-            printTraffic(QStringLiteral("%1 %2").arg(
-                    QDateTime::currentDateTime().toString(Qt::ISODateWithMs), words.join(u' ')));
+    if (one)
+        server->setInputs(station, *inputs);
+    else
+        server->setInputs(*inputs);
+    printTraffic(QStringLiteral("%1 %2").arg(
+            QDateTime::currentDateTime().toString(Qt::ISODateWithMs), words.join(u' ')));
+}
+
+/// Reads standard input line by line, whole, whatever pieces the pipe brings.
+void readCommands(SimServer *server, QSocketNotifier *notifier, SimLineReader &reader)
+{
+    char buffer[4096];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    // End of input, or a terminal we may not read from: the last line counts,
+    // then nothing more is read.
+    const QList<SimLineReader::Line> lines =
+            n > 0 ? reader.feed(QByteArrayView(buffer, n)) : reader.finish();
+    if (n <= 0)
+        notifier->setEnabled(false);
+    for (const SimLineReader::Line &line : lines) {
+        if (line.tooLong) {
+            printError(QCoreApplication::translate(
+                    "main", "stepperbench-sim: a line longer than 1024 characters is no "
+                            "command; it is ignored whole"));
         } else {
-            printError(QCoreApplication::translate("main",
-                                                   "stepperbench-sim: unknown command \"%1\"; "
-                                                   "try: inputs 00011 (IN5 ... IN1), or "
-                                                   "inputs 2A 00011 for station 2A only")
-                               .arg(line.simplified()));
+            runCommand(server, QString::fromLocal8Bit(line.text));
         }
     }
 }
@@ -219,8 +233,10 @@ void connectServer(QCoreApplication &app, SimServer &server, bool quiet, int &st
     // SIGTTIN ignored the read fails instead and the command reader ends.
     std::signal(SIGTTIN, SIG_IGN);
     auto *commands = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-    QObject::connect(commands, &QSocketNotifier::activated, &app,
-                     [&server, commands] { readCommands(&server, commands); });
+    auto reader = std::make_shared<SimLineReader>();
+    QObject::connect(commands, &QSocketNotifier::activated, &app, [&server, commands, reader] {
+        readCommands(&server, commands, *reader);
+    });
 }
 
 } // namespace
