@@ -68,10 +68,19 @@ private slots:
         f.apply(u"scanFrom=01;scanTo=F7"_s);
         f.click(u"scanStart"_s);
         QTRY_VERIFY(f.control<QProgressBar>(u"scanProgress"_s)->value() >= 3);
+        // The rate cannot change under a scan: the selector keeps the port's rate.
+        auto *baud = f.control<QComboBox>(u"Combo2"_s);
+        baud->setCurrentText(u"19200"_s);
+        QCOMPARE(baud->currentText(), u"9600"_s);
+        QCOMPARE(f.messages.size(), 1);
         f.click(u"scanCancel"_s);
         QVERIFY(f.enabled(u"scanStart"_s));
         QVERIFY(f.control<QProgressBar>(u"scanProgress"_s)->format().startsWith(u"已取消"));
         QCOMPARE(f.comm()->settings().baudRate, 9600);
+        // Without a scan, a rate chosen is the line's at once.
+        baud->setCurrentText(u"19200"_s);
+        QCOMPARE(f.comm()->settings().baudRate, 19200);
+        baud->setCurrentText(u"9600"_s);
         // Closing the port ends a scan as well.
         f.click(u"scanStart"_s);
         f.click(u"Command33"_s);

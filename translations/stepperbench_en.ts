@@ -4,7 +4,7 @@
 <context>
     <name>BusScanner</name>
     <message>
-        <location filename="../src/bus/bus_scan.cpp" line="+53"/>
+        <location filename="../src/bus/bus_scan.cpp" line="+54"/>
         <location line="+93"/>
         <source>串口不接受波特率 %1</source>
         <translation>The port does not accept baud rate %1</translation>
@@ -395,7 +395,7 @@
 <context>
     <name>ConfigSet</name>
     <message>
-        <location filename="../src/bus/config_set.cpp" line="+94"/>
+        <location filename="../src/bus/config_set.cpp" line="+117"/>
         <source>第 %1 行：%2</source>
         <translation>Line %1: %2</translation>
     </message>
@@ -1877,7 +1877,7 @@
         <translation>A scan or configuration transfer is running; wait for it to end</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+24"/>
         <source>扫描地址应为十六进制 01 到 FF：%1</source>
         <translation>Scan addresses must be hexadecimal 01 to FF: %1</translation>
     </message>
@@ -1897,7 +1897,7 @@
         <translation>Select a row in the scan results first</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+30"/>
         <source>（整站）</source>
         <translation>(whole station)</translation>
     </message>
@@ -2178,7 +2178,7 @@
         <translation>Clear stats</translation>
     </message>
     <message>
-        <location filename="../src/app/main.cpp" line="+96"/>
+        <location filename="../src/app/main.cpp" line="+106"/>
         <source>模拟控制器</source>
         <translation>Simulator</translation>
     </message>
@@ -2201,7 +2201,7 @@
         <translation>Clear all</translation>
     </message>
     <message>
-        <location line="+137"/>
+        <location line="+138"/>
         <source>请选择正确的串口名</source>
         <translation>Please choose a valid port name</translation>
     </message>
@@ -2211,7 +2211,17 @@
         <translation>Cannot open port %1: %2</translation>
     </message>
     <message>
-        <location line="+40"/>
+        <location line="+31"/>
+        <source>扫描或配置传送正在进行，波特率在它结束后才能更改</source>
+        <translation>A scan or a configuration transfer is running: the baud rate can be changed once it has ended</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>串口 %1 不接受波特率“%2”：%3</source>
+        <translation>Port %1 does not take the baud rate &quot;%2&quot;: %3</translation>
+    </message>
+    <message>
+        <location line="+31"/>
         <source>串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。</source>
         <translation>Port %1 disconnected (%2); the port has been closed. Open it again when the device is back.</translation>
     </message>
@@ -2304,7 +2314,7 @@
 <context>
     <name>main</name>
     <message>
-        <location filename="../src/app/main.cpp" line="-37"/>
+        <location filename="../src/app/main.cpp" line="-47"/>
         <source>Test and commission a stepper-motor motion controller over a serial line.</source>
         <translation>Test and commission a stepper-motor motion controller over a serial line.</translation>
     </message>

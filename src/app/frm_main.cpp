@@ -89,6 +89,7 @@ void FrmMain::connectTabs()
     connect(m_context.session, &LinkSession::restarted, m_scanTab, &ScanTab::stopBusWork);
     // "使用": the station found and its rate go to the port settings.
     connect(m_scanTab, &ScanTab::stationChosen, m_tool, &ToolTab::useStation);
+    m_tool->setBusBusy([scan = m_scanTab] { return scan->busy(); });
     connect(m_exchangeTab, &ExchangeTab::autoReconnectChanged, m_context.session,
             &LinkSession::setAutoReconnect);
     m_context.session->setAutoReconnect(m_exchangeTab->autoReconnect());

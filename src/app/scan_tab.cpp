@@ -190,6 +190,11 @@ bool ScanTab::busReady()
 }
 
 // The port closes or reopens: what waited for a reply will never get one.
+bool ScanTab::busy() const
+{
+    return m_scanner->isRunning() || m_transfer->isRunning();
+}
+
 void ScanTab::stopBusWork()
 {
     m_scanner->cancel();
@@ -251,7 +256,8 @@ void ScanTab::useScanResult(int row)
 {
     if (row < 0 || row >= m_scanResults->rowCount())
         return;
-    const BusScanner::Hit &hit = m_scanResults->hit(row);
+    const BusScanner::Hit hit = m_scanResults->hit(row);
+    stopBusWork(); // the line back at its rate before the station's is taken
     emit stationChosen(hit.address, hit.rate);
 }
 

@@ -31,6 +31,10 @@ signals:
     /// "使用": the station at \a address answers at \a rate.
     void stationChosen(quint8 address, qint32 rate);
 
+public:
+    /// A scan or a configuration transfer runs: it sets the line's rate itself.
+    bool busy() const;
+
 public slots:
     /// The port closed or reopened: what waited for a reply will never get one.
     void stopBusWork();

@@ -151,6 +151,7 @@ void ToolTab::connectPort()
     connect(m_context.session, &LinkSession::deviceLost, this, &ToolTab::onDeviceLost);
     connect(frame4->Command32, &QPushButton::clicked, this, &ToolTab::Command32_Click);
     connect(frame4->Command33, &QPushButton::clicked, this, &ToolTab::Command33_Click);
+    connect(frame4->Combo2, &QComboBox::currentTextChanged, this, &ToolTab::Combo2_Change);
     connect(frame4->Combo1, &QComboBox::currentTextChanged, this, &ToolTab::showPortDevice);
     connect(ui->Combo7, &QComboBox::currentTextChanged, this, &ToolTab::Combo7_Scroll);
     connect(ui->Combo7, &QComboBox::activated, this, &ToolTab::Combo7_Scroll);
@@ -205,6 +206,7 @@ void ToolTab::Command32_Click()
         showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), opened.error()));
         return;
     }
+    m_openedRate = frame4->Combo2->currentText();
     frame4->Combo1->setEnabled(false);
     frame4->Combo2->setEnabled(false);
     frame4->Command32->setEnabled(false);
@@ -218,8 +220,36 @@ void ToolTab::Command33_Click()
     enterClosedState();
 }
 
+// A rate chosen while the port is open is the line's rate at once; during a
+// scan or a transfer the selector keeps the rate the port opened at, which the
+// line returns to at their end. The selector and the line never disagree.
+void ToolTab::Combo2_Change()
+{
+    const QString text = frame4->Combo2->currentText();
+    if (!m_context.session->isOpen() || text == m_openedRate)
+        return;
+    const auto keep = [this](const QString &message) {
+        const QSignalBlocker block(frame4->Combo2);
+        frame4->Combo2->setCurrentText(m_openedRate);
+        showMessage(message);
+    };
+    if (m_busBusy && m_busBusy()) {
+        keep(tr("扫描或配置传送正在进行，波特率在它结束后才能更改"));
+        return;
+    }
+    const Result<MSComm::Settings> settings = MSComm::parseSettings(text + QStringLiteral(",n,8,1"));
+    const Status set = settings ? m_context.session->setBaudRate(settings->baudRate)
+                                : Status(Failure{settings.error()});
+    if (!set) {
+        keep(tr("串口 %1 不接受波特率“%2”：%3").arg(portDescription(), text, set.error()));
+        return;
+    }
+    m_openedRate = text;
+}
+
 void ToolTab::enterClosedState()
 {
+    m_openedRate.clear();
     frame4->Combo1->setEnabled(true);
     frame4->Combo2->setEnabled(true);
     frame4->Command32->setEnabled(true);

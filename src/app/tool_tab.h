@@ -56,6 +56,9 @@ public:
     /// Puts \a address into the address box and \a rate into the baud selector,
     /// and reopens an open port at that rate.
     void useStation(quint8 address, qint32 rate);
+    /// What says that a scan or a transfer runs, which switches the line's rate
+    /// itself: until it ends, the baud selector keeps the rate the port opened at.
+    void setBusBusy(std::function<bool()> busy) { m_busBusy = std::move(busy); }
     /// Ticks "中文" or "English" without switching anything.
     void showLanguage(Language language);
     /// Starts decoding the decoration picture on a thread of its own, for the
@@ -102,6 +105,7 @@ public slots:
 private slots:
     void Command32_Click(); // 打开
     void Command33_Click(); // 关闭
+    void Combo2_Change(); // baud selector
     void Command36_Click(); // clear the receive view
     void Command6_Click(); // clear the send view
     void Combo7_Scroll(); // mode selector
@@ -182,6 +186,8 @@ private:
     QTimer m_statusTimer; // gathers changes of the statistics line
     QString m_linkNotice; // the latest two stalls, losses or returns of the device
     PortNames m_portNames;
+    QString m_openedRate; // the baud selector's text the open port runs at
+    std::function<bool()> m_busBusy;
     // The automatic poll's quiet frames kept out of the receive view, and bytes
     // a receive poll that ran out of its time slice left for the next turn.
     QuietFilter m_quiet;
