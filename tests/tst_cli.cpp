@@ -206,6 +206,29 @@ private slots:
         QVERIFY(capture.open(QIODevice::ReadOnly));
         QVERIFY(capture.readAll().contains(" TX 01 28 00 "));
     }
+
+    // A far end that stops taking bytes: the list waits while the line holds its
+    // frames back, and after 2 s without a byte taken the run ends with that
+    // reason, never with a device taken for lost.
+    void farEndStopsReading()
+    {
+        PtyPair line;
+        QTemporaryDir dir;
+        QFile list(dir.filePath(u"list"_s));
+        QVERIFY(list.open(QIODevice::WriteOnly)
+                && list.write(QByteArray(259, '\x55').toHex(' ') + "\r\n"));
+        list.close();
+        QProcess cli;
+        cli.start(QStringLiteral(STEPPERBENCH_CLI),
+                  {u"run"_s, list.fileName(), u"--port"_s, line.path(), u"--interval"_s, u"1"_s,
+                   u"--duration"_s, u"60"_s});
+        QVERIFY(cli.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(cli.state() == QProcess::NotRunning, 20000);
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), 2);
+        QVERIFY2(err.contains(u"stopped taking bytes"_s) && !err.contains(u"went away"_s),
+                 qPrintable(err));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
