@@ -2211,17 +2211,12 @@
         <translation>Cannot open port %1: %2</translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+27"/>
         <source>扫描或配置传送正在进行，波特率在它结束后才能更改</source>
         <translation>A scan or a configuration transfer is running: the baud rate can be changed once it has ended</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>串口 %1 不接受波特率“%2”：%3</source>
-        <translation>Port %1 does not take the baud rate &quot;%2&quot;: %3</translation>
-    </message>
-    <message>
-        <location line="+31"/>
+        <location line="+28"/>
         <source>串口 %1 已断开（%2），串口已关闭。设备恢复后可重新打开。</source>
         <translation>Port %1 disconnected (%2); the port has been closed. Open it again when the device is back.</translation>
     </message>

@@ -220,31 +220,17 @@ void ToolTab::Command33_Click()
     enterClosedState();
 }
 
-// A rate chosen while the port is open is the line's rate at once; during a
-// scan or a transfer the selector keeps the rate the port opened at, which the
-// line returns to at their end. The selector and the line never disagree.
+// During a scan or a transfer the selector keeps the rate the port opened at,
+// which the line returns to at their end: a rate chosen then would show while
+// the line runs at another. Otherwise a new rate takes effect at "打开".
 void ToolTab::Combo2_Change()
 {
     const QString text = frame4->Combo2->currentText();
-    if (!m_context.session->isOpen() || text == m_openedRate)
+    if (!m_context.session->isOpen() || text == m_openedRate || !m_busBusy || !m_busBusy())
         return;
-    const auto keep = [this](const QString &message) {
-        const QSignalBlocker block(frame4->Combo2);
-        frame4->Combo2->setCurrentText(m_openedRate);
-        showMessage(message);
-    };
-    if (m_busBusy && m_busBusy()) {
-        keep(tr("扫描或配置传送正在进行，波特率在它结束后才能更改"));
-        return;
-    }
-    const Result<MSComm::Settings> settings = MSComm::parseSettings(text + QStringLiteral(",n,8,1"));
-    const Status set = settings ? m_context.session->setBaudRate(settings->baudRate)
-                                : Status(Failure{settings.error()});
-    if (!set) {
-        keep(tr("串口 %1 不接受波特率“%2”：%3").arg(portDescription(), text, set.error()));
-        return;
-    }
-    m_openedRate = text;
+    const QSignalBlocker block(frame4->Combo2);
+    frame4->Combo2->setCurrentText(m_openedRate);
+    showMessage(tr("扫描或配置传送正在进行，波特率在它结束后才能更改"));
 }
 
 void ToolTab::enterClosedState()
