@@ -181,9 +181,10 @@ void ToolTab::Combo7_Scroll()
 {
     const CommMode mode = this->mode();
     m_context.session->setMode(mode);
-    const bool rtu = mode == CommMode::Rtu;
-    frame3->Command81->setEnabled(rtu);
-    frame3->Command88->setEnabled(rtu);
+    // The IO table travels as binary frames only.
+    const bool binary = !framing(mode).spelled;
+    frame3->Command81->setEnabled(binary);
+    frame3->Command88->setEnabled(binary);
 }
 
 // --- Serial port ----------------------------------------------------------
