@@ -159,7 +159,8 @@ private slots:
         // What the far end gets, with the event loop running meanwhile.
         const auto farRead = [&pty](qsizetype count) {
             QByteArray got;
-            QTest::qWaitFor([&] { return (got += pty.readAvailable()).size() >= count; });
+            static_cast<void>(QTest::qWaitFor(
+                    [&] { return (got += pty.readAvailable()).size() >= count; }));
             return got;
         };
         bool stationValid = true;
