@@ -3,6 +3,7 @@
 // a station to a file and from a file to stations, refused whole when faulty.
 
 #include "bus/bus_scan.h"
+#include "bus/config_transfer.h"
 #include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "sim_fixture.h"
@@ -175,6 +176,37 @@ private slots:
         now = 1'004'000;
         scanner.requestWritten(sent.value(0), 1'000'000);
         QCOMPARE(wait->interval(), 17);
+    }
+
+    // A configuration write to two stations over a fake line: station 01 (a
+    // simulated controller) takes the set and reads it back equal; station 09 is
+    // silent, given up after its first time-out, and reported.
+    void transferOverAFakeLine()
+    {
+        SimController station;
+        QList<QByteArray> sent;
+        ConfigTransfer transfer([&](const QByteArray &frame) { return sent << frame, true; });
+        QList<ConfigTransfer::Outcome> outcomes;
+        connect(&transfer, &ConfigTransfer::stationDone, this,
+                [&](const ConfigTransfer::Outcome &outcome) { outcomes << outcome; });
+        ConfigSet set;
+        set.parameters[1] = 12000;
+        set.io[3] = QByteArray::fromHex("310400002710");
+        transfer.write(set, {0x01, 0x09}, CommMode::Rtu);
+        int requests = 0;
+        while (!sent.isEmpty()) {
+            const QByteArray frame = sent.takeFirst();
+            const QByteArray reply = quint8(frame[0]) == 0x01 ? station.receive(frame) : QByteArray();
+            transfer.exchangeSettled({.request = frame, .reply = reply,
+                                      .verdict = reply.isEmpty() ? Verdict::Timeout : Verdict::Good});
+            ++requests;
+        }
+        QCOMPARE(requests, 5); // two writes, two read-backs, one silent request
+        QCOMPARE(station.parameters().maxSpeed, 12000);
+        QCOMPARE(outcomes.size(), 2);
+        QCOMPARE(outcomes[0].read, set);
+        QVERIFY(outcomes[0].answered && !outcomes[1].answered);
+        QVERIFY(!transfer.isRunning());
     }
 };
 
