@@ -193,7 +193,7 @@ private slots:
         QCOMPARE(f.text("Label44"), QString::number(256 << 10));
         // Dropping the rest drains a pseudo-terminal at once: writing goes on.
         QTRY_VERIFY(f.text("exchangeStatus").contains(u"串口恢复写入"));
-        QVERIFY(f.text("exchangeStatus").contains(u"写入失败：线路 0.1 秒没有取走一个字节"));
+        QVERIFY(f.text("exchangeStatus").contains(u"写入失败：线路 0.1 秒没有取走一个字节，未写完的 1 帧已整帧丢弃"));
         QVERIFY(!f.comm()->writeStalled() && f.comm()->portOpen() && f.messages.isEmpty());
         QCOMPARE(f.comm()->bytesToWrite(), 0);
     }

@@ -1355,11 +1355,11 @@
     <name>MSComm</name>
     <message>
         <location filename="../src/link/mscomm.cpp" line="+39"/>
-        <source>线路 %1 秒没有取走一个字节</source>
-        <translation>The line has not taken a byte for %1 s</translation>
+        <source>线路 %1 秒没有取走一个字节，未写完的 %2 帧已整帧丢弃</source>
+        <translation>The line took no byte for %1 s; %2 frame(s) not fully written were dropped whole</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+15"/>
         <source>设置“%1”无效：波特率应为正整数，后跟“,n,8,1”</source>
         <translation>Invalid setting &quot;%1&quot;: the baud rate must be a positive integer followed by &quot;,n,8,1&quot;</translation>
     </message>
@@ -2201,7 +2201,7 @@
         <translation>Clear all</translation>
     </message>
     <message>
-        <location line="+138"/>
+        <location line="+139"/>
         <source>请选择正确的串口名</source>
         <translation>Please choose a valid port name</translation>
     </message>

@@ -36,7 +36,9 @@ MSComm::MSComm(QObject *parent)
     m_stallTimer.setInterval(defaultStallMs);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
         if (m_port->bytesToWrite() > 0)
-            dropOutput(tr("线路 %1 秒没有取走一个字节").arg(m_stallTimer.interval() / 1000.0));
+            dropOutput(tr("线路 %1 秒没有取走一个字节，未写完的 %2 帧已整帧丢弃")
+                               .arg(m_stallTimer.interval() / 1000.0)
+                               .arg(m_inFlight.size()));
     });
 }
 
