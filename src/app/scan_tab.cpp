@@ -5,12 +5,12 @@
 #include "dialogs.h"
 
 #include "bus/bus_scan.h"
+#include "bus/config_file.h"
 #include "bus/config_transfer.h"
 #include "bus/scan_result_model.h"
 #include "colour_contrast.h"
 #include "device/command_set.h"
 #include "device/leading_number.h"
-#include "bus/config_file.h"
 #include "session/link_session.h"
 
 #include <QDateTime>
@@ -30,11 +30,6 @@ void markDiffering(QStandardItem *item, const QPalette &palette)
     item->setBackground(QColor::fromRgbF(base.redF() * (1 - tint) + tint,
                                          base.greenF() * (1 - tint), base.blueF() * (1 - tint)));
     item->setForeground(palette.color(QPalette::Text));
-}
-
-QString stationText(quint8 station)
-{
-    return QStringLiteral("%1").arg(station, 2, 16, QLatin1Char('0')).toUpper();
 }
 
 } // namespace

@@ -245,7 +245,7 @@ void ToolTab::enterClosedState()
 
 void ToolTab::useStation(quint8 address, qint32 rate)
 {
-    ui->Text23->setText(QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
+    ui->Text23->setText(stationText(address));
     frame4->Combo2->setCurrentText(QString::number(rate));
     if (m_context.session->isOpen())
         Command32_Click(); // reopens at the station's rate

@@ -4,6 +4,7 @@
 #include "bus/config_file.h"
 #include "bus/config_transfer.h"
 #include "cli_session.h"
+#include "device/command_set.h"
 #include "session/run_driver.h"
 
 #include <QDateTime>
@@ -27,11 +28,6 @@ ConfigTransfer::Send sendThrough(CliSession &session)
 }
 
 } // namespace
-
-QString stationText(quint8 station)
-{
-    return QStringLiteral("%1").arg(station, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 int CliCommands::scan(CliSession &session, const CliOptions &options)
 {

@@ -33,5 +33,3 @@ public:
     static int runList(CliSession &session, const CliOptions &options, const QStringList &lines);
 };
 
-/// A station address as the window shows it: two upper-case hex digits.
-QString stationText(quint8 station);

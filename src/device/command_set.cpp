@@ -213,6 +213,11 @@ const char *replyLine(const CommandInfo &row)
     return row.replyText ? row.replyText : row.sendText;
 }
 
+QString stationText(quint8 station)
+{
+    return QStringLiteral("%1").arg(station, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 std::span<const BaudRate> baudRates()
 {
     return rates;

@@ -124,6 +124,9 @@ std::optional<QString> sendDescription(quint8 code);
 /// The receive view's line of \a row (untranslated), null where it has none.
 const char *replyLine(const CommandInfo &row);
 
+/// A station address as every message and box shows it: two upper-case hex digits.
+QString stationText(quint8 station);
+
 /// The baud rates the controller can be switched to, with their codes.
 struct BaudRate
 {

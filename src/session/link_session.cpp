@@ -106,7 +106,7 @@ Status LinkSession::send(const QByteArray &frame)
 {
     if (m_checking) {
         return Failure{tr("串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧")
-                               .arg(portLabel(), stationText())};
+                               .arg(portLabel(), checkStationText())};
     }
     return m_link->output(frame);
 }
@@ -183,15 +183,14 @@ void LinkSession::reopened(const QString &path)
     m_checking = true;
     m_reopenedPath = path;
     notice(tr("串口 %1 已重新打开（%2），等待站 %3 应答握手，之前不发送其他帧")
-                   .arg(portLabel(), path, stationText()));
+                   .arg(portLabel(), path, checkStationText()));
     sendCheck();
 }
 
-QString LinkSession::stationText() const
+QString LinkSession::checkStationText() const
 {
     const std::optional<quint8> station = m_checkStation ? m_checkStation() : std::nullopt;
-    return station ? QStringLiteral("%1").arg(*station, 2, 16, QLatin1Char('0')).toUpper()
-                   : QStringLiteral("?");
+    return station ? stationText(*station) : QStringLiteral("?");
 }
 
 void LinkSession::sendCheck()
@@ -217,6 +216,6 @@ void LinkSession::checkSettled(const Exchange &exchange)
         return;
     }
     m_checking = false;
-    notice(tr("串口 %1 已恢复（%2），站 %3 应答了握手").arg(portLabel(), m_reopenedPath, stationText()));
+    notice(tr("串口 %1 已恢复（%2），站 %3 应答了握手").arg(portLabel(), m_reopenedPath, checkStationText()));
     emit reconnected(m_reopenedPath);
 }

@@ -111,7 +111,7 @@ private:
     void reopened(const QString &path);
     void sendCheck();
     void checkSettled(const Exchange &exchange);
-    QString stationText() const;
+    QString checkStationText() const;
     const DeviceIdentity &identity();
 
     // Children, so that they are found by name ("MSComm1") and go with the session.
