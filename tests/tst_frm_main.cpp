@@ -198,6 +198,33 @@ private slots:
         QCOMPARE(f.comm()->bytesToWrite(), 0);
     }
 
+    // A list that sends 259-byte frames every millisecond to a far end that drains
+    // about 1 KB/s, the pace of a 9600-baud wire: no device taken for lost, the
+    // list waits while the line holds its frames back, every frame arrives whole.
+    void slowLine()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        const QByteArray frame = QByteArray(259, '\x5A');
+        f.list()->addItem(QString::fromLatin1(frame.toHex(' ')));
+        f.apply(u"Text22=1"_s);
+        f.control<QCheckBox>(u"Check1"_s)->setChecked(true);
+        QByteArray arrived;
+        for (int i = 0; i < 150; ++i) { // 1.5 s
+            QTest::qWait(10);
+            arrived += f.pty.read(10, 0);
+        }
+        f.control<QCheckBox>(u"Check1"_s)->setChecked(false);
+        QVERIFY(QTest::qWaitFor([&] {
+            arrived += f.pty.readAvailable();
+            return f.comm()->bytesToWrite() == 0 && arrived.size() % frame.size() == 0;
+        }));
+        QVERIFY(arrived.size() >= 2 * frame.size());
+        QVERIFY(arrived == frame.repeated(arrived.size() / frame.size()));
+        QVERIFY2(!f.text("exchangeStatus").contains(u"已断开"), qPrintable(f.text("exchangeStatus")));
+        QVERIFY(f.comm()->portOpen() && f.messages.isEmpty());
+    }
+
     // A large frame to a far end that reads slowly arrives whole, and the window
     // answers throughout: the longest wait of a 5 ms heartbeat stays short.
     void slowFarEnd()
