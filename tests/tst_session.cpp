@@ -210,9 +210,13 @@ private slots:
         QVERIFY(session.send(speedQuery));
         QCOMPARE(pty.read(speedQuery.size()), speedQuery);
         QTRY_COMPARE(session.exchanges().pendingRequests(), 1);
-        // Closing forgets what waited for a reply.
+        QVERIFY(pty.write("\x01\x26"));
+        QTRY_COMPARE(session.exchanges().waitingBytes(), 2);
+        // Closing forgets what waited for a reply; bytes still waiting in the
+        // framer are reported, not lost.
         session.close();
         QCOMPARE(session.exchanges().pendingRequests(), 0);
+        QCOMPARE(session.stats().noiseBytes(), 2);
         QCOMPARE(restarted.size(), 2);
         // A device that goes away with reconnect off closes the port, with a notice.
         QVERIFY(session.open(pty.path(), 19200));
