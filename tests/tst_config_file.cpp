@@ -59,23 +59,15 @@ private slots:
             QFile::setPermissions(path, QFile::WriteOwner);
         }
         const Result<ConfigSet> set = readConfigFile(path);
-        if (outcome.startsWith(u"max_speed=")) {
-            QVERIFY2(set, qPrintable(set ? QString() : set.error()));
-            QCOMPARE(u"max_speed="_s + QString::number(*set->parameters[1]), outcome);
-        } else {
-            QVERIFY(!set);
-            QCOMPARE(set.error(), outcome.arg(path));
-        }
+        const QString got = set ? u"max_speed="_s + QString::number(set->parameters[1].value_or(-1))
+                                : set.error();
+        QCOMPARE(got, outcome.contains(u'%') ? outcome.arg(path) : outcome);
     }
 
     void write()
     {
         QTemporaryDir dir;
-        ConfigSet set;
-        set.parameters[0] = 5;
-        QVERIFY(writeConfigFile(dir.filePath(u"a.conf"_s), set, {u"station 01"_s}));
-        QCOMPARE(*readConfigFile(dir.filePath(u"a.conf"_s))->parameters[0], 5);
-        const Status refused = writeConfigFile(dir.filePath(u"no/a.conf"_s), set, {});
+        const Status refused = writeConfigFile(dir.filePath(u"no/a.conf"_s), ConfigSet{}, {});
         QCOMPARE(refused.error(), u"无法写入 %1：文件夹 %2 不存在"_s.arg(dir.filePath(u"no/a.conf"_s), dir.filePath(u"no"_s)));
     }
 };

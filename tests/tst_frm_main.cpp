@@ -219,8 +219,8 @@ private slots:
             arrived += f.pty.readAvailable();
             return f.comm()->bytesToWrite() == 0 && arrived.size() % frame.size() == 0;
         }));
-        QVERIFY(arrived.size() >= 2 * frame.size());
-        QVERIFY(arrived == frame.repeated(arrived.size() / frame.size()));
+        QVERIFY(arrived.size() >= 2 * frame.size()
+                && arrived == frame.repeated(arrived.size() / frame.size()));
         QVERIFY2(!f.text("exchangeStatus").contains(u"已断开"), qPrintable(f.text("exchangeStatus")));
         QVERIFY(f.comm()->portOpen() && f.messages.isEmpty());
     }

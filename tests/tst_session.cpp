@@ -109,10 +109,7 @@ private slots:
         bool refuse = false;
         qint16 windowLine = 7;
         RunDriver run({[&] { return int(lines.size()); }, [&](int i) { return lines[i]; }},
-                      [&](const QByteArray &frame) {
-                          sent << frame;
-                          return !refuse;
-                      },
+                      [&](const QByteArray &frame) { return sent << frame, !refuse; },
                       [] { return std::optional(200); }, [&] { return stalled; });
         run.setLineVariable(&windowLine);
         QSignalSpy passes(&run, &RunDriver::passDone);
@@ -131,24 +128,20 @@ private slots:
         // A stalled line holds the run where it is.
         stalled = true;
         run.step();
-        QCOMPARE(sent.size(), 2);
-        QCOMPARE(windowLine, 0);
+        QVERIFY(sent.size() == 2 && windowLine == 0);
         stalled = false;
         // A refused frame is reported; the run goes on.
         refuse = true;
         run.step();
         QCOMPARE(failed.size(), 1);
         QVERIFY(run.timer().isActive() && windowLine == 1);
-        // An interval of 0 halts it; stopped, a tick changes nothing of the timer.
+        // An interval of 0 halts it.
         lines = {u"AA"_s, u"Delay:0"_s};
         run.setLineVariable(nullptr);
         run.start(100);
         run.step();
         QVERIFY(!run.timer().isActive());
         QCOMPARE(halted.size(), 1);
-        run.stop();
-        run.step();
-        QVERIFY(!run.timer().isActive());
     }
 
     void autoPoller()
