@@ -83,11 +83,7 @@ void ScanTab::setUpViews()
 
 void ScanTab::connectScan()
 {
-    connect(&m_context.session->exchanges(), &ExchangeMonitor::requestWritten, m_scanner,
-            &BusScanner::requestWritten);
-    connect(&m_context.session->link(), &MSComm::bytesArrived, m_scanner, &BusScanner::bytesArrived);
-    connect(&m_context.session->exchanges(), &ExchangeMonitor::exchangeSettled, m_scanner,
-            &BusScanner::exchangeSettled);
+    m_context.session->listen(*m_scanner);
     connect(m_scanner, &BusScanner::found, m_scanResults, &ScanResultModel::append);
     connect(m_scanner, &BusScanner::progress, this, &ScanTab::showScanProgress);
     connect(m_scanner, &BusScanner::finished, this, &ScanTab::scanFinished);
@@ -118,8 +114,7 @@ void ScanTab::scanFinished(bool cancelled, const QString &error)
 
 void ScanTab::connectConfig()
 {
-    connect(&m_context.session->exchanges(), &ExchangeMonitor::exchangeSettled, m_transfer,
-            &ConfigTransfer::exchangeSettled);
+    m_context.session->listen(*m_transfer);
     connect(ui->configRead, &QPushButton::clicked, this, &ScanTab::readConfig);
     connect(ui->configWrite, &QPushButton::clicked, this, &ScanTab::writeConfig);
     connect(ui->configOpen, &QPushButton::clicked, this, &ScanTab::openConfigSet);

@@ -318,11 +318,11 @@ void ToolTab::drainReceived()
     // be answered any more.
     if (m_context.session->exchanges().pendingRequests() == 0 && link.bytesToWrite() == 0)
         m_quiet.forgetRequests();
+    // At least one take: bytes held back for a reply that has settled since go now.
     QByteArray bytes = std::exchange(m_rxHeld, {});
-    while (link.inBufferCount() > 0)
+    do {
         bytes += m_quiet.take(link.input());
-    if (!bytes.isEmpty() || m_quiet.held() > 0)
-        bytes += m_quiet.take({});
+    } while (link.inBufferCount() > 0);
     showBlocks(std::move(bytes));
 }
 

@@ -33,11 +33,7 @@ int CliCommands::scan(CliSession &session, const CliOptions &options)
 {
     BusScanner scanner(sendThrough(session),
                        [&session](qint32 rate) { return session.setRate(rate); });
-    QObject::connect(&session.exchanges(), &ExchangeMonitor::requestWritten, &scanner,
-                     &BusScanner::requestWritten);
-    QObject::connect(&session.link(), &MSComm::bytesArrived, &scanner, &BusScanner::bytesArrived);
-    QObject::connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, &scanner,
-                     &BusScanner::exchangeSettled);
+    session.session().listen(scanner);
 
     // A station may answer at several rates (a pseudo-terminal takes any): each
     // answer is a line, the summary counts stations.
@@ -93,8 +89,7 @@ int CliCommands::readConfig(CliSession &session, const CliOptions &options)
 {
     const quint8 station = options.addresses.value(0);
     ConfigTransfer transfer(sendThrough(session));
-    QObject::connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, &transfer,
-                     &ConfigTransfer::exchangeSettled);
+    session.session().listen(transfer);
 
     int status = ExitOk;
     QString result;
@@ -153,8 +148,7 @@ int CliCommands::transferConfig(CliSession &session, const CliOptions &options,
     const bool writing = options.command == CliOptions::Command::ConfigWrite;
     const QString verb = writing ? QStringLiteral("write") : QStringLiteral("verify");
     ConfigTransfer transfer(sendThrough(session));
-    QObject::connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, &transfer,
-                     &ConfigTransfer::exchangeSettled);
+    session.session().listen(transfer);
 
     int equal = 0;
     int differing = 0;

@@ -1,5 +1,7 @@
 #include "link_session.h"
 
+#include "bus/bus_scan.h"
+#include "bus/config_transfer.h"
 #include "device/command_set.h"
 #include "link/open_port.h"
 #include "util/monotonic_clock.h"
@@ -114,6 +116,19 @@ Status LinkSession::send(const QByteArray &frame)
 Status LinkSession::setBaudRate(qint32 rate)
 {
     return m_link->setBaudRate(rate);
+}
+
+void LinkSession::listen(BusScanner &scanner)
+{
+    connect(m_exchanges, &ExchangeMonitor::requestWritten, &scanner, &BusScanner::requestWritten);
+    connect(m_link, &MSComm::bytesArrived, &scanner, &BusScanner::bytesArrived);
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, &scanner, &BusScanner::exchangeSettled);
+}
+
+void LinkSession::listen(ConfigTransfer &transfer)
+{
+    connect(m_exchanges, &ExchangeMonitor::exchangeSettled, &transfer,
+            &ConfigTransfer::exchangeSettled);
 }
 
 Status LinkSession::startCapture(const QString &path)

@@ -15,6 +15,8 @@
 #include <future>
 #include <optional>
 
+class BusScanner;
+class ConfigTransfer;
 class PortNames;
 
 // One link to a controller, as the window and stepperbench-cli both use it: the
@@ -84,6 +86,11 @@ public:
     {
         return m_checking || m_link->writeStalled() || m_link->bytesToWrite() > 0;
     }
+
+    /// Lets \a scanner hear the line: frames written, bytes arriving, exchanges settled.
+    void listen(BusScanner &scanner);
+    /// Lets \a transfer hear the exchanges that settle.
+    void listen(ConfigTransfer &transfer);
 
     /// Captures everything from now on into \a path; the message names the file.
     Status startCapture(const QString &path);

@@ -52,11 +52,6 @@ void QuietFilter::hide(qint64 from, qint64 to)
         m_hidden.append({from, to});
 }
 
-bool QuietFilter::idle() const
-{
-    return m_quietRequests.isEmpty() && m_hidden.isEmpty() && m_held.isEmpty();
-}
-
 QByteArray QuietFilter::take(const QByteArray &bytes)
 {
     m_held += bytes;

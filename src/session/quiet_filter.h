@@ -33,8 +33,6 @@ public:
     QByteArray take(const QByteArray &bytes);
     /// Bytes taken and held back.
     qsizetype held() const { return m_held.size(); }
-    /// Whether anything is quiet at all; without, take() gives back its input.
-    bool idle() const;
     /// Forgets everything: the stream starts afresh (the port opened or closed).
     void reset();
 
