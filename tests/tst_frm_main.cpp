@@ -1,3 +1,4 @@
+#include "exchange/exchange_log_model.h"
 // The port, the traffic views, and the receive and send paths of the window.
 
 #include "window_fixture.h"
@@ -277,7 +278,7 @@ private slots:
         QCOMPARE(log->model()->rowCount(), 2);
         f.control<QComboBox>(u"exchangeFilter"_s)->setCurrentText(u"超时"_s);
         QCOMPARE(log->model()->rowCount(), 1);
-        QCOMPARE(log->model()->index(0, 6).data().toString(), u"超时"_s);
+        QCOMPARE(log->model()->index(0, ExchangeLogModel::Result).data().toString(), u"超时"_s);
         f.click(u"statsReset"_s);
         QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 0 · 应答 0"));
     }

@@ -142,8 +142,44 @@ private slots:
         // after it ends the wait at once.
         QTest::newRow("a whole reply ends a wait")
                 << CommMode::Rtu << L{"\x01\x40\xC8" + speed} << S{"N 01 40 c8", "F " + hex(speed)};
-        QTest::newRow("a code the table does not know")
-                << CommMode::Rtu << L{rtu("0103020001"), "."} << S{"N " + hex(rtu("0103020001"))};
+        QTest::newRow("a code neither table knows")
+                << CommMode::Rtu << L{rtu("0109020001"), "."} << S{"N " + hex(rtu("0109020001"))};
+        // Standard MODBUS replies beside the controller's; "M" writes a device
+        // identification request, after which a 2B reply is a standard one.
+        const QByteArray registers = rtu("010304000A0014");
+        const QByteArray identity = rtu("012B0E0101000001000341 4243");
+        const QByteArray setAcceleration = rtu("012B0400000064");
+        QTest::newRow("standard replies")
+                << CommMode::Rtu
+                << L{registers + rtu("01010105") + rtu("011000010002"), identity + stop,
+                     rtu("01180004000100 07")}
+                << S{"F " + hex(registers), "F " + hex(rtu("01010105")),
+                     "F " + hex(rtu("011000010002")), "F " + hex(identity), "F 01 3c",
+                     "F " + hex(rtu("01180004000100 07"))};
+        QTest::newRow("2B as the request asked")
+                << CommMode::Rtu << L{setAcceleration, "M", setAcceleration, identity, "."}
+                << S{"F " + hex(setAcceleration), "N " + hex(setAcceleration), "F " + hex(identity)};
+        // Listening at 9600 baud ("L"): requests are frames too, and "|" is a
+        // silence of 3.5 characters before the next piece.
+        const QByteArray read = rtu("010300000002");
+        QByteArray badRead = read;
+        badRead[3] = '\x07';
+        QTest::newRow("listening: request and reply")
+                << CommMode::Rtu << L{"L", read + registers, setAcceleration + setAcceleration}
+                << S{"F " + hex(read), "F " + hex(registers), "F " + hex(setAcceleration),
+                     "F " + hex(setAcceleration)};
+        QTest::newRow("listening: a bad check the line fell silent after")
+                << CommMode::Rtu << L{"L", badRead, "|", registers}
+                << S{"B " + hex(badRead), "F " + hex(registers)};
+        QTest::newRow("listening: a bad check with no silence after it")
+                << CommMode::Rtu << L{"L", badRead + registers}
+                << S{"N " + hex(badRead), "F " + hex(registers)};
+        QTest::newRow("listening: a split frame before an exchange")
+                << CommMode::Rtu << L{"L", read.first(4), "|", read, registers}
+                << S{"N " + hex(read.first(4)), "F " + hex(read), "F " + hex(registers)};
+        QTest::newRow("listening: a two-byte reply, then a request")
+                << CommMode::Rtu << L{"L", stop + read, stop, "."}
+                << S{"F 01 3c", "F " + hex(read), "F 01 3c"};
         QTest::newRow("a length byte the code does not have")
                 << CommMode::Rtu << L{rtu("012602AAAA"), "."} << S{"N " + hex(rtu("012602AAAA"))};
         QTest::newRow("standard exception")
@@ -189,7 +225,14 @@ private slots:
         QList<RxEvent> seen;
         qint64 now = 0;
         for (const QByteArray &piece : pieces) {
-            if (piece == "!") {
+            if (piece == "L") {
+                framer.setListening(true);
+                framer.setLineRate(9600);
+            } else if (piece == "M") {
+                framer.requestWritten(rtu("012B0E0100"));
+            } else if (piece == "|") {
+                now += 20000; // longer than the next piece takes on the line, and 3.5 characters
+            } else if (piece == "!") {
                 framer.setEchoSuppression(true);
                 framer.expectEcho(rtu("012000"), now);
             } else if (piece == "+") {

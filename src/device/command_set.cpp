@@ -198,6 +198,45 @@ int requestDataLength(RequestData data)
     return 0;
 }
 
+qsizetype controllerPayloadLength(FrameRole role, QByteArrayView bytes)
+{
+    const CommandInfo *row = findCode(quint8(bytes[1]));
+    if (!row)
+        return 0;
+    int data = requestDataLength(row->request);
+    if (role == FrameRole::Reply) {
+        switch (row->reply) {
+        case ReplyForm::None:
+            return 0;
+        case ReplyForm::Short:
+            return 2;
+        case ReplyForm::Echo:
+            break;
+        case ReplyForm::Data:
+            data = row->replyData;
+            break;
+        }
+    }
+    if (bytes.size() < 3)
+        return -1;
+    const int length = quint8(bytes[2]);
+    return data < 0 || data == length ? 3 + length : 0;
+}
+
+bool payloadFits(FrameRole role, QByteArrayView payload)
+{
+    if (payload.size() < 2)
+        return false;
+    if (quint8(payload[1]) & 0x80)
+        return role == FrameRole::Reply && payload.size() == 3;
+    const auto fits = [&](qsizetype length) {
+        // A CANopen reference has no length of its own: any length fits.
+        return length == payload.size() || (length == -2 && payload.size() > 3);
+    };
+    return fits(controllerPayloadLength(role, payload))
+            || fits(standardPayloadLength(role, payload));
+}
+
 std::optional<QString> sendDescription(quint8 code)
 {
     const CommandInfo *row = findCode(code);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frame.h"
+#include "modbus_standard.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -116,6 +117,16 @@ const CommandInfo *findCode(quint8 code);
 
 /// The data bytes a request of layout \a data carries; -1 for any number.
 int requestDataLength(RequestData data);
+
+/// The payload length of a frame of the controller's own in \a role whose first
+/// bytes are \a bytes (at least address and code): address, code, length byte and
+/// the data the code takes; a two-byte reply gives 2. 0 when the code has no
+/// such frame or the length byte is not the code's, -1 while it has not arrived.
+qsizetype controllerPayloadLength(FrameRole role, QByteArrayView bytes);
+
+/// Whether the whole payload \a payload (no check) is laid out as a frame in
+/// \a role, the controller's or standard MODBUS; an exception is a reply.
+bool payloadFits(FrameRole role, QByteArrayView payload);
 
 /// The send-side description of \a code ("请求握手命令:" for 0x20), translated;
 /// nothing for 0x3F, 0x40, 0x41 and every code outside 0x20..0x47.

@@ -87,6 +87,13 @@ void CaptureWriter::frameSent(const QByteArray &frame, qint64 atUs)
     record(atUs, "TX", frame, describeSentFrame(frame).value_or(QString()));
 }
 
+void CaptureWriter::requestHeard(const RxEvent &request)
+{
+    record(request.lastUs, "REQ", request.bytes,
+           describeSentFrame(request.bytes).value_or(QString()),
+           request.checkOk ? QString() : verdictText(Verdict::BadCheck));
+}
+
 void CaptureWriter::exchangeSettled(const Exchange &exchange)
 {
     const QString verdict = verdictText(exchange.verdict, exchange.exceptionCode);

@@ -46,6 +46,8 @@ public:
 
     // Each takes the event's time on the monotonic clock.
     void frameSent(const QByteArray &frame, qint64 atUs);
+    /// Listening: a request another master wrote ("REQ").
+    void requestHeard(const RxEvent &request);
     void exchangeSettled(const Exchange &exchange);
     void bytesDiscarded(const RxEvent &event);
     /// A line of the link's own: a stall, a lost or restored device.

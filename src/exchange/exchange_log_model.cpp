@@ -2,6 +2,7 @@
 
 #include "device/command_set.h"
 #include "exchange_stats.h"
+#include "traffic/traffic_lines.h"
 
 #include <QDateTime>
 
@@ -34,7 +35,8 @@ void ExchangeLogModel::append(const Exchange &exchange, qint64 wallMs)
     beginInsertRows({}, row, row);
     const QByteArray request = exchange.request.first(qMin(exchange.request.size(), maxBytesShown));
     const QByteArray reply = exchange.reply.first(qMin(exchange.reply.size(), maxBytesShown));
-    m_rows.append({request + reply, wallMs, exchange.responseUs(), quint16(request.size()),
+    m_rows.append({request + reply, wallMs, exchange.responseUs(), exchange.gapUs,
+                   quint16(request.size()),
                    request.size() < exchange.request.size(), reply.size() < exchange.reply.size(),
                    exchange.verdict, qint16(exchange.station ? *exchange.station : -1),
                    qint16(exchange.code ? *exchange.code : -1), exchange.exceptionCode});
@@ -90,7 +92,9 @@ QString ExchangeLogModel::text(const Row &row, int column) const
     case Code:
         return hexByte(row.code);
     case Description:
-        return row.code < 0 ? QString() : sendDescription(quint8(row.code)).value_or(QString());
+        return description(row);
+    case Values:
+        return values(row);
     case Request:
         return hexText(row.bytes.first(row.requestSize), row.requestCut);
     case Reply:
@@ -99,17 +103,45 @@ QString ExchangeLogModel::text(const Row &row, int column) const
         return verdictText(row.verdict, row.exceptionCode);
     case ResponseTime:
         return row.responseUs >= 0 ? millisecondsText(row.responseUs) : QString();
+    case Gap:
+        return row.gapUs >= 0 ? millisecondsText(row.gapUs) : QString();
     default:
         return {};
     }
 }
 
+QString ExchangeLogModel::description(const Row &row)
+{
+    if (row.code < 0)
+        return {};
+    // 2B's MEI type, or the controller's length byte, tells what the code is.
+    const QByteArrayView request = QByteArrayView(row.bytes).first(row.requestSize);
+    const std::optional<FramePayload> payload =
+            framePayload(request.isEmpty() ? QByteArrayView(row.bytes) : request);
+    const quint8 next = payload && payload->bytes.size() > 2 ? quint8(payload->bytes[2]) : 0;
+    return describeFunction(quint8(row.code), next).value_or(QString());
+}
+
+QString ExchangeLogModel::values(const Row &row)
+{
+    if (row.requestCut || row.replyCut)
+        return {};
+    const std::optional<FramePayload> request =
+            framePayload(QByteArrayView(row.bytes).first(row.requestSize));
+    std::optional<FramePayload> reply = framePayload(QByteArrayView(row.bytes).sliced(row.requestSize));
+    if (reply && !reply->checkOk)
+        reply.reset();
+    return standardValues(request ? QByteArrayView(request->bytes) : QByteArrayView(),
+                          reply ? QByteArrayView(reply->bytes) : QByteArrayView());
+}
+
 QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char *const headers[ColumnCount] = {
-            QT_TR_NOOP("时间"), QT_TR_NOOP("站号"),         QT_TR_NOOP("功能码"),
-            QT_TR_NOOP("命令"), QT_TR_NOOP("请求"),         QT_TR_NOOP("应答"),
-            QT_TR_NOOP("结果"), QT_TR_NOOP("应答时间 (ms)")};
+            QT_TR_NOOP("时间"), QT_TR_NOOP("站号"), QT_TR_NOOP("功能码"),
+            QT_TR_NOOP("命令"), QT_TR_NOOP("数值"), QT_TR_NOOP("请求"),
+            QT_TR_NOOP("应答"), QT_TR_NOOP("结果"), QT_TR_NOOP("应答时间 (ms)"),
+            QT_TR_NOOP("帧间隔 (ms)")};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
         || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);

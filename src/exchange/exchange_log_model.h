@@ -23,10 +23,12 @@ public:
         Station,
         Code,
         Description,
+        Values,
         Request,
         Reply,
         Result,
         ResponseTime,
+        Gap, // listening: the silence before the exchange's first frame
         ColumnCount
     };
     /// The role that gives a row's Verdict as an int, for filtering.
@@ -53,6 +55,7 @@ private:
         QByteArray bytes; // the request, then the reply, each cut at maxBytesShown
         qint64 wallMs;
         qint64 responseUs;
+        qint64 gapUs;
         quint16 requestSize; // of the request in bytes
         bool requestCut, replyCut;
         Verdict verdict;
@@ -61,6 +64,8 @@ private:
         quint8 exceptionCode;
     };
     QString text(const Row &row, int column) const;
+    static QString description(const Row &row);
+    static QString values(const Row &row);
 
     qsizetype m_capacity;
     QList<Row> m_rows;

@@ -24,6 +24,14 @@ void ExchangeMonitor::resetStats()
     emit statsChanged();
 }
 
+void ExchangeMonitor::setListening(bool on)
+{
+    if (on == listening())
+        return;
+    reset();
+    m_framer.setListening(on);
+}
+
 void ExchangeMonitor::bytesArrived(const QByteArray &bytes, qint64 arrivalUs)
 {
     handle(m_framer.feed(bytes, arrivalUs));
@@ -33,6 +41,7 @@ void ExchangeMonitor::bytesArrived(const QByteArray &bytes, qint64 arrivalUs)
 void ExchangeMonitor::frameWritten(const QByteArray &frame, qint64 writtenUs)
 {
     m_framer.expectEcho(frame, writtenUs);
+    m_framer.requestWritten(frame);
     m_lastWrittenUs = writtenUs;
     m_stats.addRequest();
     emit requestWritten(frame, writtenUs);
@@ -61,8 +70,20 @@ void ExchangeMonitor::handle(const QList<RxEvent> &events)
     for (const RxEvent &event : events) {
         switch (event.kind) {
         case RxEvent::Frame:
-            emit replyFramed(event);
-            settle(m_pairing.replyReceived(event));
+            if (listening()) {
+                bool isRequest = false;
+                const QList<Exchange> settled = m_pairing.frameHeard(event, isRequest);
+                if (isRequest) {
+                    m_stats.addRequest();
+                    emit requestHeard(event);
+                } else {
+                    emit replyFramed(event);
+                }
+                settle(settled);
+            } else {
+                emit replyFramed(event);
+                settle(m_pairing.replyReceived(event));
+            }
             break;
         case RxEvent::Noise:
             m_stats.addNoise(event.bytes.size());

@@ -25,6 +25,11 @@ public:
     void setReplyTimeoutUs(qint64 us) { m_pairing.setReplyTimeoutUs(us); }
     qint64 replyTimeoutUs() const { return m_pairing.replyTimeoutUs(); }
     void setEchoSuppression(bool on) { m_framer.setEchoSuppression(on); }
+    void setLineRate(qint32 baud) { m_framer.setLineRate(baud); }
+    /// Listening only: every frame heard is framed and paired, requests of
+    /// another master too; nothing is expected to be written.
+    void setListening(bool on);
+    bool listening() const { return m_framer.listening(); }
     bool echoSuppression() const { return m_framer.echoSuppression(); }
 
     const ExchangeStats &stats() const { return m_stats; }
@@ -48,6 +53,8 @@ public slots:
 signals:
     /// A reply frame, as the framer cut it (check good or bad).
     void replyFramed(const RxEvent &reply);
+    /// Listening: a request another master wrote.
+    void requestHeard(const RxEvent &request);
     /// A stretch of noise, or an echo taken off.
     void bytesDiscarded(const RxEvent &event);
     /// A request with its reply, its time-out, or a reply nobody asked for.

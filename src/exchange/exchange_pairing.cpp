@@ -75,6 +75,7 @@ QList<Exchange> ExchangePairing::replyReceived(const RxEvent &reply)
         // address query is named by the station that answered.
         exchange.request = match->frame;
         exchange.sentUs = match->sentUs;
+        exchange.gapUs = match->gapUs;
         exchange.code = match->head.code;
         if (!head || match->head.station != 0)
             exchange.station = match->head.station;
@@ -83,6 +84,39 @@ QList<Exchange> ExchangePairing::replyReceived(const RxEvent &reply)
         exchange.verdict = Verdict::Unexpected;
     }
     out.append(std::move(exchange));
+    return out;
+}
+
+QList<Exchange> ExchangePairing::frameHeard(const RxEvent &frame, bool &isRequest)
+{
+    const qint64 gapUs = m_lastHeardUs >= 0 ? qMax<qint64>(0, frame.firstUs - m_lastHeardUs) : -1;
+    m_lastHeardUs = frame.lastUs;
+    isRequest = false;
+    std::optional<FramePayload> payload = framePayload(frame.bytes);
+    const QByteArrayView bytes = frame.bytes.size() == 2 ? QByteArrayView(frame.bytes)
+            : payload                                  ? QByteArrayView(payload->bytes)
+                                                       : QByteArrayView();
+    const std::optional<FrameHead> head = frameHead(frame.bytes);
+    const bool awaited = head && std::any_of(m_pending.cbegin(), m_pending.cend(), [&](const Pending &p) {
+        return p.head.code == (head->code & 0x7F)
+                && (p.head.station == head->station
+                    || (p.head.station == 0 && p.head.code == FunctionCode::QueryAddress));
+    });
+    QList<Exchange> out;
+    if (frame.checkOk && !(awaited && payloadFits(FrameRole::Reply, bytes))
+        && payloadFits(FrameRole::Request, bytes)) {
+        isRequest = true;
+        expireBefore(frame.lastUs, out);
+        out.append(requestSent(frame.bytes, frame.lastUs));
+        if (!m_pending.isEmpty() && m_pending.back().sentUs == frame.lastUs)
+            m_pending.back().gapUs = gapUs;
+        else if (!out.isEmpty())
+            out.back().gapUs = gapUs;
+        return out;
+    }
+    out = replyReceived(frame);
+    if (out.back().request.isEmpty())
+        out.back().gapUs = gapUs;
     return out;
 }
 
@@ -121,7 +155,8 @@ Exchange ExchangePairing::timedOut(const Pending &request) const
             .verdict = Verdict::Timeout,
             .station = request.head.station,
             .code = request.head.code,
-            .sentUs = request.sentUs};
+            .sentUs = request.sentUs,
+            .gapUs = request.gapUs};
 }
 
 QString verdictText(Verdict verdict, quint8 exceptionCode)

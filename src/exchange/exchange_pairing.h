@@ -37,6 +37,7 @@ struct Exchange
     quint8 exceptionCode = 0;
     qint64 sentUs = -1; // the request's last byte written
     qint64 repliedUs = -1; // the reply's last byte received
+    qint64 gapUs = -1; // listening: the silence on the line before the exchange's first frame
 
     /// Last byte written to last byte received, or -1.
     qint64 responseUs() const { return sentUs >= 0 && repliedUs >= 0 ? repliedUs - sentUs : -1; }
@@ -67,6 +68,11 @@ public:
     /// A reply frame from the framer. Gives its exchange, and the time-outs of
     /// requests whose time was up before it came.
     QList<Exchange> replyReceived(const RxEvent &reply);
+    /// Listening to a bus: a frame heard, request or reply. A frame laid out as a
+    /// reply that answers a request waiting at its station with its code is that
+    /// reply; otherwise a frame laid out as a request is one (\a isRequest set);
+    /// anything else is a reply nobody asked for.
+    QList<Exchange> frameHeard(const RxEvent &frame, bool &isRequest);
     /// The requests whose reply time-out has passed at \a nowUs. A request is
     /// held while bytes that arrived within its time-out still wait in the framer
     /// (\a framerPendingSinceUs, -1 for none): they may be its reply.
@@ -74,7 +80,11 @@ public:
 
     /// Requests still waiting for a reply.
     qsizetype pendingCount() const { return m_pending.size(); }
-    void clear() { m_pending.clear(); }
+    void clear()
+    {
+        m_pending.clear();
+        m_lastHeardUs = -1;
+    }
 
 private:
     struct Pending
@@ -82,12 +92,14 @@ private:
         QByteArray frame;
         FrameHead head;
         qint64 sentUs;
+        qint64 gapUs = -1;
     };
     Exchange timedOut(const Pending &request) const;
     void expireBefore(qint64 replyUs, QList<Exchange> &out);
 
     qint64 m_replyTimeoutUs = defaultReplyTimeoutUs;
     QList<Pending> m_pending; // oldest first
+    qint64 m_lastHeardUs = -1; // listening: the last byte of the last frame heard
 };
 
 /// The verdict as the exchange log and the capture name it ("校验正确", "超时" ...),

@@ -19,63 +19,72 @@ constexpr qsizetype compactAfter = 64 * 1024;
 // chattering: noise is counted and captured as it comes, and never piles up.
 constexpr qsizetype noiseStretch = 512;
 
-// What an RTU reply with a given code looks like, from the command table.
-struct RtuLayout
-{
-    enum Kind : quint8 { Unknown, Short, Counted };
-    Kind kind = Unknown;
-    qint16 data = -1; // Counted: the length byte the code fixes, -1 for any
+// Which frames the framer looks for: a master hears replies; a listener on a
+// bus hears requests too. For 2B the request a master sent tells whether its
+// reply is the controller's or a standard device identification.
+enum Look : quint8 {
+    ControllerReplies = 1,
+    StandardReplies = 2,
+    ControllerRequests = 4,
+    StandardRequests = 8,
 };
 
-// What the command table says about RTU replies, in the two forms the framer
-// reads: the layout of each code, and for each pair of code and length byte
-// whether a reply may start there, so that a run of noise passes on one table
-// look-up per byte.
+// The layouts to look for at a frame with a given code.
+struct Looks
+{
+    bool listening;
+    std::optional<bool> standard2B; // what the last request with code 2B was
+
+    quint8 operator()(quint8 code) const
+    {
+        if (listening)
+            return 0xFF;
+        // The request sent decides what a reply with code 2B is.
+        if (code == FunctionCode::SetAcceleration && standard2B)
+            return *standard2B ? StandardReplies : ControllerReplies;
+        return ControllerReplies | StandardReplies;
+    }
+};
+
+// Whether a frame may start with \a code followed by \a next, for one table
+// look-up per byte while a run of noise passes.
 struct RtuTables
 {
-    std::array<RtuLayout, 256> layouts{};
     std::array<bool, 65536> starts{}; // by code * 256 + the byte after it
 };
 
-bool mayStartWith(const RtuLayout &layout, uchar code, uchar next)
+bool mayStartWith(quint8 look, uchar code, uchar next)
 {
     if (code & 0x80) // an exception: MODBUS names exception codes 01 to 0B
-        return next >= 0x01 && next <= 0x0B;
-    return layout.kind == RtuLayout::Short
-            || (layout.kind == RtuLayout::Counted && (layout.data < 0 || next == layout.data));
+        return (look & (ControllerReplies | StandardReplies)) && next >= 0x01 && next <= 0x0B;
+    const char probe[3] = {0, char(code), char(next)};
+    const QByteArrayView bytes(probe, 3);
+    return ((look & ControllerReplies) && controllerPayloadLength(FrameRole::Reply, bytes) != 0)
+            || ((look & StandardReplies) && standardPayloadLength(FrameRole::Reply, bytes) != 0)
+            || ((look & ControllerRequests)
+                && controllerPayloadLength(FrameRole::Request, bytes) != 0)
+            || ((look & StandardRequests)
+                && standardPayloadLength(FrameRole::Request, bytes) != 0);
 }
 
-const RtuTables &rtuTables()
+RtuTables makeTables(quint8 look)
 {
-    static const RtuTables tables = [] {
-        RtuTables t;
-        for (const CommandInfo &row : commandSet()) {
-            RtuLayout &layout = t.layouts[row.code];
-            switch (row.reply) {
-            case ReplyForm::Short:
-                layout.kind = RtuLayout::Short;
-                break;
-            case ReplyForm::Echo:
-                layout = {RtuLayout::Counted, qint16(requestDataLength(row.request))};
-                break;
-            case ReplyForm::Data:
-                layout = {RtuLayout::Counted, qint16(row.replyData)};
-                break;
-            case ReplyForm::None:
-                break;
-            }
-        }
-        for (int code = 0; code < 256; ++code) {
-            for (int next = 0; next < 256; ++next)
-                t.starts[code * 256 + next] = mayStartWith(t.layouts[code], uchar(code),
-                                                           uchar(next));
-        }
-        return t;
-    }();
-    return tables;
+    RtuTables t;
+    for (int code = 0; code < 256; ++code) {
+        for (int next = 0; next < 256; ++next)
+            t.starts[code * 256 + next] = mayStartWith(look, uchar(code), uchar(next));
+    }
+    return t;
 }
 
-// Whether a reply could start at \a p, \a left bytes before the end.
+const RtuTables &rtuTables(bool listening)
+{
+    static const RtuTables replies = makeTables(ControllerReplies | StandardReplies);
+    static const RtuTables everything = makeTables(0xFF);
+    return listening ? everything : replies;
+}
+
+// Whether a frame could start at \a p, \a left bytes before the end.
 inline bool mayStart(const RtuTables &tables, const uchar *p, qsizetype left)
 {
     return left < 3 || tables.starts[p[1] * 256 + p[2]];
@@ -86,7 +95,8 @@ struct Candidate
 {
     Fit fit;
     qsizetype length = 0;
-    bool checked = true; // short replies carry no check
+    bool checked = true; // the controller's two-byte replies carry no check
+    bool shortReply = false; // Incomplete: a two-byte reply, unless more completes
 };
 
 // In the search loop: the check alone, without copying the payload out as rtuPayload() does.
@@ -96,44 +106,91 @@ bool crcMatches(QByteArrayView frame)
     return CommSetting::crc16(body) == qFromLittleEndian<quint16>(frame.data() + body.size());
 }
 
-// The RTU reply that could start at the front of \a bytes.
-Candidate rtuCandidate(const RtuTables &tables, QByteArrayView bytes)
+// A CANopen reference carries no length: the first check that matches ends it.
+constexpr qsizetype longestOpenPayload = 256;
+
+// The frame that could start at the front of \a bytes, among the layouts \a look
+// names. A frame with a good check wins; a layout still short of bytes makes
+// the candidate wait; a complete one with a bad check is reported as the one
+// that ends at \a end where there is one (the line fell silent there).
+Candidate rtuCandidate(quint8 look, QByteArrayView bytes, qsizetype end)
 {
     if (bytes.size() < 2)
         return {Fit::Incomplete};
     const quint8 code = quint8(bytes[1]);
-    qsizetype length = 5; // an exception: address, code | 80, exception code, CRC
     if (code & 0x80) {
         // MODBUS names exception codes 01 to 0B; anything else is no exception.
-        if (bytes.size() >= 3 && (quint8(bytes[2]) < 0x01 || quint8(bytes[2]) > 0x0B))
+        if (!(look & (ControllerReplies | StandardReplies))
+            || (bytes.size() >= 3 && (quint8(bytes[2]) < 0x01 || quint8(bytes[2]) > 0x0B)))
             return {Fit::None};
-    } else {
-        const RtuLayout layout = tables.layouts[code];
-        if (layout.kind == RtuLayout::Short)
-            return {Fit::Good, 2, false};
-        if (layout.kind == RtuLayout::Unknown)
-            return {Fit::None};
-        if (bytes.size() < 3)
-            return {Fit::Incomplete};
-        const int data = quint8(bytes[2]);
-        if (layout.data >= 0 && data != layout.data)
-            return {Fit::None};
-        length = 3 + data + 2;
+        if (bytes.size() < 5)
+            return {Fit::Incomplete, 5};
+        return {crcMatches(bytes.first(5)) ? Fit::Good : Fit::Bad, 5};
     }
-    if (bytes.size() < length)
-        return {Fit::Incomplete, length};
-    return {crcMatches(bytes.first(length)) ? Fit::Good : Fit::Bad, length};
+    bool waiting = false;
+    bool shortReply = false;
+    qsizetype bad = 0;
+    qsizetype good = 0;
+    const auto consider = [&](qsizetype payload) {
+        if (payload == 0 || good > 0)
+            return;
+        if (payload == -2) { // open-ended: the first length whose check matches
+            for (qsizetype length = 4; length <= longestOpenPayload + 2; ++length) {
+                if (length > bytes.size()) {
+                    waiting = true;
+                    return;
+                }
+                if (crcMatches(bytes.first(length))) {
+                    good = length;
+                    return;
+                }
+            }
+            return;
+        }
+        if (payload < 0 || bytes.size() < payload + 2) {
+            waiting = true;
+            return;
+        }
+        if (crcMatches(bytes.first(payload + 2)))
+            good = payload + 2;
+        else if (bad != end)
+            bad = payload + 2;
+    };
+    if (look & ControllerReplies) {
+        const qsizetype payload = controllerPayloadLength(FrameRole::Reply, bytes);
+        if (payload == 2)
+            shortReply = true;
+        else
+            consider(payload);
+    }
+    if (look & StandardReplies)
+        consider(standardPayloadLength(FrameRole::Reply, bytes));
+    if (look & StandardRequests)
+        consider(standardPayloadLength(FrameRole::Request, bytes));
+    if (look & ControllerRequests)
+        consider(controllerPayloadLength(FrameRole::Request, bytes));
+    if (good > 0)
+        return {Fit::Good, good};
+    // A two-byte reply is taken at once by a master; a listener first lets a
+    // longer frame of the same code complete.
+    if (shortReply && !waiting)
+        return {Fit::Good, 2, false};
+    if (waiting)
+        return {Fit::Incomplete, 0, true, shortReply};
+    if (bad > 0)
+        return {Fit::Bad, bad};
+    return {Fit::None};
 }
 
-// Where the first complete RTU reply with a good check starts after the front
-// of \a bytes, or 0.
-qsizetype laterCheckedReply(const RtuTables &tables, QByteArrayView bytes)
+// Where the first complete frame with a good check starts after the front of
+// \a bytes, or 0.
+qsizetype laterCheckedFrame(const RtuTables &tables, const Looks &look, QByteArrayView bytes)
 {
     const auto *data = reinterpret_cast<const uchar *>(bytes.data());
     for (qsizetype at = 1; at + 2 <= bytes.size(); ++at) {
         if (!mayStart(tables, data + at, bytes.size() - at))
             continue;
-        const Candidate later = rtuCandidate(tables, bytes.sliced(at));
+        const Candidate later = rtuCandidate(look(data[at + 1]), bytes.sliced(at), -1);
         if (later.fit == Fit::Good && later.checked)
             return at;
     }
@@ -158,6 +215,41 @@ void ReplyFramer::setMode(CommMode mode)
         return;
     clear();
     m_mode = mode;
+}
+
+void ReplyFramer::setListening(bool on)
+{
+    if (on == m_listening)
+        return;
+    clear();
+    m_listening = on;
+}
+
+void ReplyFramer::setLineRate(qint32 baud)
+{
+    if (baud <= 0)
+        return;
+    m_charUs = 11'000'000 / baud;
+    m_silenceUs = baud > 19200 ? 1750 : (35 * m_charUs + 5) / 10;
+}
+
+void ReplyFramer::requestWritten(QByteArrayView frame)
+{
+    std::optional<FramePayload> spelled = asciiPayload(frame);
+    const QByteArrayView bytes = spelled ? QByteArrayView(spelled->bytes) : frame;
+    if (bytes.size() >= 3 && quint8(bytes[1]) == FunctionCode::SetAcceleration)
+        m_standard2B = isStandardFunction(quint8(bytes[1]), quint8(bytes[2]));
+}
+
+void ReplyFramer::append(QByteArrayView bytes, qint64 arrivalUs)
+{
+    // The line was silent before these bytes when they arrived later than they
+    // could have travelled since the last ones.
+    bool silence = false;
+    if (m_silenceUs > 0 && m_lastArrivalUs >= 0 && !m_buffer.isEmpty())
+        silence = arrivalUs - bytes.size() * m_charUs - m_lastArrivalUs >= m_silenceUs;
+    m_buffer.append(bytes);
+    m_pieces.append({m_buffer.size(), arrivalUs, bytes.size(), silence});
 }
 
 void ReplyFramer::setEchoSuppression(bool on)
@@ -187,12 +279,10 @@ QList<RxEvent> ReplyFramer::feed(QByteArrayView bytes, qint64 arrivalUs)
         settle(true, out);
         flushNoise(out); // a silence ends a stretch of noise too
     }
-    m_lastArrivalUs = arrivalUs;
     stripEcho(bytes, arrivalUs, out);
-    if (!bytes.isEmpty()) {
-        m_buffer.append(bytes);
-        m_pieces.append({m_buffer.size(), arrivalUs});
-    }
+    if (!bytes.isEmpty())
+        append(bytes, arrivalUs);
+    m_lastArrivalUs = arrivalUs;
     settle(false, out);
     // Noise is reported in stretches: a stretch ends with a frame, when no byte
     // waits any more, once it is long, or once it is as old as the byte time-out.
@@ -275,7 +365,7 @@ void ReplyFramer::stripEcho(QByteArrayView &bytes, qint64 arrivalUs, QList<RxEve
     // Not the echo after all: the bytes held back so far are framed first.
     if (before > 0) {
         m_buffer.append(m_echo.first(before));
-        m_pieces.append({m_buffer.size(), m_echoLastUs});
+        m_pieces.append({m_buffer.size(), m_echoLastUs, before});
     }
     m_echo.clear();
     m_echoMatched = 0;
@@ -285,7 +375,7 @@ void ReplyFramer::settle(bool silent, QList<RxEvent> &out)
 {
     if (silent && m_echoMatched > 0) { // an echo cut short is framed as it is
         m_buffer.append(m_echo.first(m_echoMatched));
-        m_pieces.append({m_buffer.size(), m_echoLastUs});
+        m_pieces.append({m_buffer.size(), m_echoLastUs, m_echoMatched});
         m_echo.clear();
         m_echoMatched = 0;
     }
@@ -295,13 +385,27 @@ void ReplyFramer::settle(bool silent, QList<RxEvent> &out)
         settleRtu(silent, out);
 }
 
+qsizetype ReplyFramer::nextSilence() const
+{
+    // The offset, from the front of what waits, where the line fell silent.
+    if (m_listening && m_silenceUs > 0) {
+        for (const Piece &piece : m_pieces) {
+            const qsizetype begin = piece.end - piece.size;
+            if (begin > m_start && piece.silenceBefore)
+                return begin - m_start;
+        }
+    }
+    return waiting();
+}
+
 void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
 {
+    const RtuTables &tables = rtuTables(m_listening);
+    const Looks look{m_listening, m_standard2B};
     while (waiting() > 0) {
         QByteArrayView bytes = rest();
-        // A run of bytes that start no reply is noise in one step.
+        // A run of bytes that start no frame is noise in one step.
         const auto *data = reinterpret_cast<const uchar *>(bytes.data());
-        const RtuTables &tables = rtuTables();
         qsizetype skipped = 0;
         while (!mayStart(tables, data + skipped, bytes.size() - skipped))
             ++skipped;
@@ -309,7 +413,9 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
             takeNoise(skipped);
             bytes = rest();
         }
-        const Candidate candidate = rtuCandidate(tables, bytes);
+        const quint8 code = bytes.size() >= 2 ? quint8(bytes[1]) : 0;
+        const qsizetype end = nextSilence();
+        const Candidate candidate = rtuCandidate(look(code), bytes, end);
         switch (candidate.fit) {
         case Fit::Good:
             take(candidate.length, RxEvent::Frame, true, out);
@@ -318,25 +424,34 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
             takeNoise(1);
             continue;
         case Fit::Bad:
-            if (bytes.size() > candidate.length) {
-                takeNoise(1);
-            } else if (silent) {
+            // A frame with a bad check is one the line fell silent after;
+            // otherwise its first byte is noise.
+            if (candidate.length == end && (end < bytes.size() || silent))
                 take(candidate.length, RxEvent::Frame, false, out);
-            } else {
-                return; // a bad check, unless more bytes follow
-            }
-            continue;
-        case Fit::Incomplete:
-            if (silent) {
+            else if (bytes.size() > candidate.length)
                 takeNoise(1);
+            else
+                return; // a bad check, unless more bytes follow
+            continue;
+        case Fit::Incomplete: {
+            // A listener takes a two-byte reply once nothing longer can follow.
+            if (silent || (candidate.shortReply && end == 2)) {
+                if (candidate.shortReply)
+                    take(2, RxEvent::Frame, true, out);
+                else
+                    takeNoise(1);
                 continue;
             }
-            // A checked reply complete further on shows that this one is noise.
-            if (const qsizetype at = laterCheckedReply(tables, bytes); at > 0) {
+            // A checked frame complete further on shows that this one is noise.
+            const qsizetype at = laterCheckedFrame(tables, look, bytes);
+            if (at == 0)
+                return;
+            if (candidate.shortReply && at >= 2)
+                take(2, RxEvent::Frame, true, out);
+            else
                 takeNoise(at);
-                continue;
-            }
-            return;
+            continue;
+        }
         }
     }
 }

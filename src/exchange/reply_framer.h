@@ -7,12 +7,16 @@
 #include <QList>
 #include <QtGlobal>
 
+#include <optional>
+
 // Cuts the received byte stream into reply frames and noise. Bytes come in
 // pieces, each stamped with its arrival time (microseconds on a monotonic clock
 // the caller owns); the framer never reads a clock itself, so tests feed bytes
 // and times and never sleep.
 //
-// RTU: a reply is found by its layout in the command table: two bytes (address,
+// RTU: a reply is found by its layout: the controller's, from the command table,
+// or a standard MODBUS reply's (read and write registers and coils, diagnostics,
+// device identification...). For the controller's codes that is two bytes (address,
 // code) for the short replies, which carry no check; address, code, length byte,
 // data and CRC for the others, where the code fixes the length byte (a reply of
 // the IO table may hold any length); address, code with its top bit set,
@@ -25,6 +29,11 @@
 // afresh (what came before is noise). The frame's check is good when it spells
 // whole hex pairs and its LRC matches; the delimiters mark it, so a bad check is
 // reported at once.
+//
+// Listening on a bus another master drives, requests are framed too, and the
+// line rate gives the 3.5-character silence that ends a frame: a frame with a bad
+// check is one the line fell silent after. The check still comes first, so a
+// frame an adapter delivers in late pieces is found whole.
 //
 // A frame may arrive in pieces as long as each piece follows the last within
 // the byte time-out. Bytes that belong to no frame are noise, reported in
@@ -52,6 +61,15 @@ public:
     CommMode mode() const { return m_mode; }
     void setByteTimeoutUs(qint64 us) { m_byteTimeoutUs = us; }
     qint64 byteTimeoutUs() const { return m_byteTimeoutUs; }
+
+    /// Listening only: requests of any master are framed as well as replies.
+    void setListening(bool on);
+    bool listening() const { return m_listening; }
+    /// The line's rate, for the silence that ends a frame while listening: 3.5
+    /// characters of 11 bits, 1750 us above 19200 baud.
+    void setLineRate(qint32 baud);
+    /// A request was written: one with code 2B tells what its reply will be.
+    void requestWritten(QByteArrayView frame);
 
     /// With echo suppression on, an exact echo of \a frame at the front of the
     /// bytes that follow is taken off before framing (one Echo event). Bytes
@@ -82,6 +100,8 @@ private:
     {
         qsizetype end; // offset just after the piece's last byte in m_buffer
         qint64 arrivalUs;
+        qsizetype size = 0;
+        bool silenceBefore = false; // the line was silent for 3.5 characters before it
     };
 
     void settle(bool silent, QList<RxEvent> &out);
@@ -92,6 +112,8 @@ private:
     void discardConsumed();
     void flushNoise(QList<RxEvent> &out);
     qint64 arrivalOf(qsizetype offset) const;
+    qsizetype nextSilence() const;
+    void append(QByteArrayView bytes, qint64 arrivalUs);
     qsizetype waiting() const { return m_buffer.size() - m_start; }
     QByteArrayView rest() const { return QByteArrayView(m_buffer).sliced(m_start); }
     void stripEcho(QByteArrayView &bytes, qint64 arrivalUs, QList<RxEvent> &out);
@@ -104,6 +126,11 @@ private:
     qint64 m_lastArrivalUs = -1;
     RxEvent m_noise{RxEvent::Noise, {}}; // the stretch of noise being gathered
     qsizetype m_noiseFrom = -1; // where it starts in m_buffer; it ends at m_start
+
+    bool m_listening = false;
+    qint64 m_charUs = 0;
+    qint64 m_silenceUs = 0;
+    std::optional<bool> m_standard2B; // the last request with code 2B was standard
 
     bool m_echoOn = false;
     QByteArray m_echo; // the echo still expected

@@ -26,6 +26,7 @@ LinkSession::LinkSession(QObject *parent)
             &CaptureWriter::exchangeSettled);
     connect(m_exchanges, &ExchangeMonitor::bytesDiscarded, m_capture,
             &CaptureWriter::bytesDiscarded);
+    connect(m_exchanges, &ExchangeMonitor::requestHeard, m_capture, &CaptureWriter::requestHeard);
 
     connect(m_link, &MSComm::writeFailed, this, [this](const QString &reason) {
         notice(tr("写入失败：%1").arg(reason));
@@ -65,6 +66,8 @@ Status LinkSession::open(const QString &path, qint32 baudRate)
     m_link->setSettings(MSComm::Settings{baudRate});
     if (const Status opened = m_link->open(); !opened)
         return opened;
+    // The rate the port runs at gives the silence that ends a frame.
+    m_exchanges->setLineRate(m_link->settings().baudRate);
     m_identifying = std::async(std::launch::async, [path] { return identifyDevice(path); });
     return Done{};
 }
@@ -74,6 +77,7 @@ Status LinkSession::openPort(const PortNames &names, qint16 port, QString settin
     restart();
     if (const Status opened = CommSetting::OpenPort(*m_link, names, port, settings); !opened)
         return opened;
+    m_exchanges->setLineRate(m_link->settings().baudRate);
     m_identifying = std::async(std::launch::async,
                                [path = m_link->devicePath()] { return identifyDevice(path); });
     return Done{};
@@ -106,6 +110,8 @@ void LinkSession::setAutoReconnect(bool on)
 
 Status LinkSession::send(const QByteArray &frame)
 {
+    if (listening())
+        return Failure{tr("只监听总线时不发送任何帧；要发送，先取消“只监听”")};
     if (m_checking) {
         return Failure{tr("串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧")
                                .arg(portLabel(), checkStationText())};
@@ -115,7 +121,9 @@ Status LinkSession::send(const QByteArray &frame)
 
 Status LinkSession::setBaudRate(qint32 rate)
 {
-    return m_link->setBaudRate(rate);
+    const Status changed = m_link->setBaudRate(rate);
+    m_exchanges->setLineRate(m_link->settings().baudRate);
+    return changed;
 }
 
 void LinkSession::listen(BusScanner &scanner)
@@ -190,7 +198,8 @@ void LinkSession::reopened(const QString &path)
     // A by-id name or a serial number says which device this is; a path alone may
     // lead to another one by now (a terminal number taken by another program, an
     // adapter enumerated in the place of the old one).
-    if (!m_checkStation || !device.byIdLink.isEmpty() || device.hasUsbIds) {
+    // A listener sends no handshake: it takes the device as it comes back.
+    if (!m_checkStation || !device.byIdLink.isEmpty() || device.hasUsbIds || listening()) {
         notice(tr("串口 %1 已恢复（%2）").arg(portLabel(), path));
         emit reconnected(path);
         return;

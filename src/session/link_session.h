@@ -72,6 +72,11 @@ public:
         m_checkStation = std::move(station);
     }
 
+    /// Listening only: nothing is sent, and every frame heard is framed and
+    /// paired, another master's requests too.
+    void setListening(bool on) { m_exchanges->setListening(on); }
+    bool listening() const { return m_exchanges->listening(); }
+
     /// The one path to the port: hands \a frame over whole. Fails when the port
     /// is closed or refuses it; the error is empty for a device already lost
     /// (that is reported by deviceLost).

@@ -177,10 +177,9 @@ std::optional<quint8> SimController::baudCodeForRate(qint32 rate)
 
 SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoTable, bool standard)
 {
-    Q_ASSERT(payload.size() >= 3);
+    Q_ASSERT(payload.size() >= (standard ? 2 : 3));
     const quint8 address = quint8(payload[0]);
     const quint8 code = quint8(payload[1]);
-    const QByteArrayView data = payload.sliced(3);
     // Address 0 only asks for the station address; the controller acts on no
     // other broadcast, and never answers another station's frame.
     if (!fromIoTable) {
@@ -191,6 +190,7 @@ SimController::Reply SimController::execute(QByteArrayView payload, bool fromIoT
     const CommandInfo *row = findCode(code);
     if (standard || !row || row->reply == ReplyForm::None)
         return exception(code, IllegalFunction);
+    const QByteArrayView data = payload.sliced(3);
     const int expected = requestDataLength(row->request);
     if (quint8(payload[2]) != data.size() || (expected >= 0 && data.size() != expected))
         return exception(code, IllegalDataValue);

@@ -36,34 +36,13 @@ Candidate invalid(qsizetype length = 1)
     return Candidate{Verdict::Invalid, length, CommMode::Rtu, {}};
 }
 
-/// The payload length (without the check) of a standard MODBUS request whose
-/// first bytes are \a bytes: 0 for a code that has no standard request, -1
-/// while the bytes that give the length have not all arrived.
-qsizetype standardPayloadLength(QByteArrayView bytes)
+/// The payload length of a standard MODBUS request at the front of \a bytes, as
+/// standardPayloadLength() gives it; a CANopen reference, which carries no
+/// length, is not looked for.
+qsizetype standardRequestLength(QByteArrayView bytes)
 {
-    const auto countAt = [&](qsizetype index, qsizetype fixed) -> qsizetype {
-        return bytes.size() > index ? fixed + quint8(bytes[index]) : -1;
-    };
-    switch (quint8(bytes[1])) {
-    case 0x01: // read coils, discrete inputs, holding or input registers;
-    case 0x02: // write a single coil or register: address or value, count or value
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-        return 6;
-    case 0x0F: // write multiple coils or registers: start, count, byte count, values
-    case 0x10:
-        return countAt(6, 7);
-    case 0x16: // mask write register: address, AND mask, OR mask
-        return 8;
-    case 0x17: // read and write registers: two starts and counts, byte count, values
-        return countAt(10, 11);
-    case 0x2B: // encapsulated interface, read device identification: MEI type, code, object
-        return 5;
-    default:
-        return 0;
-    }
+    const qsizetype length = standardPayloadLength(FrameRole::Request, bytes);
+    return length == -2 ? 0 : length;
 }
 
 bool crcMatches(QByteArrayView bytes, qsizetype payloadLength)
@@ -80,7 +59,7 @@ Candidate examineRtu(QByteArrayView bytes)
     // The controller's layout and, for a standard code, the standard one: the
     // check tells which of them the frame is.
     bool waiting = false;
-    const qsizetype standard = standardPayloadLength(bytes);
+    const qsizetype standard = standardRequestLength(bytes);
     const qsizetype own = bytes.size() >= 3 ? 3 + quint8(bytes[2]) : -1;
     for (const qsizetype length : {standard, own}) {
         if (length == 0)
@@ -116,11 +95,13 @@ Candidate examineAscii(QByteArrayView bytes)
     // least address, code and a length byte.
     const qsizetype length = end + 2;
     const std::optional<FramePayload> payload = asciiPayload(bytes.first(length));
-    if (!payload || payload->bytes.size() < 3 || !payload->checkOk)
+    if (!payload || payload->bytes.size() < 2 || !payload->checkOk)
         return invalid(length);
     const QByteArray &spelled = payload->bytes;
-    const bool standard = standardPayloadLength(spelled) == spelled.size()
-            && quint8(spelled[2]) != spelled.size() - 3;
+    const bool standard = standardRequestLength(spelled) == spelled.size()
+            && (spelled.size() < 3 || quint8(spelled[2]) != spelled.size() - 3);
+    if (!standard && spelled.size() < 3)
+        return invalid(length);
     return {Verdict::Complete, length, CommMode::Ascii, spelled, standard};
 }
 

@@ -73,6 +73,23 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
     ReceivedDisplay display;
     if (block.size() < 2)
         return display;
+    // A standard MODBUS reply is named, with its values when the block is the
+    // whole frame; it fills no box and lights no lamp.
+    if (isStandardFunction(quint8(block[1]), block.size() > 2 ? quint8(block[2]) : 0)) {
+        if (quint8(block[1]) & 0x80)
+            return display;
+        display.description = standardFunctionName(quint8(block[1]), block.size() > 2 ? quint8(block[2]) : 0);
+        QByteArrayView payload;
+        std::optional<FramePayload> unframed;
+        if (valueAllowed && framed.spelled)
+            payload = block;
+        else if (valueAllowed && (unframed = rtuPayload(block)) && unframed->checkOk
+                 && payloadFits(FrameRole::Reply, unframed->bytes))
+            payload = unframed->bytes;
+        if (!payload.isEmpty())
+            *display.description += standardValues({}, payload);
+        return display;
+    }
     const CommandInfo *reply = findReply(quint8(block[1]), replyLength > 2);
     if (!reply)
         return display;

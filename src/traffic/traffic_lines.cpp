@@ -3,6 +3,7 @@
 #include "codec/hex_text.h"
 #include "device/command_set.h"
 #include "device/leading_number.h"
+#include "device/modbus_standard.h"
 
 #include <algorithm>
 
@@ -42,18 +43,28 @@ std::optional<QByteArray> asciiFrameBytes(QByteArrayView frame)
     return QByteArray::fromHex(digits.toByteArray());
 }
 
+std::optional<QString> describeFunction(quint8 code, quint8 next)
+{
+    if (isStandardFunction(code, next))
+        return standardFunctionName(code, next);
+    return sendDescription(code);
+}
+
 std::optional<QString> describeSentFrame(QByteArrayView frame)
 {
+    const auto describe = [](QByteArrayView bytes) {
+        return describeFunction(quint8(bytes[1]), bytes.size() > 2 ? quint8(bytes[2]) : 0);
+    };
     // A whole ASCII frame (":", hex pairs, CR LF and nothing else) is described
     // by the bytes it spells, whatever the mode selector says: the manual
     // panel and the command list send such frames in RTU mode too.
     if (frame.endsWith("\r\n") && !frame.chopped(2).contains('\r')) {
         if (const std::optional<QByteArray> spelled = asciiFrameBytes(frame.chopped(2)))
-            return spelled->size() >= 2 ? sendDescription(quint8(spelled->at(1))) : std::nullopt;
+            return spelled->size() >= 2 ? describe(*spelled) : std::nullopt;
     }
     if (frame.size() < 2)
         return std::nullopt;
-    return sendDescription(quint8(frame[1]));
+    return describe(frame);
 }
 
 qint64 counterValue(const QString &caption)

@@ -26,6 +26,10 @@ QString descriptionLine(const QString &description);
 /// Nothing otherwise.
 std::optional<QByteArray> asciiFrameBytes(QByteArrayView frame);
 
+/// The description of function code \a code followed by \a next: a standard
+/// MODBUS function's name, or the function-code table's text.
+std::optional<QString> describeFunction(quint8 code, quint8 next);
+
 /// The send view's description of a frame: the function-code table's text for
 /// the code at index 1. A whole ASCII frame (":", hex pairs, CR LF) is described
 /// by the code it spells, in either mode.
