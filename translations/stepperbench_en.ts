@@ -28,7 +28,7 @@
         <translation>Writing capture file %1 failed, capture stopped: %2</translation>
     </message>
     <message>
-        <location line="+34"/>
+        <location line="+41"/>
         <source>回波</source>
         <translation>Echo</translation>
     </message>
@@ -576,7 +576,7 @@
 <context>
     <name>Exchange</name>
     <message>
-        <location filename="../src/exchange/exchange_pairing.cpp" line="+131"/>
+        <location filename="../src/exchange/exchange_pairing.cpp" line="+166"/>
         <source>校验正确</source>
         <translation>Check OK</translation>
     </message>
@@ -629,7 +629,7 @@
 <context>
     <name>ExchangeLogModel</name>
     <message>
-        <location filename="../src/exchange/exchange_log_model.cpp" line="+110"/>
+        <location filename="../src/exchange/exchange_log_model.cpp" line="+139"/>
         <source>时间</source>
         <translation>Time</translation>
     </message>
@@ -655,11 +655,16 @@
     </message>
     <message>
         <location line="+0"/>
+        <source>数值</source>
+        <translation>Values</translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>应答</source>
         <translation>Reply</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>结果</source>
         <translation>Result</translation>
     </message>
@@ -667,6 +672,11 @@
         <location line="+0"/>
         <source>应答时间 (ms)</source>
         <translation>Reply time (ms)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>帧间隔 (ms)</source>
+        <translation>Gap (ms)</translation>
     </message>
 </context>
 <context>
@@ -718,7 +728,17 @@
         <translation>Auto reconnect</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+6"/>
+        <source>监听另一主站驱动的总线：本程序不发送任何帧，听到的请求和应答都成帧、配对并计时</source>
+        <translation>Listen to a bus another master drives: this program sends nothing, and frames, pairs and times every request and reply it hears</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>只监听</source>
+        <translation>Listen only</translation>
+    </message>
+    <message>
+        <location line="+11"/>
         <source>显示</source>
         <translation>Show</translation>
     </message>
@@ -729,7 +749,7 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/exchange_tab.cpp" line="+78"/>
+        <location filename="../src/app/exchange_tab.cpp" line="+79"/>
         <location line="+10"/>
         <location line="+25"/>
         <source>开始捕获…</source>
@@ -1232,7 +1252,7 @@
         <translation>Form1</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main.cpp" line="+66"/>
+        <location filename="../src/app/frm_main.cpp" line="+67"/>
         <source>StepperBench</source>
         <translation>StepperBench</translation>
     </message>
@@ -1283,7 +1303,7 @@
 <context>
     <name>LinkSession</name>
     <message>
-        <location filename="../src/session/link_session.cpp" line="+29"/>
+        <location filename="../src/session/link_session.cpp" line="+32"/>
         <source>写入失败：%1</source>
         <translation>Write failed: %1</translation>
     </message>
@@ -1293,12 +1313,17 @@
         <translation>Writing to the port resumed</translation>
     </message>
     <message>
-        <location line="+76"/>
+        <location line="+79"/>
+        <source>只监听总线时不发送任何帧；要发送，先取消“只监听”</source>
+        <translation>While listening to the bus nothing is sent; untick “Listen only” to send</translation>
+    </message>
+    <message>
+        <location line="+2"/>
         <source>串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧</source>
         <translation>Port %1 was reopened: nothing else is sent until station %2 answers a handshake and so shows it is the same controller</translation>
     </message>
     <message>
-        <location line="+28"/>
+        <location line="+43"/>
         <source>串口 %1 已断开（%2），等待设备恢复…</source>
         <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
     </message>
@@ -1308,7 +1333,7 @@
         <translation>Port %1 went away (%2); the port is closed</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+40"/>
         <source>串口 %1 已恢复（%2）</source>
         <translation>Port %1 is back (%2)</translation>
     </message>
@@ -1318,7 +1343,7 @@
         <translation>Port %1 reopened (%2); waiting for station %3 to answer a handshake, nothing else is sent until then</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+34"/>
         <source>串口 %1 已恢复（%2），站 %3 应答了握手</source>
         <translation>Port %1 is back (%2); station %3 answered the handshake</translation>
     </message>
@@ -1349,6 +1374,14 @@
         <location line="+17"/>
         <source>%2 个字节只写入了 %1 个（磁盘已满？）</source>
         <translation>Only %1 of %2 bytes were written (disk full?)</translation>
+    </message>
+</context>
+<context>
+    <name>ListenMode</name>
+    <message>
+        <location filename="../src/app/listen_mode.cpp" line="+31"/>
+        <source>只监听总线：不发送任何帧。要发送，先在“通讯记录”中取消“只监听”</source>
+        <translation>Listening to the bus: nothing is sent. To send, untick “Listen only” on the “Comm log” tab</translation>
     </message>
 </context>
 <context>
@@ -1392,6 +1425,109 @@
         <location line="+116"/>
         <source>设备已挂断</source>
         <translation>The device hung up</translation>
+    </message>
+</context>
+<context>
+    <name>Modbus</name>
+    <message>
+        <location filename="../src/device/modbus_standard.cpp" line="+24"/>
+        <source>读线圈:</source>
+        <translation>Read coils:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读离散输入:</source>
+        <translation>Read discrete inputs:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读保持寄存器:</source>
+        <translation>Read holding registers:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读输入寄存器:</source>
+        <translation>Read input registers:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写单个线圈:</source>
+        <translation>Write single coil:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写单个寄存器:</source>
+        <translation>Write single register:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读异常状态:</source>
+        <translation>Read exception status:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>诊断:</source>
+        <translation>Diagnostics:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读通信事件计数:</source>
+        <translation>Get comm event counter:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读通信事件记录:</source>
+        <translation>Get comm event log:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写多个线圈:</source>
+        <translation>Write multiple coils:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写多个寄存器:</source>
+        <translation>Write multiple registers:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>报告从站标识:</source>
+        <translation>Report server ID:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读文件记录:</source>
+        <translation>Read file record:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>写文件记录:</source>
+        <translation>Write file record:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>屏蔽写寄存器:</source>
+        <translation>Mask write register:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读写多个寄存器:</source>
+        <translation>Read/write multiple registers:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读FIFO队列:</source>
+        <translation>Read FIFO queue:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>CANopen 通用引用:</source>
+        <translation>CANopen general reference:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>读设备标识:</source>
+        <translation>Read device identification:</translation>
     </message>
 </context>
 <context>
@@ -1832,7 +1968,7 @@
         <translation>Write</translation>
     </message>
     <message>
-        <location filename="../src/app/scan_tab.cpp" line="+111"/>
+        <location filename="../src/app/scan_tab.cpp" line="+102"/>
         <source>%p%，还需 %1 s</source>
         <translation>%p%, %1 s left</translation>
     </message>
@@ -1847,7 +1983,7 @@
         <translation>Done, %1 found</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <source>正在读取站 %1…</source>
         <translation>Reading station %1…</translation>
     </message>

@@ -69,6 +69,7 @@ void ExchangeTab::connectOptions()
     exchanges->setByteTimeoutUs(qint64(ui->byteTimeout->value()) * 1000);
     exchanges->setEchoSuppression(ui->echoSuppression->isChecked());
     connect(ui->autoReconnect, &QCheckBox::toggled, this, &ExchangeTab::autoReconnectChanged);
+    connect(ui->monitorMode, &QCheckBox::toggled, this, &ExchangeTab::listeningChanged);
 }
 
 void ExchangeTab::connectCapture()

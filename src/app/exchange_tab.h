@@ -30,6 +30,8 @@ public:
 signals:
     /// "断线自动重连" was ticked or unticked.
     void autoReconnectChanged(bool on);
+    /// "只监听" was ticked or unticked.
+    void listeningChanged(bool on);
 
 protected:
     void changeEvent(QEvent *event) override;

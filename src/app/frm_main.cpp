@@ -4,6 +4,7 @@
 
 #include "dialogs.h"
 #include "exchange_tab.h"
+#include "listen_mode.h"
 #include "page_tab.h"
 #include "scan_tab.h"
 #include "window_state.h"
@@ -93,6 +94,12 @@ void FrmMain::connectTabs()
     connect(m_exchangeTab, &ExchangeTab::autoReconnectChanged, m_context.session,
             &LinkSession::setAutoReconnect);
     m_context.session->setAutoReconnect(m_exchangeTab->autoReconnect());
+    // Listening only: what would send stops and is disabled before the session
+    // refuses to send.
+    connect(m_exchangeTab, &ExchangeTab::listeningChanged, this, [this](bool on) {
+        holdSending(this, on);
+        m_context.session->setListening(on);
+    });
 }
 
 void FrmMain::setDialogs(std::unique_ptr<Dialogs> dialogs)

@@ -272,3 +272,37 @@ int CliCommands::runList(CliSession &session, const CliOptions &options, const Q
     run.start(options.intervalMs);
     return session.exec();
 }
+
+int CliCommands::monitor(CliSession &session, const CliOptions &options)
+{
+    QElapsedTimer clock;
+    bool stopped = false;
+    const auto end = [&] {
+        if (std::exchange(stopped, true))
+            return;
+        // The last request heard has its reply, or its time-out, before the summary.
+        session.settle();
+        session.session().exchanges().reset();
+        const ExchangeStats &stats = session.stats();
+        session.print(tr("monitor: %1 s on %2; %3")
+                              .arg(double(clock.elapsed()) / 1000, 0, 'f', 1)
+                              .arg(options.port, session.statsText()));
+        session.finish(stats.timeouts() + stats.badChecks() > 0 ? ExitFailed : ExitOk);
+    };
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &session, end);
+    QObject::connect(&session, &CliSession::interrupted, &session, end);
+    QObject::connect(&session.exchanges(), &ExchangeMonitor::statsChanged, &session, [&] {
+        const ExchangeStats &stats = session.stats();
+        session.progress(tr("monitor: %1 requests, %2 replies heard, %3 s")
+                                 .arg(stats.requests())
+                                 .arg(stats.replies())
+                                 .arg(double(clock.elapsed()) / 1000, 0, 'f', 1));
+    });
+    clock.start();
+    if (options.durationS)
+        deadline.start(int(*options.durationS * 1000));
+    return session.exec();
+}

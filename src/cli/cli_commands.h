@@ -31,5 +31,8 @@ public:
     /// Sends the list \a lines by the run-loop rules for one pass, the passes or
     /// the time \a options ask for; ExitFailed when a request timed out.
     static int runList(CliSession &session, const CliOptions &options, const QStringList &lines);
+    /// Listens to the line for --duration or until a signal, sending nothing;
+    /// ExitFailed when a request heard went unanswered or a frame had a bad check.
+    static int monitor(CliSession &session, const CliOptions &options);
 };
 

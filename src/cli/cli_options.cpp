@@ -16,6 +16,7 @@ const QStringList commonOptions{u"port"_s, u"baud"_s, u"mode"_s, u"timeout"_s, u
 const QStringList scanOptions{u"from"_s, u"to"_s, u"margin"_s, u"retries"_s};
 const QStringList configOptions{u"address"_s};
 const QStringList runOptions{u"interval"_s, u"loops"_s, u"duration"_s};
+const QStringList monitorOptions{u"duration"_s};
 
 // The longest run --duration asks for: what a QTimer counts in milliseconds.
 constexpr double maxDurationS = std::numeric_limits<int>::max() / 1000;
@@ -83,13 +84,18 @@ CliCommandLine::CliCommandLine()
             "  run LIST            Send the window's command list file LIST by the window's\n"
             "                      run-loop rules (delay and jump lines, --interval between\n"
             "                      frames): one pass, --loops N passes or --duration S seconds.\n"
+            "  monitor             Listen only: send nothing, frame and pair the requests and\n"
+            "                      replies another master exchanges on the line, standard\n"
+            "                      MODBUS and the controller's own, until --duration S seconds\n"
+            "                      have passed or SIGINT; --baud takes any rate.\n"
             "\n"
             "Every exchange is one line on standard output: time of the request, request and\n"
             "reply bytes in hex, verdict and response time. A summary line ends the output.\n"
             "Progress goes to standard error when it is a terminal.\n"
             "\n"
             "Exit status: 0 success; 1 a station did not answer or refused an item, a value\n"
-            "read back differs, or a request of a run timed out; 2 bad usage, or a file or\n"
+            "read back differs, a request of a run timed out, or a request heard went\n"
+            "unanswered or a frame heard had a bad check; 2 bad usage, or a file or\n"
             "port that cannot be opened (or a port that fails while in use)."));
     m_options = {
             {u"port"_s, tr("Serial device the controller is on (required), e.g. /dev/ttyUSB0."),
@@ -125,11 +131,11 @@ CliCommandLine::CliCommandLine()
                 "0 ends the run after the first line, as in the window."),
              u"MS"_s, u"1000"_s},
             {u"loops"_s, tr("run: stop after N passes through the list (default 1)."), u"N"_s},
-            {u"duration"_s, tr("run: stop after S seconds (decimals allowed)."), u"S"_s},
+            {u"duration"_s, tr("run, monitor: stop after S seconds (decimals allowed)."), u"S"_s},
     };
     m_parser.addOptions(m_options);
     m_parser.addPositionalArgument(u"command"_s,
-                                   tr("scan, config read|write|verify FILE, or run LIST."),
+                                   tr("scan, config read|write|verify FILE, run LIST, or monitor."),
                                    u"command [FILE|LIST]"_s);
 }
 
@@ -189,11 +195,13 @@ Status CliCommandLine::readCommand(CliOptions &options) const
             return Failure{tr("run wants a LIST file")};
         options.file = args[1];
         wanted = 2;
+    } else if (command == u"monitor") {
+        options.command = CliOptions::Command::Monitor;
     } else if (command.isEmpty()) {
-        return Failure{tr("no command: scan, config read|write|verify FILE, or run LIST")};
+        return Failure{tr("no command: scan, config read|write|verify FILE, run LIST, or monitor")};
     } else {
         return Failure{tr("unknown command \"%1\": scan, config read|write|verify FILE, "
-                          "or run LIST")
+                          "run LIST, or monitor")
                                .arg(command)};
     }
     if (args.size() > wanted)
@@ -202,8 +210,12 @@ Status CliCommandLine::readCommand(CliOptions &options) const
 
     const bool scan = options.command == CliOptions::Command::Scan;
     const bool run = options.command == CliOptions::Command::Run;
-    const QStringList &ownOptions = scan ? scanOptions : (run ? runOptions : configOptions);
-    return checkApplies(args.mid(0, run || scan ? 1 : 2).join(u' '), ownOptions);
+    const bool monitor = options.command == CliOptions::Command::Monitor;
+    const QStringList &ownOptions = scan ? scanOptions
+            : run                        ? runOptions
+            : monitor                    ? monitorOptions
+                                         : configOptions;
+    return checkApplies(args.mid(0, run || scan || monitor ? 1 : 2).join(u' '), ownOptions);
 }
 
 Status CliCommandLine::readLine(CliOptions &options) const
@@ -221,8 +233,14 @@ Status CliCommandLine::readLine(CliOptions &options) const
     const bool scan = options.command == CliOptions::Command::Scan;
     const QString baud = m_parser.value(u"baud"_s);
     const QStringList rates = baud.isEmpty() ? QStringList() : baud.split(u',');
+    // A listener hears whatever bus it is put on: any whole rate will do.
+    const bool monitor = options.command == CliOptions::Command::Monitor;
     for (const QString &text : rates) {
-        const std::optional<qint32> rate = controllerRate(text.trimmed());
+        const std::optional<qint32> rate = monitor
+                ? std::optional<qint32>(wholeNumber(text.trimmed(), 1, 4'000'000))
+                : controllerRate(text.trimmed());
+        if (monitor && !rate)
+            return Failure{tr("--baud: \"%1\" is not a whole rate from 1 to 4000000").arg(text)};
         if (!rate)
             return Failure{tr("--baud: \"%1\" is not a rate the controller runs at (%2)")
                                    .arg(text, rateList())};

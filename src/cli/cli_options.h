@@ -25,7 +25,7 @@ enum CliExit : int {
 
 struct CliOptions
 {
-    enum class Command { Scan, ConfigRead, ConfigWrite, ConfigVerify, Run };
+    enum class Command { Scan, ConfigRead, ConfigWrite, ConfigVerify, Run, Monitor };
 
     Command command = Command::Scan;
     QString file; // the set file of a config command, the list of run

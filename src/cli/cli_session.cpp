@@ -1,6 +1,7 @@
 #include "cli_session.h"
 
 #include "cli_options.h"
+#include "exchange/exchange_log_model.h"
 #include "util/monotonic_clock.h"
 
 #include <QDateTime>
@@ -254,6 +255,14 @@ void CliSession::printExchange(const Exchange &exchange)
             + verdictText(exchange.verdict, exchange.exceptionCode);
     if (const qint64 us = exchange.responseUs(); us >= 0)
         line += QStringLiteral("  ") + millisecondsText(us) + QStringLiteral(" ms");
+    // What the exchange was, and for standard MODBUS its values.
+    const int code = exchange.code ? *exchange.code : -1;
+    const QString command = exchangeCommandText(exchange.request, exchange.reply, code);
+    const QString values = exchangeValuesText(exchange.request, exchange.reply);
+    if (!command.isEmpty())
+        line += QStringLiteral("  ") + command + (values.isEmpty() ? QString() : u' ' + values);
+    if (exchange.gapUs >= 0)
+        line += QStringLiteral("  ") + tr("gap %1 ms").arg(millisecondsText(exchange.gapUs));
     print(line);
 }
 

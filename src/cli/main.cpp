@@ -96,10 +96,13 @@ int main(int argc, char *argv[])
             return Cli::failure(loaded.error());
         break;
     case CliOptions::Command::Scan:
+    case CliOptions::Command::Monitor:
         break;
     }
 
     CliSession session(options.mode, options.timeoutMs);
+    // A listener sends nothing, from the moment the port opens.
+    session.session().setListening(options.command == CliOptions::Command::Monitor);
     if (const Status opened = session.open(options.port, options.baudRate); !opened)
         return Cli::failure(opened.error());
     if (!options.capture.isEmpty()) {
@@ -117,6 +120,8 @@ int main(int argc, char *argv[])
         return CliCommands::transferConfig(session, options, set);
     case CliOptions::Command::Run:
         return CliCommands::runList(session, options, lines);
+    case CliOptions::Command::Monitor:
+        return CliCommands::monitor(session, options);
     }
     return ExitUsage;
 }

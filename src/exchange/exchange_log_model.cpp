@@ -16,6 +16,25 @@ QString hexText(QByteArrayView bytes, bool cut)
 
 } // namespace
 
+QString exchangeCommandText(QByteArrayView request, QByteArrayView reply, int code)
+{
+    if (code < 0)
+        return {};
+    const std::optional<FramePayload> payload = framePayload(request.isEmpty() ? reply : request);
+    const quint8 next = payload && payload->bytes.size() > 2 ? quint8(payload->bytes[2]) : 0;
+    return describeFunction(quint8(code), next).value_or(QString());
+}
+
+QString exchangeValuesText(QByteArrayView request, QByteArrayView reply)
+{
+    const std::optional<FramePayload> asked = framePayload(request);
+    std::optional<FramePayload> answer = framePayload(reply);
+    if (answer && !answer->checkOk)
+        answer.reset();
+    return standardValues(asked ? QByteArrayView(asked->bytes) : QByteArrayView(),
+                          answer ? QByteArrayView(answer->bytes) : QByteArrayView());
+}
+
 ExchangeLogModel::ExchangeLogModel(qsizetype capacity, QObject *parent)
     : QAbstractTableModel(parent)
     , m_capacity(qMax<qsizetype>(capacity, 1))
@@ -92,9 +111,13 @@ QString ExchangeLogModel::text(const Row &row, int column) const
     case Code:
         return hexByte(row.code);
     case Description:
-        return description(row);
+        return exchangeCommandText(QByteArrayView(row.bytes).first(row.requestSize),
+                                   QByteArrayView(row.bytes).sliced(row.requestSize), row.code);
     case Values:
-        return values(row);
+        if (row.requestCut || row.replyCut)
+            return {};
+        return exchangeValuesText(QByteArrayView(row.bytes).first(row.requestSize),
+                                  QByteArrayView(row.bytes).sliced(row.requestSize));
     case Request:
         return hexText(row.bytes.first(row.requestSize), row.requestCut);
     case Reply:
@@ -108,31 +131,6 @@ QString ExchangeLogModel::text(const Row &row, int column) const
     default:
         return {};
     }
-}
-
-QString ExchangeLogModel::description(const Row &row)
-{
-    if (row.code < 0)
-        return {};
-    // 2B's MEI type, or the controller's length byte, tells what the code is.
-    const QByteArrayView request = QByteArrayView(row.bytes).first(row.requestSize);
-    const std::optional<FramePayload> payload =
-            framePayload(request.isEmpty() ? QByteArrayView(row.bytes) : request);
-    const quint8 next = payload && payload->bytes.size() > 2 ? quint8(payload->bytes[2]) : 0;
-    return describeFunction(quint8(row.code), next).value_or(QString());
-}
-
-QString ExchangeLogModel::values(const Row &row)
-{
-    if (row.requestCut || row.replyCut)
-        return {};
-    const std::optional<FramePayload> request =
-            framePayload(QByteArrayView(row.bytes).first(row.requestSize));
-    std::optional<FramePayload> reply = framePayload(QByteArrayView(row.bytes).sliced(row.requestSize));
-    if (reply && !reply->checkOk)
-        reply.reset();
-    return standardValues(request ? QByteArrayView(request->bytes) : QByteArrayView(),
-                          reply ? QByteArrayView(reply->bytes) : QByteArrayView());
 }
 
 QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -6,6 +6,15 @@
 #include <QList>
 #include <QtGlobal>
 
+/// What the log, the capture and the command line call an exchange's command:
+/// named by \a code, with the byte after it in the request (or the reply when
+/// there is none) telling 2B's meanings apart ("读保持寄存器:"). Frames as they
+/// travelled, in either framing.
+QString exchangeCommandText(QByteArrayView request, QByteArrayView reply, int code);
+/// The values a standard MODBUS exchange carries ("1000 1001", "1 0 1"); the
+/// reply counts only with a good check.
+QString exchangeValuesText(QByteArrayView request, QByteArrayView reply);
+
 // The exchange log: one row per exchange, newest last, for a table view. Holds
 // at most a fixed number of rows: past it, the oldest go in blocks, so memory
 // stays bounded however long the bench runs. Each cell's text is made when the
@@ -64,8 +73,7 @@ private:
         quint8 exceptionCode;
     };
     QString text(const Row &row, int column) const;
-    static QString description(const Row &row);
-    static QString values(const Row &row);
+
 
     qsizetype m_capacity;
     QList<Row> m_rows;

@@ -428,7 +428,7 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
             // otherwise its first byte is noise.
             if (candidate.length == end && (end < bytes.size() || silent))
                 take(candidate.length, RxEvent::Frame, false, out);
-            else if (bytes.size() > candidate.length)
+            else if (bytes.size() > candidate.length || silent)
                 takeNoise(1);
             else
                 return; // a bad check, unless more bytes follow

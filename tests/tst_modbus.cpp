@@ -1,0 +1,221 @@
+// Standard MODBUS on the controller's line, against real peers from Debian: a
+// libmodbus slave (modbus_peer) behind a relay that plays a shared RS-485 line
+// (bus_tap: master side, slave side and a listen-only tap), and mbpoll as
+// another master. The command line and the window send standard requests; the
+// monitor listens on the tap.
+#include "exchange/exchange_log_model.h"
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace {
+
+// The relay and the slave behind it, stopped when the test ends.
+struct Bus
+{
+    explicit Bus(bool ascii, bool noise = false)
+    {
+        tap.start(QStringLiteral(BUS_TAP), noise ? QStringList{u"--noise"_s} : QStringList());
+        if (!tap.waitForReadyRead(5000))
+            return;
+        for (const QString &part : QString::fromLatin1(tap.readLine()).trimmed().split(u' '))
+            paths[part.section(u'=', 0, 0)] = part.section(u'=', 1);
+        QStringList arguments{u"--device"_s, paths.value(u"slave"_s)};
+        if (ascii)
+            arguments << u"--ascii"_s;
+        peer.start(QStringLiteral(MODBUS_PEER), arguments);
+        ready = peer.waitForReadyRead(5000) && peer.readLine() == "ready\n";
+    }
+    ~Bus()
+    {
+        peer.terminate();
+        peer.waitForFinished(5000);
+        end();
+    }
+    // Ends the relay; what it reports of the tap's bytes.
+    QString end()
+    {
+        if (tap.state() == QProcess::Running) {
+            tap.closeWriteChannel();
+            tap.waitForFinished(5000);
+        }
+        return QString::fromLatin1(tap.readAllStandardError());
+    }
+
+    QProcess tap, peer;
+    QHash<QString, QString> paths;
+    bool ready = false;
+};
+
+// The command line, started; "monitor" waits until it holds the tap open, so
+// that nothing on the line goes by unheard.
+struct Cli : QProcess
+{
+    Cli(const QStringList &arguments, const QString &holds = {})
+    {
+        start(QStringLiteral(STEPPERBENCH_CLI), arguments);
+        if (holds.isEmpty() || !waitForStarted())
+            return;
+        const QDir fds(u"/proc/%1/fd"_s.arg(processId()));
+        QTest::qWaitFor([&] {
+            const QFileInfoList links = fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot);
+            return std::any_of(links.begin(), links.end(),
+                               [&](const QFileInfo &fd) { return fd.symLinkTarget() == holds; });
+        });
+    }
+    // Standard output so far, gathered until it holds \a lines exchange lines.
+    bool heard(int lines)
+    {
+        return QTest::qWaitFor([&] {
+            out += QString::fromUtf8(readAllStandardOutput());
+            return out.count(u"  Check OK  ") >= lines;
+        });
+    }
+    QStringList finished(int exitCode)
+    {
+        if (!waitForFinished(30000) || exitCode != this->exitCode())
+            qWarning() << "exit" << this->exitCode() << readAllStandardError();
+        out += QString::fromUtf8(readAllStandardOutput());
+        return exitCode == this->exitCode() ? out.split(u'\n')
+                                             : QStringList{u"exit %1"_s.arg(this->exitCode())};
+    }
+    QString out;
+};
+
+QByteArray frame(const char *hexPayload, bool ascii)
+{
+    const QByteArray payload = QByteArray::fromHex(hexPayload);
+    return ascii ? frameAscii(payload) : frameRtu(payload);
+}
+
+} // namespace
+
+class TestModbus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The command line sends standard requests to the libmodbus slave: each is
+    // framed, paired, named and decoded, nothing counts as noise or a time-out;
+    // the monitor on the tap hears the same exchanges.
+    void standardRequests_data()
+    {
+        QTest::addColumn<bool>("ascii");
+        QTest::newRow("rtu") << false;
+        QTest::newRow("ascii") << true;
+    }
+    void standardRequests()
+    {
+        QFETCH(bool, ascii);
+        Bus bus(ascii);
+        QVERIFY(bus.ready);
+        QTemporaryDir dir;
+        QFile list(dir.filePath(u"standard.txt"_s));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        for (const char *request : {"010300000002", "010600050007", "0110000A000204000700FF",
+                                    "010100000005", "010400000002", "01030000007D"})
+            list.write(frame(request, ascii).toHex(' ') + " \r\n");
+        list.close();
+        const QString mode = ascii ? u"ascii"_s : u"rtu"_s;
+        Cli monitor({u"monitor"_s, u"--port"_s, bus.paths[u"tap"_s], u"--mode"_s, mode,
+                     u"--duration"_s, u"3"_s},
+                    bus.paths[u"tap"_s]);
+        Cli run({u"run"_s, list.fileName(), u"--port"_s, bus.paths[u"master"_s], u"--mode"_s,
+                 mode, u"--interval"_s, u"50"_s});
+        const QStringList ran = run.finished(0);
+        const QStringList heard = monitor.finished(0);
+        const QStringList expected{"Read holding registers: 1000 1001", "Write single register: 7",
+                                   "Write multiple registers: 7 255", "Read coils: 1 0 0 1 0",
+                                   "Read input registers: 2000 2001",
+                                   "Read holding registers: 1000 1001 1002"};
+        for (const QStringList &lines : {ran, heard}) {
+            QCOMPARE(lines.size(), expected.size() + 2); // the summary, and the end of the output
+            for (qsizetype i = 0; i < expected.size(); ++i) {
+                QVERIFY2(lines[i].contains(u"  Check OK  ") && lines[i].contains(expected[i]),
+                         qPrintable(lines[i]));
+            }
+            QVERIFY2(lines[6].contains(u"requests 6, replies 6, bad checks 0, exceptions 0, "
+                                       "time-outs 0, unexpected 0, noise bytes 0"),
+                     qPrintable(lines[6]));
+        }
+        QVERIFY(heard[1].contains(u"  gap "));
+    }
+
+    // mbpoll polls the slave as another master; the tap also carries noise and
+    // pieces of frames between the exchanges. The monitor pairs every exchange
+    // mbpoll made, and counts the noise the relay put in, byte for byte.
+    void anotherMaster()
+    {
+        const QString mbpoll = QStandardPaths::findExecutable(u"mbpoll"_s);
+        QVERIFY2(!mbpoll.isEmpty(), "mbpoll is not installed (scripts/setup installs it)");
+        Bus bus(false, true);
+        QVERIFY(bus.ready);
+        Cli monitor({u"monitor"_s, u"--port"_s, bus.paths[u"tap"_s]}, bus.paths[u"tap"_s]);
+        // Options, the device, and the values a write sends.
+        const QStringList polls{u"-t 4 -c 2 %1"_s, u"-t 0 -c 4 %1"_s, u"-t 1 -c 4 %1"_s,
+                                u"-t 3 -c 2 %1"_s, u"-t 4 %1 123 456"_s, u"-t 4 -c 1 %1"_s};
+        for (const QString &poll : polls) {
+            QProcess master;
+            master.setProcessChannelMode(QProcess::MergedChannels);
+            master.start(mbpoll, u"-m rtu -a 1 -b 9600 -P none -r 1 -1 "_s.append(poll.arg(bus.paths[u"master"_s])).split(u' '));
+            QVERIFY2(master.waitForFinished(10000) && master.exitCode() == 0,
+                     master.readAll().constData());
+        }
+        QVERIFY(monitor.heard(int(polls.size())));
+        monitor.terminate();
+        const QStringList heard = monitor.finished(128 + SIGTERM);
+        const QString noise = bus.end().section(u"noise-bytes="_s, 1).trimmed();
+        QVERIFY2(heard.size() == 8, qPrintable(heard.join(u'\n')));
+        QVERIFY(heard[0].contains(u"Read holding registers: 1000 1001"));
+        QVERIFY(heard[1].contains(u"Read coils: 1 0 0 1"));
+        QVERIFY(heard[4].contains(u"Write multiple registers: 123 456"));
+        QVERIFY2(heard[6].contains(u"requests 6, replies 6, bad checks 0, exceptions 0, time-outs 0, "
+                                   "unexpected 0, noise bytes %1"_s.arg(noise)),
+                 qPrintable(heard[6] + u" / "_s + noise));
+    }
+
+    // The manual panel in the window: a standard request with its CRC added gets
+    // its reply framed, named in the receive view and decoded in the log.
+    void manualPanel()
+    {
+        Bus bus(false);
+        QVERIFY(bus.ready);
+        WindowFixture f;
+        f.window.portNames().setMapping(1, bus.paths[u"master"_s]);
+        QVERIFY(f.open());
+        f.apply(u"Text1=01 03 00 00 00 02"_s);
+        for (const char *button : {"Command8", "Command3", "Command1"}) // CRC, appended, sent
+            f.click(QLatin1String(button));
+        auto *log = f.control<QTableView>(u"exchangeLog"_s)->model();
+        QTRY_COMPARE(log->rowCount(), 1);
+        f.window.Timer1_Timer(); // the receive poll shows the reply
+        QCOMPARE(log->index(0, ExchangeLogModel::Values).data().toString(), u"1000 1001"_s);
+        QCOMPARE(log->index(0, ExchangeLogModel::Result).data().toString(), u"校验正确"_s);
+        QCOMPARE(log->index(0, ExchangeLogModel::Description).data().toString(), u"读保持寄存器:"_s);
+        QVERIFY2(f.text("RichTextBox1").contains(u"读保持寄存器:1000 1001"),
+                 qPrintable(f.text("RichTextBox1")));
+        QVERIFY(f.text("RichTextBox2").contains(u"读保持寄存器:"));
+        QVERIFY(f.text("exchangeStatus").contains(u"超时 0 · 意外应答 0 · 噪声 0 字节"));
+
+        // Listening only: what would send is disabled and says why; nothing goes.
+        f.control<QCheckBox>(u"monitorMode"_s)->setChecked(true);
+        for (const char *name : {"Command12", "Command1", "Check1", "autoPoll", "scanStart"}) {
+            QVERIFY2(!f.enabled(QLatin1String(name)), name);
+            QVERIFY(f.control(QLatin1String(name))->toolTip().contains(u"只监听"));
+        }
+        QVERIFY(!f.window.SendFrame(frameRtu(QByteArray::fromHex("010300000002"))));
+        f.control<QCheckBox>(u"monitorMode"_s)->setChecked(false);
+        QVERIFY(f.enabled(u"Command12"_s) && !f.control(u"Command12"_s)->toolTip().contains(u"只监听"));
+    }
+};
+
+QTEST_MAIN(TestModbus)
+#include "tst_modbus.moc"
