@@ -20,9 +20,11 @@ struct Result
     qsizetype events;
 };
 
-Result framed(const QByteArray &stream, CommMode mode)
+Result framed(const QByteArray &stream, CommMode mode, bool listening)
 {
     ReplyFramer framer(mode);
+    framer.setListening(listening);
+    framer.setLineRate(115200);
     qsizetype events = 0;
     QElapsedTimer timer;
     timer.start();
@@ -35,11 +37,12 @@ Result framed(const QByteArray &stream, CommMode mode)
     return {double(timer.nsecsElapsed()) / 1e9, events};
 }
 
-double medianSeconds(const QByteArray &stream, CommMode mode, qsizetype *events)
+double medianSeconds(const QByteArray &stream, CommMode mode, qsizetype *events,
+                     bool listening = false)
 {
     std::vector<double> seconds;
     for (int run = 0; run < 9; ++run) {
-        const Result result = framed(stream, mode);
+        const Result result = framed(stream, mode, listening);
         seconds.push_back(result.seconds);
         *events = result.events;
     }
@@ -60,6 +63,26 @@ int main()
         std::printf("random bytes, %-5s  %7.1f MB/s  (%lld events over %lld bytes)\n",
                     mode == CommMode::Rtu ? "RTU" : "ASCII", double(noise.size()) / s / 1e6,
                     qlonglong(events), qlonglong(noise.size()));
+    }
+    // Listening, every request and reply layout is a candidate.
+    {
+        const double s = medianSeconds(noise, CommMode::Rtu, &events, true);
+        std::printf("random bytes, RTU, listening  %7.1f MB/s  (%lld events)\n",
+                    double(noise.size()) / s / 1e6, qlonglong(events));
+    }
+    // Standard exchanges heard on a bus: a read of ten registers and its reply.
+    {
+        QByteArray stream;
+        constexpr int exchanges = 100'000;
+        for (int i = 0; i < exchanges; ++i) {
+            QByteArray reply = QByteArray::fromHex("010314");
+            for (int r = 0; r < 10; ++r)
+                reply += char(i >> 8) + QByteArray(1, char(r));
+            stream += frameRtu(QByteArray::fromHex("01030000000A")) + frameRtu(reply);
+        }
+        const double s = medianSeconds(stream, CommMode::Rtu, &events, true);
+        std::printf("standard request and reply, RTU, listening  %7.3f µs per frame  (%lld frames)\n",
+                    s / (2 * exchanges) * 1e6, qlonglong(events));
     }
 
     // Position replies with changing values, as a poll would bring them.

@@ -174,11 +174,14 @@ std::span<const CommandInfo> commandSet()
 
 const CommandInfo *findCode(quint8 code)
 {
-    for (const CommandInfo &row : table) {
-        if (row.code == code)
-            return &row;
-    }
-    return nullptr;
+    // By code: the framer asks at nearly every byte of a noisy line.
+    static const std::array<const CommandInfo *, 256> rows = [] {
+        std::array<const CommandInfo *, 256> byCode{};
+        for (const CommandInfo &row : table)
+            byCode[row.code] = &row;
+        return byCode;
+    }();
+    return rows[code];
 }
 
 int requestDataLength(RequestData data)

@@ -182,20 +182,47 @@ Candidate rtuCandidate(quint8 look, QByteArrayView bytes, qsizetype end)
     return {Fit::None};
 }
 
+} // namespace
+
 // Where the first complete frame with a good check starts after the front of
-// \a bytes, or 0.
-qsizetype laterCheckedFrame(const RtuTables &tables, const Looks &look, QByteArrayView bytes)
+// \a bytes (what waits), or 0. The search goes on where the last one stopped,
+// however far the front has moved since: a complete candidate never turns good
+// later, so only the positions that lacked bytes are looked at again.
+qsizetype ReplyFramer::laterCheckedFrame(QByteArrayView bytes)
 {
+    const RtuTables &tables = rtuTables(m_listening);
+    const Looks look{m_listening, m_standard2B};
     const auto *data = reinterpret_cast<const uchar *>(bytes.data());
-    for (qsizetype at = 1; at + 2 <= bytes.size(); ++at) {
-        if (!mayStart(tables, data + at, bytes.size() - at))
-            continue;
-        const Candidate later = rtuCandidate(look(data[at + 1]), bytes.sliced(at), -1);
+    const auto candidate = [&](qsizetype at) {
+        return rtuCandidate(look(data[at + 1]), bytes.sliced(at), -1);
+    };
+    // Positions kept by the buffer, from the front on.
+    m_later.waiting.removeIf([this](qsizetype at) { return at <= m_start; });
+    for (qsizetype i = 0; i < m_later.waiting.size(); ++i) {
+        const qsizetype at = m_later.waiting[i] - m_start;
+        const Candidate later = candidate(at);
         if (later.fit == Fit::Good && later.checked)
             return at;
+        if (later.fit != Fit::Incomplete)
+            m_later.waiting.removeAt(i--);
     }
+    for (qsizetype at = qMax<qsizetype>(m_later.scanned - m_start, 1); at + 2 <= bytes.size();
+         ++at) {
+        if (!mayStart(tables, data + at, bytes.size() - at))
+            continue;
+        const Candidate later = candidate(at);
+        if (later.fit == Fit::Good && later.checked) {
+            m_later.scanned = m_start + at;
+            return at;
+        }
+        if (later.fit == Fit::Incomplete)
+            m_later.waiting.append(m_start + at);
+    }
+    m_later.scanned = qMax(m_later.scanned, m_start + qMax<qsizetype>(bytes.size() - 1, 1));
     return 0;
 }
+
+namespace {
 
 bool asciiCheckOk(QByteArrayView frame)
 {
@@ -237,8 +264,10 @@ void ReplyFramer::requestWritten(QByteArrayView frame)
 {
     std::optional<FramePayload> spelled = asciiPayload(frame);
     const QByteArrayView bytes = spelled ? QByteArrayView(spelled->bytes) : frame;
-    if (bytes.size() >= 3 && quint8(bytes[1]) == FunctionCode::SetAcceleration)
+    if (bytes.size() >= 3 && quint8(bytes[1]) == FunctionCode::SetAcceleration) {
         m_standard2B = isStandardFunction(quint8(bytes[1]), quint8(bytes[2]));
+        m_later = {};
+    }
 }
 
 void ReplyFramer::append(QByteArrayView bytes, qint64 arrivalUs)
@@ -330,6 +359,7 @@ void ReplyFramer::clear()
     m_noiseFrom = -1;
     m_echo.clear();
     m_echoMatched = 0;
+    m_later = {};
 }
 
 void ReplyFramer::stripEcho(QByteArrayView &bytes, qint64 arrivalUs, QList<RxEvent> &out)
@@ -443,7 +473,7 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
                 continue;
             }
             // A checked frame complete further on shows that this one is noise.
-            const qsizetype at = laterCheckedFrame(tables, look, bytes);
+            const qsizetype at = laterCheckedFrame(bytes);
             if (at == 0)
                 return;
             if (candidate.shortReply && at >= 2)
@@ -522,10 +552,14 @@ void ReplyFramer::discardConsumed()
     if (keep == m_buffer.size()) {
         m_buffer.clear();
         m_start = 0;
+        m_later = {};
     } else if (keep >= compactAfter) {
         m_buffer.remove(0, keep);
         for (Piece &piece : m_pieces)
             piece.end -= keep;
+        m_later.scanned = qMax<qsizetype>(m_later.scanned - keep, 0);
+        for (qsizetype &at : m_later.waiting)
+            at -= keep;
         m_start -= keep;
         if (m_noiseFrom >= 0)
             m_noiseFrom -= keep;

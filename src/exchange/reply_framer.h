@@ -113,6 +113,7 @@ private:
     void flushNoise(QList<RxEvent> &out);
     qint64 arrivalOf(qsizetype offset) const;
     qsizetype nextSilence() const;
+    qsizetype laterCheckedFrame(QByteArrayView bytes);
     void append(QByteArrayView bytes, qint64 arrivalUs);
     qsizetype waiting() const { return m_buffer.size() - m_start; }
     QByteArrayView rest() const { return QByteArrayView(m_buffer).sliced(m_start); }
@@ -126,6 +127,16 @@ private:
     qint64 m_lastArrivalUs = -1;
     RxEvent m_noise{RxEvent::Noise, {}}; // the stretch of noise being gathered
     qsizetype m_noiseFrom = -1; // where it starts in m_buffer; it ends at m_start
+
+    // How far the search for a checked frame behind the front has come, in
+    // offsets of m_buffer: positions before `scanned` hold none, except those in
+    // `waiting`, which lacked bytes.
+    struct LaterScan
+    {
+        qsizetype scanned = 0;
+        QList<qsizetype> waiting;
+    };
+    LaterScan m_later;
 
     bool m_listening = false;
     qint64 m_charUs = 0;
