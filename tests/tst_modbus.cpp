@@ -125,8 +125,9 @@ private slots:
             list.write(frame(request, ascii).toHex(' ') + " \r\n");
         list.close();
         const QString mode = ascii ? u"ascii"_s : u"rtu"_s;
+        const QString capture = dir.filePath(u"heard.log"_s);
         Cli monitor({u"monitor"_s, u"--port"_s, bus.paths[u"tap"_s], u"--mode"_s, mode,
-                     u"--duration"_s, u"3"_s},
+                     u"--duration"_s, u"3"_s, u"--capture"_s, capture},
                     bus.paths[u"tap"_s]);
         Cli run({u"run"_s, list.fileName(), u"--port"_s, bus.paths[u"master"_s], u"--mode"_s,
                  mode, u"--interval"_s, u"50"_s});
@@ -147,6 +148,12 @@ private slots:
                      qPrintable(lines[6]));
         }
         QVERIFY(heard[1].contains(u"  gap "));
+        // The capture has each request heard (REQ) and each reply (RX).
+        QFile log(capture);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString captured = QString::fromUtf8(log.readAll());
+        QCOMPARE(captured.count(u" REQ "), 6);
+        QCOMPARE(captured.count(u" RX "), 6);
     }
 
     // mbpoll polls the slave as another master; the tap also carries noise and

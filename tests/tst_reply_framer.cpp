@@ -142,6 +142,9 @@ private slots:
         // after it ends the wait at once.
         QTest::newRow("a whole reply ends a wait")
                 << CommMode::Rtu << L{"\x01\x40\xC8" + speed} << S{"N 01 40 c8", "F " + hex(speed)};
+        QTest::newRow("a whole reply in pieces ends a wait")
+                << CommMode::Rtu << L{"\x01\x40\xC8" + speed.first(4), speed.sliced(4)}
+                << S{"N 01 40 c8", "F " + hex(speed)};
         QTest::newRow("a code neither table knows")
                 << CommMode::Rtu << L{rtu("0109020001"), "."} << S{"N " + hex(rtu("0109020001"))};
         // Standard MODBUS replies beside the controller's; "M" writes a device
@@ -171,6 +174,10 @@ private slots:
         QTest::newRow("listening: a bad check the line fell silent after")
                 << CommMode::Rtu << L{"L", badRead, "|", registers}
                 << S{"B " + hex(badRead), "F " + hex(registers)};
+        // "/": the next piece comes 10 ms later, no longer than its 9 bytes take on the line.
+        QTest::newRow("listening: the next frame took its time on the line")
+                << CommMode::Rtu << L{"L", badRead, "/", registers}
+                << S{"N " + hex(badRead), "F " + hex(registers)};
         QTest::newRow("listening: a bad check with no silence after it")
                 << CommMode::Rtu << L{"L", badRead + registers}
                 << S{"N " + hex(badRead), "F " + hex(registers)};
@@ -230,6 +237,8 @@ private slots:
                 framer.setLineRate(9600);
             } else if (piece == "M") {
                 framer.requestWritten(rtu("012B0E0100"));
+            } else if (piece == "/") {
+                now += 9000;
             } else if (piece == "|") {
                 now += 20000; // longer than the next piece takes on the line, and 3.5 characters
             } else if (piece == "!") {

@@ -289,11 +289,11 @@ int CliCommands::monitor(CliSession &session, const CliOptions &options)
                               .arg(options.port, session.statsText()));
         session.finish(stats.timeouts() + stats.badChecks() > 0 ? ExitFailed : ExitOk);
     };
+    QObject::connect(&session, &CliSession::interrupted, &session, end);
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&deadline, &QTimer::timeout, &session, end);
-    QObject::connect(&session, &CliSession::interrupted, &session, end);
     QObject::connect(&session.exchanges(), &ExchangeMonitor::statsChanged, &session, [&] {
         const ExchangeStats &stats = session.stats();
         session.progress(tr("monitor: %1 requests, %2 replies heard, %3 s")
