@@ -196,8 +196,12 @@ private slots:
             QVERIFY(f.control(QLatin1String(name))->toolTip().contains(u"只监听"));
         }
         QVERIFY(!f.window.SendFrame(frameRtu(QByteArray::fromHex("010300000002"))));
+        f.mode(1); // ASCII: the IO table stays off after listening, and comes back in RTU
         f.control<QCheckBox>(u"monitorMode"_s)->setChecked(false);
         QVERIFY(f.enabled(u"Command12"_s) && !f.control(u"Command12"_s)->toolTip().contains(u"只监听"));
+        QVERIFY(!f.enabled(u"Command81"_s));
+        f.mode(0);
+        QVERIFY(f.enabled(u"Command81"_s));
     }
 };
 

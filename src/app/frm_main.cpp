@@ -99,6 +99,7 @@ void FrmMain::connectTabs()
     connect(m_exchangeTab, &ExchangeTab::listeningChanged, this, [this](bool on) {
         holdSending(this, on);
         m_context.session->setListening(on);
+        m_tool->refreshModeControls();
     });
 }
 

@@ -181,8 +181,8 @@ void ToolTab::Combo7_Scroll()
 {
     const CommMode mode = this->mode();
     m_context.session->setMode(mode);
-    // The IO table travels as binary frames only.
-    const bool binary = !framing(mode).spelled;
+    // The IO table travels as binary frames only, and not while listening.
+    const bool binary = !framing(mode).spelled && !m_context.session->listening();
     frame3->Command81->setEnabled(binary);
     frame3->Command88->setEnabled(binary);
 }

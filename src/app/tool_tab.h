@@ -59,6 +59,9 @@ public:
     /// What says that a scan or a transfer runs, which switches the line's rate
     /// itself: until it ends, the baud selector keeps the rate the port opened at.
     void setBusBusy(std::function<bool()> busy) { m_busBusy = std::move(busy); }
+    /// Enables what the mode selector and listening allow (the IO table: binary
+    /// frames only).
+    void refreshModeControls() { Combo7_Scroll(); }
     /// Ticks "中文" or "English" without switching anything.
     void showLanguage(Language language);
     /// Starts decoding the decoration picture on a thread of its own, for the
