@@ -81,8 +81,9 @@ int main()
             stream += frameRtu(QByteArray::fromHex("01030000000A")) + frameRtu(reply);
         }
         const double s = medianSeconds(stream, CommMode::Rtu, &events, true);
-        std::printf("standard request and reply, RTU, listening  %7.3f µs per frame  (%lld frames)\n",
-                    s / (2 * exchanges) * 1e6, qlonglong(events));
+        std::printf(
+                "standard request and reply, RTU, listening  %7.3f µs per frame  (%lld frames)\n",
+                s / (2 * exchanges) * 1e6, qlonglong(events));
     }
 
     // Position replies with changing values, as a poll would bring them.

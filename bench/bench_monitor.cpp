@@ -96,12 +96,14 @@ int main(int argc, char *argv[])
     getrusage(RUSAGE_CHILDREN, &usage);
     const double cpuS = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
             + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    std::printf("replayed %lld frames (%d exchanges, %lld bytes) in %.1f s: %.0f%% of 115200 baud\n",
-                qlonglong(frames), n, qlonglong(bytes), wallS,
-                100.0 * double(bytes) * 11 / baud / wallS);
-    std::printf("monitor: %lld exchange lines \"Check OK\"; exit %d; %.2f CPU s (%.1f%% of a core)\n",
-                qlonglong(out.count(QStringLiteral("  Check OK  "))), monitor.exitCode(), cpuS,
-                100.0 * cpuS / wallS);
+    std::printf(
+            "replayed %lld frames (%d exchanges, %lld bytes) in %.1f s: %.0f%% of 115200 baud\n",
+            qlonglong(frames), n, qlonglong(bytes), wallS,
+            100.0 * double(bytes) * 11 / baud / wallS);
+    std::printf(
+            "monitor: %lld exchange lines \"Check OK\"; exit %d; %.2f CPU s (%.1f%% of a core)\n",
+            qlonglong(out.count(QStringLiteral("  Check OK  "))), monitor.exitCode(), cpuS,
+            100.0 * cpuS / wallS);
     std::printf("%s\n", qPrintable(summary));
     return 0;
 }

@@ -19,32 +19,73 @@ private slots:
     {
         QTest::addColumn<Exchange>("exchange");
         QTest::addColumn<QStringList>("cells");
-        const auto rtu = [](const char *hex) { return frameRtu(QByteArray::fromHex(hex)); };
-        QTest::newRow("controller exception")
-                << Exchange{.request = rtu("012600"), .reply = rtu("01A602"),
-                            .verdict = Verdict::Exception, .station = 1, .code = 0x26,
-                            .exceptionCode = 2, .sentUs = 0, .repliedUs = 12345}
-                << QStringList{"01", "26", "查询运动初速度:", "", "01 26 00 3A 60",
-                               "01 A6 02 DA 61", "异常 02", "12.3", ""};
+        const auto rtu = [](const char *hex) {
+            return frameRtu(QByteArray::fromHex(hex));
+        };
+        QTest::newRow("controller exception") << Exchange{.request = rtu("012600"),
+                                                          .reply = rtu("01A602"),
+                                                          .verdict = Verdict::Exception,
+                                                          .station = 1,
+                                                          .code = 0x26,
+                                                          .exceptionCode = 2,
+                                                          .sentUs = 0,
+                                                          .repliedUs = 12345}
+                                              << QStringList{"01",
+                                                             "26",
+                                                             "查询运动初速度:",
+                                                             "",
+                                                             "01 26 00 3A 60",
+                                                             "01 A6 02 DA 61",
+                                                             "异常 02",
+                                                             "12.3",
+                                                             ""};
         QTest::newRow("holding registers, heard with a gap")
-                << Exchange{.request = rtu("110300000002"), .reply = rtu("110304FFFF0001"),
-                            .verdict = Verdict::Good, .station = 0x11, .code = 3, .sentUs = 0,
-                            .repliedUs = 5000, .gapUs = 20500}
-                << QStringList{"11", "03", "读保持寄存器:", "65535 1",
-                               "11 03 00 00 00 02 C6 9B", "11 03 04 FF FF 00 01 2A 16",
-                               "校验正确", "5.0", "20.5"};
+                << Exchange{.request = rtu("110300000002"),
+                            .reply = rtu("110304FFFF0001"),
+                            .verdict = Verdict::Good,
+                            .station = 0x11,
+                            .code = 3,
+                            .sentUs = 0,
+                            .repliedUs = 5000,
+                            .gapUs = 20500}
+                << QStringList{"11",
+                               "03",
+                               "读保持寄存器:",
+                               "65535 1",
+                               "11 03 00 00 00 02 C6 9B",
+                               "11 03 04 FF FF 00 01 2A 16",
+                               "校验正确",
+                               "5.0",
+                               "20.5"};
         QTest::newRow("coils, as many as asked, in ASCII")
                 << Exchange{.request = frameAscii(QByteArray::fromHex("010100000005")),
                             .reply = frameAscii(QByteArray::fromHex("01010115")),
-                            .verdict = Verdict::Good, .station = 1, .code = 1}
-                << QStringList{"01", "01", "读线圈:", "1 0 1 0 1",
+                            .verdict = Verdict::Good,
+                            .station = 1,
+                            .code = 1}
+                << QStringList{"01",
+                               "01",
+                               "读线圈:",
+                               "1 0 1 0 1",
                                "3A 30 31 30 31 30 30 30 30 30 30 30 35 46 39 0D 0A",
-                               "3A 30 31 30 31 30 31 31 35 45 38 0D 0A", "校验正确", "", ""};
+                               "3A 30 31 30 31 30 31 31 35 45 38 0D 0A",
+                               "校验正确",
+                               "",
+                               ""};
         QTest::newRow("a write that timed out")
-                << Exchange{.request = rtu("0110000A000204000700FF"), .verdict = Verdict::Timeout,
-                            .station = 1, .code = 0x10}
-                << QStringList{"01", "10", "写多个寄存器:", "7 255",
-                               "01 10 00 0A 00 02 04 00 07 00 FF 82 51", "", "超时", "", ""};
+                << Exchange{.request = rtu("0110000A000204000700FF"),
+                            .verdict = Verdict::Timeout,
+                            .station = 1,
+                            .code = 0x10}
+                << QStringList{"01",
+                               "10",
+                               "写多个寄存器:",
+                               "7 255",
+                               "01 10 00 0A 00 02 04 00 07 00 FF 82 51",
+                               "",
+                               "超时",
+                               "",
+                               ""};
     }
     void row()
     {

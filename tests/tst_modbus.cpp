@@ -27,7 +27,8 @@ struct Bus
         tap.waitForReadyRead(5000);
         for (const QString &part : QString::fromLatin1(tap.readLine()).trimmed().split(u' '))
             paths[part.section(u'=', 0, 0)] = part.section(u'=', 1);
-        peer.start(QStringLiteral(MODBUS_PEER), QStringList{u"--device"_s, paths[u"slave"_s]}
+        peer.start(QStringLiteral(MODBUS_PEER),
+                   QStringList{u"--device"_s, paths[u"slave"_s]}
                            + (ascii ? QStringList{u"--ascii"_s} : QStringList()));
         ready = peer.waitForReadyRead(5000) && peer.readLine() == "ready\n";
     }
@@ -48,20 +49,23 @@ struct Cli : QProcess
         const QDir fds(u"/proc/%1/fd"_s.arg(waitForStarted() ? processId() : 0));
         QTest::qWaitFor([&] {
             const QFileInfoList links = fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot);
-            return holds.isEmpty() || std::any_of(links.begin(), links.end(), [&](const QFileInfo &fd) {
-                       return fd.symLinkTarget() == holds;
-                   });
+            return holds.isEmpty()
+                    || std::any_of(links.begin(), links.end(), [&](const QFileInfo &fd) {
+                           return fd.symLinkTarget() == holds;
+                       });
         });
     }
     // Standard output, once it holds \a exchanges lines, or once the program ended.
     QStringList lines(int exchanges = -1)
     {
-        QTest::qWaitFor([&] {
-            out += QString::fromUtf8(readAllStandardOutput());
-            if (exchanges >= 0)
-                return out.count(u"  Check OK  ") >= exchanges;
-            return state() == QProcess::NotRunning || waitForFinished(100);
-        }, 30000);
+        QTest::qWaitFor(
+                [&] {
+                    out += QString::fromUtf8(readAllStandardOutput());
+                    if (exchanges >= 0)
+                        return out.count(u"  Check OK  ") >= exchanges;
+                    return state() == QProcess::NotRunning || waitForFinished(100);
+                },
+                30000);
         out += QString::fromUtf8(readAllStandardOutput());
         return out.split(u'\n');
     }
@@ -94,7 +98,8 @@ private slots:
         QVERIFY(list.open(QIODevice::WriteOnly));
         for (const char *request : {"010300000002", "010600050007", "0110000A000204000700FF",
                                     "010100000005", "010400000002", "01030000007D"})
-            list.write(frameRequest(QByteArray::fromHex(request), ascii ? CommMode::Ascii : CommMode::Rtu)
+            list.write(frameRequest(QByteArray::fromHex(request),
+                                    ascii ? CommMode::Ascii : CommMode::Rtu)
                                .toHex(' ')
                        + " \r\n");
         list.close();
@@ -103,15 +108,15 @@ private slots:
         Cli monitor({u"monitor"_s, u"--port"_s, bus.paths[u"tap"_s], u"--mode"_s, mode,
                      u"--duration"_s, u"3"_s, u"--capture"_s, capture},
                     bus.paths[u"tap"_s]);
-        Cli run({u"run"_s, list.fileName(), u"--port"_s, bus.paths[u"master"_s], u"--mode"_s,
-                 mode, u"--interval"_s, u"50"_s});
+        Cli run({u"run"_s, list.fileName(), u"--port"_s, bus.paths[u"master"_s], u"--mode"_s, mode,
+                 u"--interval"_s, u"50"_s});
         const QStringList ran = run.lines();
         const QStringList heard = monitor.lines();
         QCOMPARE(run.exitCode() + monitor.exitCode(), 0);
-        const QStringList expected{"Read holding registers: 1000 1001", "Write single register: 7",
-                                   "Write multiple registers: 7 255", "Read coils: 1 0 0 1 0",
-                                   "Read input registers: 2000 2001",
-                                   "Read holding registers: 1000 1001 1002"};
+        const QStringList expected{
+                "Read holding registers: 1000 1001", "Write single register: 7",
+                "Write multiple registers: 7 255",   "Read coils: 1 0 0 1 0",
+                "Read input registers: 2000 2001",   "Read holding registers: 1000 1001 1002"};
         for (const QStringList &lines : {ran, heard}) {
             QCOMPARE(lines.size(), expected.size() + 2); // the summary, and the end of the output
             for (qsizetype i = 0; i < expected.size(); ++i) {
@@ -141,7 +146,7 @@ private slots:
         QVERIFY(bus.ready);
         Cli monitor({u"monitor"_s, u"--port"_s, bus.paths[u"tap"_s]}, bus.paths[u"tap"_s]);
         // Options, the device, and the values a write sends.
-        const QStringList polls{u"-t 4 -c 2 %1"_s, u"-t 0 -c 4 %1"_s, u"-t 1 -c 4 %1"_s,
+        const QStringList polls{u"-t 4 -c 2 %1"_s, u"-t 0 -c 4 %1"_s,    u"-t 1 -c 4 %1"_s,
                                 u"-t 3 -c 2 %1"_s, u"-t 4 %1 123 456"_s, u"-t 4 -c 1 %1"_s};
         for (const QString &poll : polls) {
             QProcess master;
@@ -162,8 +167,9 @@ private slots:
         QVERIFY(heard[0].contains(u"Read holding registers: 1000 1001"));
         QVERIFY(heard[1].contains(u"Read coils: 1 0 0 1"));
         QVERIFY(heard[4].contains(u"Write multiple registers: 123 456"));
-        QVERIFY2(heard[6].contains(u"requests 6, replies 6, bad checks 0, exceptions 0, time-outs 0, "
-                                   "unexpected 0, noise bytes %1"_s.arg(noise)),
+        QVERIFY2(heard[6].contains(
+                         u"requests 6, replies 6, bad checks 0, exceptions 0, time-outs 0, "
+                         "unexpected 0, noise bytes %1"_s.arg(noise)),
                  qPrintable(heard[6] + u" / "_s + noise));
     }
 
@@ -184,7 +190,8 @@ private slots:
         f.window.Timer1_Timer(); // the receive poll shows the reply
         QCOMPARE(log->index(0, ExchangeLogModel::Values).data().toString(), u"1000 1001"_s);
         QCOMPARE(log->index(0, ExchangeLogModel::Result).data().toString(), u"校验正确"_s);
-        QCOMPARE(log->index(0, ExchangeLogModel::Description).data().toString(), u"读保持寄存器:"_s);
+        QCOMPARE(log->index(0, ExchangeLogModel::Description).data().toString(),
+                 u"读保持寄存器:"_s);
         QVERIFY(f.text("RichTextBox1").contains(u"读保持寄存器:1000 1001"));
         QVERIFY(f.text("RichTextBox2").contains(u"读保持寄存器:"));
         QVERIFY(f.text("exchangeStatus").contains(u"超时 0 · 意外应答 0 · 噪声 0 字节"));
@@ -198,7 +205,8 @@ private slots:
         QVERIFY(!f.window.SendFrame(frameRtu(QByteArray::fromHex("010300000002"))));
         f.mode(1); // ASCII: the IO table stays off after listening, and comes back in RTU
         f.control<QCheckBox>(u"monitorMode"_s)->setChecked(false);
-        QVERIFY(f.enabled(u"Command12"_s) && !f.control(u"Command12"_s)->toolTip().contains(u"只监听"));
+        QVERIFY(f.enabled(u"Command12"_s)
+                && !f.control(u"Command12"_s)->toolTip().contains(u"只监听"));
         QVERIFY(!f.enabled(u"Command81"_s));
         f.mode(0);
         QVERIFY(f.enabled(u"Command81"_s));

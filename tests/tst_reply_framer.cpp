@@ -152,16 +152,19 @@ private slots:
         const QByteArray registers = rtu("010304000A0014");
         const QByteArray identity = rtu("012B0E0101000001000341 4243");
         const QByteArray setAcceleration = rtu("012B0400000064");
-        QTest::newRow("standard replies")
-                << CommMode::Rtu
-                << L{registers + rtu("01010105") + rtu("011000010002"), identity + stop,
-                     rtu("01180004000100 07")}
-                << S{"F " + hex(registers), "F " + hex(rtu("01010105")),
-                     "F " + hex(rtu("011000010002")), "F " + hex(identity), "F 01 3c",
-                     "F " + hex(rtu("01180004000100 07"))};
+        QTest::newRow("standard replies") << CommMode::Rtu
+                                          << L{registers + rtu("01010105") + rtu("011000010002"),
+                                               identity + stop, rtu("01180004000100 07")}
+                                          << S{"F " + hex(registers),
+                                               "F " + hex(rtu("01010105")),
+                                               "F " + hex(rtu("011000010002")),
+                                               "F " + hex(identity),
+                                               "F 01 3c",
+                                               "F " + hex(rtu("01180004000100 07"))};
         QTest::newRow("2B as the request asked")
                 << CommMode::Rtu << L{setAcceleration, "M", setAcceleration, identity, "."}
-                << S{"F " + hex(setAcceleration), "N " + hex(setAcceleration), "F " + hex(identity)};
+                << S{"F " + hex(setAcceleration), "N " + hex(setAcceleration),
+                     "F " + hex(identity)};
         // Listening at 9600 baud ("L"): requests are frames too, and "|" is a
         // silence of 3.5 characters before the next piece.
         const QByteArray read = rtu("010300000002");

@@ -219,7 +219,10 @@ int CliCommands::runList(CliSession &session, const CliOptions &options, const Q
 {
     const int loops = options.durationS ? 0 : options.loops.value_or(1);
     RunDriver run(
-            {[&lines] { return int(lines.size()); }, [&lines](int i) { return lines[i]; }},
+            {[&lines] { return int(lines.size()); },
+             [&lines](int i) {
+                 return lines[i];
+             }},
             [&session](const QByteArray &frame) { return session.send(frame); },
             [&options] { return std::optional(options.intervalMs); },
             [&session] { return session.session().lineBusy(); });

@@ -154,7 +154,9 @@ bool plausible(FrameRole role, QByteArrayView bytes)
 {
     const quint8 code = quint8(bytes[1]);
     const qsizetype size = bytes.size();
-    const auto word = [&](qsizetype at) { return size >= at + 2 ? int(wordAt(bytes, at)) : -1; };
+    const auto word = [&](qsizetype at) {
+        return size >= at + 2 ? int(wordAt(bytes, at)) : -1;
+    };
     const auto within = [](int value, int low, int high) {
         return value < 0 || (value >= low && value <= high);
     };

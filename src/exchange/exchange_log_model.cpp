@@ -55,9 +55,9 @@ void ExchangeLogModel::append(const Exchange &exchange, qint64 wallMs)
     const QByteArray request = exchange.request.first(qMin(exchange.request.size(), maxBytesShown));
     const QByteArray reply = exchange.reply.first(qMin(exchange.reply.size(), maxBytesShown));
     m_rows.append({request + reply, wallMs, exchange.responseUs(), exchange.gapUs,
-                   quint16(request.size()),
-                   request.size() < exchange.request.size(), reply.size() < exchange.reply.size(),
-                   exchange.verdict, qint16(exchange.station ? *exchange.station : -1),
+                   quint16(request.size()), request.size() < exchange.request.size(),
+                   reply.size() < exchange.reply.size(), exchange.verdict,
+                   qint16(exchange.station ? *exchange.station : -1),
                    qint16(exchange.code ? *exchange.code : -1), exchange.exceptionCode});
     endInsertRows();
 }
@@ -136,9 +136,9 @@ QString ExchangeLogModel::text(const Row &row, int column) const
 QVariant ExchangeLogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char *const headers[ColumnCount] = {
-            QT_TR_NOOP("时间"), QT_TR_NOOP("站号"), QT_TR_NOOP("功能码"),
-            QT_TR_NOOP("命令"), QT_TR_NOOP("数值"), QT_TR_NOOP("请求"),
-            QT_TR_NOOP("应答"), QT_TR_NOOP("结果"), QT_TR_NOOP("应答时间 (ms)"),
+            QT_TR_NOOP("时间"),       QT_TR_NOOP("站号"), QT_TR_NOOP("功能码"),
+            QT_TR_NOOP("命令"),       QT_TR_NOOP("数值"), QT_TR_NOOP("请求"),
+            QT_TR_NOOP("应答"),       QT_TR_NOOP("结果"), QT_TR_NOOP("应答时间 (ms)"),
             QT_TR_NOOP("帧间隔 (ms)")};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
         || section >= ColumnCount)

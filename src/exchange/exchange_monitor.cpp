@@ -74,6 +74,7 @@ void ExchangeMonitor::handle(const QList<RxEvent> &events)
                 bool isRequest = false;
                 const QList<Exchange> settled = m_pairing.frameHeard(event, isRequest);
                 if (isRequest) {
+                    m_lastWrittenUs = event.lastUs; // as if written: a reset counts from here
                     m_stats.addRequest();
                     emit requestHeard(event);
                 } else {

@@ -94,14 +94,16 @@ QList<Exchange> ExchangePairing::frameHeard(const RxEvent &frame, bool &isReques
     isRequest = false;
     std::optional<FramePayload> payload = framePayload(frame.bytes);
     const QByteArrayView bytes = frame.bytes.size() == 2 ? QByteArrayView(frame.bytes)
-            : payload                                  ? QByteArrayView(payload->bytes)
-                                                       : QByteArrayView();
+            : payload                                    ? QByteArrayView(payload->bytes)
+                                                         : QByteArrayView();
     const std::optional<FrameHead> head = frameHead(frame.bytes);
-    const bool awaited = head && std::any_of(m_pending.cbegin(), m_pending.cend(), [&](const Pending &p) {
-        return p.head.code == (head->code & 0x7F)
-                && (p.head.station == head->station
-                    || (p.head.station == 0 && p.head.code == FunctionCode::QueryAddress));
-    });
+    const bool awaited = head
+            && std::any_of(m_pending.cbegin(), m_pending.cend(), [&](const Pending &p) {
+                             return p.head.code == (head->code & 0x7F)
+                                     && (p.head.station == head->station
+                                         || (p.head.station == 0
+                                             && p.head.code == FunctionCode::QueryAddress));
+                         });
     QList<Exchange> out;
     if (frame.checkOk && !(awaited && payloadFits(FrameRole::Reply, bytes))
         && payloadFits(FrameRole::Request, bytes)) {

@@ -63,8 +63,7 @@ bool mayStartWith(quint8 look, uchar code, uchar next)
             || ((look & StandardReplies) && standardPayloadLength(FrameRole::Reply, bytes) != 0)
             || ((look & ControllerRequests)
                 && controllerPayloadLength(FrameRole::Request, bytes) != 0)
-            || ((look & StandardRequests)
-                && standardPayloadLength(FrameRole::Request, bytes) != 0);
+            || ((look & StandardRequests) && standardPayloadLength(FrameRole::Request, bytes) != 0);
 }
 
 RtuTables makeTables(quint8 look)

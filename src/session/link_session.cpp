@@ -113,8 +113,9 @@ Status LinkSession::send(const QByteArray &frame)
     if (listening())
         return Failure{tr("只监听总线时不发送任何帧；要发送，先取消“只监听”")};
     if (m_checking) {
-        return Failure{tr("串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧")
-                               .arg(portLabel(), checkStationText())};
+        return Failure{
+                tr("串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧")
+                        .arg(portLabel(), checkStationText())};
     }
     return m_link->output(frame);
 }
@@ -240,6 +241,7 @@ void LinkSession::checkSettled(const Exchange &exchange)
         return;
     }
     m_checking = false;
-    notice(tr("串口 %1 已恢复（%2），站 %3 应答了握手").arg(portLabel(), m_reopenedPath, checkStationText()));
+    notice(tr("串口 %1 已恢复（%2），站 %3 应答了握手")
+                   .arg(portLabel(), m_reopenedPath, checkStationText()));
     emit reconnected(m_reopenedPath);
 }

@@ -78,7 +78,8 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
     if (isStandardFunction(quint8(block[1]), block.size() > 2 ? quint8(block[2]) : 0)) {
         if (quint8(block[1]) & 0x80)
             return display;
-        display.description = standardFunctionName(quint8(block[1]), block.size() > 2 ? quint8(block[2]) : 0);
+        display.description = standardFunctionName(quint8(block[1]),
+                                                   block.size() > 2 ? quint8(block[2]) : 0);
         QByteArrayView payload;
         std::optional<FramePayload> unframed;
         if (valueAllowed && framed.spelled)

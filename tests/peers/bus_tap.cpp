@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
     long noiseBytes = 0;
     const auto put = [](int fd, const char *bytes, ssize_t n) {
-        for (ssize_t done = 0, w; done < n; done += w > 0 ? w : 0)
+        for (ssize_t done = 0, w; done<n; done += w> 0 ? w : 0)
             if ((w = write(fd, bytes + done, size_t(n - done))) < 0)
                 return;
     };
@@ -39,7 +39,8 @@ int main(int argc, char **argv)
         if (fds[2].revents && read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
             break;
         for (int side = 0; side < 2; ++side) {
-            const ssize_t n = fds[side].revents & POLLIN ? read(far[side], buffer, sizeof buffer) : 0;
+            const ssize_t n = fds[side].revents & POLLIN ? read(far[side], buffer, sizeof buffer)
+                                                         : 0;
             if (n <= 0)
                 continue;
             if (side == 1 && noise && ++slaveReads % 5 == 0) {

@@ -94,8 +94,10 @@ void translate(int line, int inner)
             const size_t colon = frame.rfind(':');
             const std::string hex = colon == std::string::npos ? "" : frame.substr(colon + 1);
             std::vector<unsigned char> bytes;
-            for (size_t i = 0; i + 1 < hex.size() && isxdigit(hex[i]) && isxdigit(hex[i + 1]); i += 2)
-                bytes.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+            for (size_t i = 0; i + 1 < hex.size() && isxdigit(hex[i]) && isxdigit(hex[i + 1]);
+                 i += 2)
+                bytes.push_back(
+                        static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
             if (bytes.size() < 3 || 2 * bytes.size() != hex.size() || lrc(bytes) != 0
                 || (bytes[0] != 1 && bytes[0] != 0))
                 continue; // not hex pairs, a bad LRC, or another station's frame
