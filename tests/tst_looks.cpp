@@ -1,9 +1,8 @@
-// The window as a person sees it, at the scale factor CTest sets (QT_SCALE_FACTOR 1,
-// 1.5 or 2), in both languages, under a light palette, a dark one, and a light one that
-// turns dark while the window is open: the captions, the table cells, the progress text
-// and the chart stand out from what they are painted on, the lamps from the window, and
-// no caption is cut off at the size the window opens at. Each tab is saved as a picture
-// for a person to look at.
+// The window as a person sees it, at the scale factor CTest sets (QT_SCALE_FACTOR 1, 1.5 or 2), in
+// both languages, under a light palette, a dark one, and a light one that turns dark while the
+// window is open: the captions, the table cells, the progress text and the chart stand out from
+// what they are painted on, the lamps from the window, and no caption is cut off at the size the
+// window opens at. Each tab is saved as a picture for a person to look at.
 
 #include "sim_fixture.h"
 #include "status_line.h"
@@ -253,9 +252,8 @@ QStringList textFaults(const Shot &shot)
     return faults;
 }
 
-/// The chart's texts against its background, its lines against its plot area, its
-/// background against the window's (a white chart in a dark window glares), and texts
-/// it had to cut short.
+/// The chart's texts against its background, its lines against its plot area, its background
+/// against the window's (a white chart in a dark window glares), and texts it had to cut short.
 QStringList chartFaults(const Shot &shot)
 {
     QStringList faults;
@@ -386,10 +384,9 @@ private slots:
     }
 
 private:
-    // Everything that shows text gets some: traffic in both views, exchanges in the log,
-    // a station in the scan results, a configuration read and a write that a station
-    // never answered (its rows are marked), lamps lit and unlit by replies, and a move
-    // with its predicted profile.
+    // Everything that shows text gets some: traffic in both views, exchanges in the log, a station
+    // in the scan results, a configuration read and a write that a station never answered (its rows
+    // are marked), lamps lit and unlit by replies, and a move with its predicted profile.
     static void fillWindow(SimFixture &f)
     {
         QVERIFY(f.open());

@@ -73,8 +73,7 @@ private slots:
             const QByteArray sent = QByteArray::fromHex(reply);
             const QByteArray expected = sent.size() > 2 ? frameRtu(sent) : sent;
             pty.write(frameRtu(QByteArray::fromHex(request)));
-            QByteArray bytes;
-            QTRY_COMPARE((bytes += pty.readAvailable()).toHex(' '), expected.toHex(' '));
+            QCOMPARE(pty.collect(expected.size()).toHex(' '), expected.toHex(' '));
             termios settings{};
             QVERIFY(QTest::qWaitFor([&] {
                 const int fd = ::open(qPrintable(pty.path()), O_RDWR | O_NOCTTY | O_NONBLOCK);
