@@ -1,6 +1,5 @@
-// The bus tab against the simulated controller: the scan finds the station at
-// the rates it tries and puts the line back, and a configuration set goes from
-// a station to a file and from a file to stations, refused whole when faulty.
+// The bus tab against the simulated controller: the scan finds stations at the rates it tries
+// and puts the line back; configuration sets go between stations and files, a faulty one refused.
 
 #include "bus/bus_scan.h"
 #include "bus/config_transfer.h"

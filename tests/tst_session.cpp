@@ -75,26 +75,21 @@ private slots:
             const QString arg = step.mid(2);
             const QByteArray bytes = named.value(arg, QByteArray::fromHex(arg.toLatin1()));
             now += 1000;
-            switch (step[0].unicode()) {
-            case 'q':
+            const char16_t kind = step[0].unicode();
+            if (kind == u'q')
                 filter.requestSent(bytes);
+            if (kind == u'q' || kind == u'u')
                 monitor.frameWritten(bytes, now);
-                break;
-            case 'u':
-                monitor.frameWritten(bytes, now);
-                break;
-            case 'r':
+            if (kind == u'r') {
                 arrived += bytes;
                 monitor.bytesArrived(bytes, now);
-                break;
-            case 'x':
+            }
+            if (kind == u'x') {
                 now += arg.toLongLong() * 1000;
                 monitor.expire(now);
-                break;
-            case 't':
-                result += filter.take(std::exchange(arrived, {}));
-                break;
             }
+            if (kind == u't')
+                result += filter.take(std::exchange(arrived, {}));
         }
         QCOMPARE(result.toHex(' '), shown.toHex(' '));
     }
