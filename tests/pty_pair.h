@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QString>
+#include <QTest>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -65,6 +66,15 @@ public:
         return bytes;
     }
     QByteArray readAvailable() { return read(1 << 30, 0); }
+    /// Reads at the far end until \a expected bytes are there, running the event loop
+    /// meanwhile: for a writer in the test's own thread.
+    QByteArray collect(qsizetype expected, int timeoutMs = 5000)
+    {
+        QByteArray bytes = readAvailable();
+        static_cast<void>(QTest::qWaitFor(
+                [&] { return (bytes += readAvailable()).size() >= expected; }, timeoutMs));
+        return bytes;
+    }
 
     /// Hangs up the far end: the terminal side then fails like a pulled adapter.
     void closeFarEnd() { close(m_far); }

@@ -1,6 +1,5 @@
-// The bus tab against the simulated controller: the scan finds the station at
-// the rates it tries and puts the line back, and a configuration set goes from
-// a station to a file and from a file to stations, refused whole when faulty.
+// The bus tab against the simulated controller: the scan finds stations at the rates it tries
+// and puts the line back; configuration sets go between stations and files, a faulty one refused.
 
 #include "bus/bus_scan.h"
 #include "bus/config_transfer.h"
@@ -8,9 +7,7 @@
 #include "link/mscomm.h"
 #include "sim_fixture.h"
 
-#include <QLabel>
 #include <QProgressBar>
-#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -56,8 +53,7 @@ private slots:
         QVERIFY(f.open());
         // The simulator shares the test's event loop: a margin wide enough for
         // a loaded machine, so that a silence means a station at another rate.
-        f.apply(u"scanFrom=04;scanTo=08"_s);
-        f.control<QSpinBox>(u"scanTimeout"_s)->setValue(200);
+        f.apply(u"scanFrom=04;scanTo=08;scanTimeout=200"_s);
         f.pickRates({u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
         QTRY_VERIFY_WITH_TIMEOUT(f.enabled(u"scanStart"_s), 10000);
@@ -122,8 +118,8 @@ private slots:
 
         // A faulty file is refused whole: the set stays what was read.
         QFile bad(dir.filePath(u"bad.conf"_s));
-        QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write("max_speed = 5000\nstart_speed = fast\n");
+        QVERIFY(bad.open(QIODevice::WriteOnly)
+                && bad.write("max_speed = 5000\nstart_speed = fast\n"));
         bad.close();
         f.dialogs->fileNames << bad.fileName();
         f.click(u"configOpen"_s);
@@ -138,8 +134,7 @@ private slots:
         f.click(u"configOpen"_s);
         SimController &second = f.simulator.controller(1);
         f.apply(u"scanFrom=01;scanTo=02"_s);
-        // A pseudo-terminal takes any rate: each station answers at both, and is
-        // written once.
+        // A pseudo-terminal takes any rate: each station answers at both, and is written once.
         f.pickRates({u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
         QTRY_COMPARE(results(f), (QStringList{u"01@9600"_s, u"02@9600"_s, u"01@19200"_s,

@@ -1,6 +1,5 @@
-// stepperbench-cli run as a bench script runs it, against the simulated
-// controller on a pseudo-terminal: the exit status, the lines it prints, the
-// files it writes and what the controller holds afterwards.
+// stepperbench-cli as a bench script runs it, against the simulated controller on a
+// pseudo-terminal: exit status, printed lines, written files and the controller afterwards.
 #include "device/frame.h"
 #include "pty_pair.h"
 #include "sim/sim_server.h"

@@ -100,28 +100,23 @@ private slots:
         QTest::addColumn<QString>("add");
         QTest::addColumn<QString>("target"); // the button whose frame it adds
         QTest::addColumn<bool>("toList"); // ">"; otherwise "↓", to the IO box
-        const char *const toList[][2] = {
-                {"Command38", "Command18"}, {"Command39", "Command19"}, {"Command40", "Command20"},
-                {"Command41", "Command21"}, {"Command42", "Command7"},  {"Command43", "Command29"},
-                {"Command44", "Command22"}, {"Command45", "Command23"}, {"Command46", "Command17"},
-                {"Command47", "Command24"}, {"Command48", "Command25"}, {"Command49", "Command26"},
-                {"Command50", "Command27"}, {"Command51", "Command28"}, {"Command52", "Command30"},
-                {"Command53", "Command31"}, {"Command63", "Command64"}, {"Command68", "Command65"},
-                {"Command69", "Command66"}, {"Command70", "Command67"}, {"Command71", "Command57"},
-                {"Command72", "Command58"}, {"Command73", "Command59"}, {"Command74", "Command60"},
-                {"Command75", "Command61"}, {"Command76", "Command62"}, {"Command77", "Command10"},
-                {"Command78", "Command37"}, {"Command79", "Command1"},  {"Command80", "Command11"},
-        };
-        for (const auto &[add, target] : toList)
-            QTest::newRow(add) << add << target << true;
-        const char *const toIoBox[][2] = {
-                {"Command82", "Command18"}, {"Command83", "Command19"}, {"Command84", "Command20"},
-                {"Command85", "Command21"}, {"Command86", "Command7"},  {"Command87", "Command65"},
-                {"Command89", "Command22"}, {"Command90", "Command23"}, {"Command97", "Command92"},
-                {"Command98", "Command93"},
-        };
-        for (const auto &[add, target] : toIoBox)
-            QTest::newRow(add) << add << target << false;
+        // Add=target: Command82 and the buttons after it add to the IO box, the others to the list.
+        const QString rows
+                = u"Command38=Command18 Command39=Command19 Command40=Command20 "
+                  "Command41=Command21 Command42=Command7 Command43=Command29 Command44=Command22 "
+                  "Command45=Command23 Command46=Command17 Command47=Command24 Command48=Command25 "
+                  "Command49=Command26 Command50=Command27 Command51=Command28 Command52=Command30 "
+                  "Command53=Command31 Command63=Command64 Command68=Command65 Command69=Command66 "
+                  "Command70=Command67 Command71=Command57 Command72=Command58 Command73=Command59 "
+                  "Command74=Command60 Command75=Command61 Command76=Command62 Command77=Command10 "
+                  "Command78=Command37 Command79=Command1 Command80=Command11 Command82=Command18 "
+                  "Command83=Command19 Command84=Command20 Command85=Command21 Command86=Command7 "
+                  "Command87=Command65 Command89=Command22 Command90=Command23 Command97=Command92 "
+                  "Command98=Command93"_s;
+        for (const QString &row : rows.split(u' ')) {
+            const QString add = row.section(u'=', 0, 0);
+            QTest::newRow(qPrintable(add)) << add << row.section(u'=', 1) << (add < u"Command82");
+        }
     }
 
     void addButtons()

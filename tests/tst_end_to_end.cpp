@@ -7,13 +7,11 @@
 
 #include <QChart>
 #include <QChartView>
-#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QXYSeries>
@@ -23,23 +21,18 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void session_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("RTU") << 0;
-        QTest::newRow("ASCII") << 1;
-    }
+    void session_data() { flagRows("ascii", "ASCII", "RTU"); }
 
     // Every frame sent and every reply also go to a capture file, the replies with their
     // verdict and response time.
     void session()
     {
-        QFETCH(int, mode);
+        QFETCH(bool, ascii);
         SimFixture f;
         SimServer &simulator = f.simulator;
         qint64 nowUs = 0; // the controller's clock moves only when the test says
         simulator.setClock([&nowUs] { return nowUs; });
-        f.mode(mode);
+        f.mode(ascii ? 1 : 0);
         QVERIFY(f.open());
         QTemporaryDir dir;
         f.dialogs->fileNames << dir.filePath(u"bench.log"_s);
@@ -171,9 +164,9 @@ private slots:
             while (!arrivals.isEmpty() && arrivals.first().second <= shown)
                 longestMs = qMax(longestMs, clock.elapsed() - arrivals.takeFirst().first);
         });
-        f.control<QCheckBox>(u"Check1"_s)->setChecked(true);
+        f.apply(u"Check1=1"_s);
         QTest::qWait(2000); // the run goes on for a while
-        f.control<QCheckBox>(u"Check1"_s)->setChecked(false);
+        f.apply(u"Check1=0"_s);
         QVERIFY2(shown >= 9 * 8, qPrintable(QString::number(shown)));
         QVERIFY2(longestMs <= 400, qPrintable(QString::number(longestMs)));
     }
@@ -188,7 +181,6 @@ private slots:
         f.window.show();
         f.control<QTabWidget>(u"SSTab1"_s)->setCurrentWidget(f.control(u"motionTab"_s));
         QVERIFY(f.open());
-        f.control<QCheckBox>(u"autoPollQuiet"_s)->setChecked(true);
         // The poll's own queries never overlap (a click may go between them).
         QList<Exchange> polls;
         QObject::connect(&f.window.exchanges(), &ExchangeMonitor::exchangeSettled,
@@ -196,8 +188,7 @@ private slots:
                              if (QByteArrayView("\x36\x37\x3B").contains(e.request.size() > 1 ? e.request[1] : 0))
                                  polls.append(e);
                          });
-        f.control<QSpinBox>(u"autoPollInterval"_s)->setValue(20);
-        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(true);
+        f.apply(u"autoPollQuiet=1;autoPollInterval=20;autoPoll=1"_s);
         const MotionTracker &motion = f.window.motion();
         QTRY_VERIFY(motion.series(MotionTracker::Moving).size() >= 2);
         f.click(u"Command18"_s); // 10000 pulses
@@ -219,7 +210,7 @@ private slots:
                  qPrintable(f.text("measuredDuration")));
         QVERIFY2(f.text("positionError").startsWith(u"0 脉冲（目标 10000，实测 10000）"),
                  qPrintable(f.text("positionError")));
-        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(false);
+        f.apply(u"autoPoll=0"_s);
         QTRY_COMPARE(f.window.exchanges().pendingRequests(), 0); // the last query's reply
         f.window.Timer1_Timer();
         QCOMPARE(f.text("RichTextBox2").count(u"SndHex:"), 1);
@@ -253,8 +244,7 @@ private slots:
         QCOMPARE(picture.size(), view->grab().size());
         QVERIFY(f.messages.isEmpty());
 
-        // Paused, the picture stays while the figures follow the data; resumed,
-        // it catches up.
+        // Paused, the picture stays while the figures follow the data; resumed, it catches up.
         auto *position = qobject_cast<QXYSeries *>(view->chart()->series().at(1));
         const qsizetype drawn = position->count();
         f.click(u"chartPause"_s);

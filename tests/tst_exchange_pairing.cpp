@@ -11,6 +11,7 @@
 namespace {
 
 constexpr qint64 timeout = ExchangePairing::defaultReplyTimeoutUs;
+using Steps = QList<std::tuple<char, QByteArray, qint64>>;
 
 QByteArray rtu(const char *hexPayload)
 {
@@ -54,9 +55,8 @@ private slots:
     // ticks ("@ t"), and the exchanges it settles, in order.
     void script_data()
     {
-        QTest::addColumn<QList<std::tuple<char, QByteArray, qint64>>>("steps");
+        QTest::addColumn<Steps>("steps");
         QTest::addColumn<QStringList>("exchanges");
-        using Steps = QList<std::tuple<char, QByteArray, qint64>>;
         const QByteArray speed = rtu("012600"), speedReply = rtu("012604000003E8");
         QByteArray garbled = speedReply;
         garbled[1] = '\x7E';
@@ -103,7 +103,6 @@ private slots:
     }
     void script()
     {
-        using Steps = QList<std::tuple<char, QByteArray, qint64>>;
         QFETCH(Steps, steps);
         QFETCH(QStringList, exchanges);
         ExchangePairing pairing;

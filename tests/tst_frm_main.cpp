@@ -1,18 +1,16 @@
-#include "exchange/exchange_log_model.h"
 // The port, the traffic views, and the receive and send paths of the window.
 
 #include "window_fixture.h"
 
 #include "device/frame.h"
+#include "exchange/exchange_log_model.h"
 #include "exchange/exchange_monitor.h"
 
-#include <QCheckBox>
-#include <QRadioButton>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRadioButton>
 #include <QSerialPort>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -73,12 +71,7 @@ private slots:
 
     // The decoration picture of the first view, decoded on a thread ahead of the
     // window (as the program does) or when the window is made.
-    void decorationPicture_data()
-    {
-        QTest::addColumn<bool>("ahead");
-        QTest::newRow("ahead") << true;
-        QTest::newRow("when made") << false;
-    }
+    void decorationPicture_data() { flagRows("ahead", "ahead", "when made"); }
     void decorationPicture()
     {
         QFETCH(bool, ahead);
@@ -90,18 +83,14 @@ private slots:
 
     void autoPollWaitsForEachReply()
     {
-        // A controller that never answers: each query of the poll's round waits
-        // out its time-out, however many intervals pass meanwhile, and the round
-        // goes on with the next query.
+        // A controller that never answers: each query of the poll's round waits out its time-out,
+        // however many intervals pass meanwhile, and the round goes on with the next query.
         WindowFixture f;
         QVERIFY(f.open());
-        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(100);
-        f.control<QSpinBox>(u"autoPollInterval"_s)->setValue(20);
         QSignalSpy ticks(f.timer(u"autoPollTimer"_s), &QTimer::timeout);
-        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(true);
-        QByteArray sent;
-        QTRY_VERIFY((sent += f.pty.readAvailable()).size() >= 10);
-        f.control<QCheckBox>(u"autoPoll"_s)->setChecked(false);
+        f.apply(u"replyTimeout=100;autoPollInterval=20;autoPoll=1"_s);
+        const QByteArray sent = f.pty.collect(10);
+        f.apply(u"autoPoll=0"_s);
         QVERIFY(ticks.count() >= 4);
         QCOMPARE(sent.left(10).toHex(' '), (frameRtu(QByteArray::fromHex("013600"))
                                             + frameRtu(QByteArray::fromHex("013700")))
@@ -185,10 +174,9 @@ private slots:
         QTRY_COMPARE(f.text("Label45"), u"1300"_s);
         QCOMPARE(f.comm()->inBufferCount(), qint64(0));
         QCOMPARE(f.text("RichTextBox1").count(u'z'), 1300);
-        // The far end reads nothing: a frame far larger than the terminal's buffer
-        // is handed over at once and shown; once the line has taken no byte for
-        // the stall time, the rest is dropped and said once on the statistics
-        // line, never in a box, and the port stays usable.
+        // The far end reads nothing: a frame far larger than the terminal's buffer is handed over
+        // at once and shown; once the line has taken no byte for the stall time, the rest is
+        // dropped and said once on the statistics line, never in a box, and the port stays usable.
         f.comm()->setStallTimeMs(100);
         f.window.SendFrame(QByteArray(256 << 10, 'x'));
         QCOMPARE(f.text("Label44"), QString::number(256 << 10));
@@ -208,14 +196,13 @@ private slots:
         QVERIFY(f.open());
         const QByteArray frame = QByteArray(259, '\x5A');
         f.list()->addItem(QString::fromLatin1(frame.toHex(' ')));
-        f.apply(u"Text22=1"_s);
-        f.control<QCheckBox>(u"Check1"_s)->setChecked(true);
+        f.apply(u"Text22=1;Check1=1"_s);
         QByteArray arrived;
         for (int i = 0; i < 150; ++i) { // 1.5 s
             QTest::qWait(10);
             arrived += f.pty.read(10, 0);
         }
-        f.control<QCheckBox>(u"Check1"_s)->setChecked(false);
+        f.apply(u"Check1=0"_s);
         QVERIFY(QTest::qWaitFor([&] {
             arrived += f.pty.readAvailable();
             return f.comm()->bytesToWrite() == 0 && arrived.size() % frame.size() == 0;
@@ -261,13 +248,12 @@ private slots:
     {
         WindowFixture f;
         QVERIFY(f.open());
-        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(10);
+        f.apply(u"replyTimeout=10"_s);
         f.click(u"Command30"_s); // nobody answers
         QTRY_VERIFY(f.text("exchangeStatus").contains(u"超时 1"));
         f.sent();
         // The adapter hands back what it sends: taken off, the reply counted once.
-        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(5000);
-        f.control<QCheckBox>(u"echoSuppression"_s)->setChecked(true);
+        f.apply(u"replyTimeout=5000;echoSuppression=1"_s);
         f.click(u"Command30"_s);
         QVERIFY(f.pty.write(f.sent() + frameRtu(QByteArray::fromHex("01370400000007"))));
         QTRY_VERIFY(f.text("exchangeStatus")
@@ -304,12 +290,7 @@ private slots:
         }
     }
 
-    void vanishedDevice_data()
-    {
-        QTest::addColumn<bool>("reconnect");
-        QTest::newRow("reconnect") << true;
-        QTest::newRow("no reconnect") << false;
-    }
+    void vanishedDevice_data() { flagRows("reconnect", "reconnect", "no reconnect"); }
     void vanishedDevice()
     {
         QFETCH(bool, reconnect);
@@ -345,8 +326,7 @@ private slots:
         } else {
             // Found by its path alone: the station's handshake comes first, and
             // nothing else goes until it is answered.
-            QByteArray got;
-            QTRY_COMPARE(got += pty->readAvailable(), frame);
+            QCOMPARE(pty->collect(frame.size()), frame);
             QTRY_VERIFY(f.text("exchangeStatus").contains(u"等待站 01 应答握手"));
             QVERIFY(pty->write(frame));
             QTRY_VERIFY(f.comm()->portOpen() && f.text("exchangeStatus").contains(u"已恢复"));
@@ -360,9 +340,7 @@ private slots:
     // settings come back only with restoreSession ticked, else their start texts.
     void settingsAcrossStarts_data()
     {
-        QTest::addColumn<bool>("restoreSession");
-        QTest::newRow("start texts") << false;
-        QTest::newRow("session restored") << true;
+        flagRows("restoreSession", "session restored", "start texts");
     }
     void settingsAcrossStarts()
     {
@@ -380,11 +358,10 @@ private slots:
             WindowFixture f;
             startTexts = portSettings(f);
             f.window.restoreSettings();
-            f.control<QCheckBox>(u"restoreSession"_s)->setChecked(restoreSession);
-            f.apply(u"Combo1=COM3;Combo2=19200;Text23=2A;scanFrom=10"_s);
+            f.apply(u"Combo1=COM3;Combo2=19200;Text23=2A;scanFrom=10;replyTimeout=800;"
+                    "autoReconnect=0;restoreSession="_s
+                    + (restoreSession ? u'1' : u'0'));
             f.mode(1);
-            f.control<QSpinBox>(u"replyTimeout"_s)->setValue(800);
-            f.control<QCheckBox>(u"autoReconnect"_s)->setChecked(false);
             f.control<QRadioButton>(u"Option2"_s)->click(); // English
         }
         installLanguage(Language::Chinese); // as every start does

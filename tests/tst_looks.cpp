@@ -1,9 +1,7 @@
-// The window as a person sees it, at the scale factor CTest sets (QT_SCALE_FACTOR 1,
-// 1.5 or 2), in both languages, under a light palette, a dark one, and a light one that
-// turns dark while the window is open: the captions, the table cells, the progress text
-// and the chart stand out from what they are painted on, the lamps from the window, and
-// no caption is cut off at the size the window opens at. Each tab is saved as a picture
-// for a person to look at.
+// The window as a person sees it at the scale factor CTest sets (1, 1.5 or 2), in both languages,
+// under a light palette, a dark one and a light one turning dark while open: captions, cells,
+// progress text and chart stand out from their background, lamps from the window, and no caption
+// is cut off at the opening size. Each tab is saved as a picture for a person to look at.
 
 #include "sim_fixture.h"
 #include "status_line.h"
@@ -21,7 +19,6 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSpinBox>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
@@ -253,9 +250,8 @@ QStringList textFaults(const Shot &shot)
     return faults;
 }
 
-/// The chart's texts against its background, its lines against its plot area, its
-/// background against the window's (a white chart in a dark window glares), and texts
-/// it had to cut short.
+/// The chart's texts against its background, its lines against its plot area, its background
+/// against the window's (a white chart in a dark window glares), and texts it had to cut short.
 QStringList chartFaults(const Shot &shot)
 {
     QStringList faults;
@@ -386,18 +382,15 @@ private slots:
     }
 
 private:
-    // Everything that shows text gets some: traffic in both views, exchanges in the log,
-    // a station in the scan results, a configuration read and a write that a station
-    // never answered (its rows are marked), lamps lit and unlit by replies, and a move
-    // with its predicted profile.
+    // Everything that shows text gets some: traffic in both views, exchanges in the log, a station
+    // in the scan results, a configuration read and a write that a station never answered (its rows
+    // are marked), lamps lit and unlit by replies, and a move with its predicted profile.
     static void fillWindow(SimFixture &f)
     {
         QVERIFY(f.open());
-        f.apply(u"scanFrom=01;scanTo=01"_s);
-        // The simulated controller shares the test's event loop: a margin and retries
-        // that a loaded machine keeps.
-        f.control<QSpinBox>(u"scanTimeout"_s)->setValue(200);
-        f.control<QSpinBox>(u"scanRetries"_s)->setValue(3);
+        // The simulated controller shares the test's event loop: a margin and retries for a
+        // loaded machine.
+        f.apply(u"scanFrom=01;scanTo=01;scanTimeout=200;scanRetries=3"_s);
         f.pickRates({u"9600"_s});
         f.click(u"scanStart"_s);
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
@@ -408,8 +401,7 @@ private:
         QTRY_VERIFY(diff->rowCount() > 30);
         // The write goes to the station of Text23 once no scan result is ticked.
         results->setData(results->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
-        f.apply(u"Text23=09"_s);
-        f.control<QSpinBox>(u"replyTimeout"_s)->setValue(100); // nobody answers at 09
+        f.apply(u"Text23=09;replyTimeout=100"_s); // nobody answers at 09
         f.click(u"configWrite"_s);
         QTRY_COMPARE(diff->rowCount(), 1);
         f.apply(u"Text23=01"_s);

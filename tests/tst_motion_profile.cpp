@@ -159,17 +159,17 @@ private slots:
     {
         QTest::addColumn<MotionParameters>("parameters");
         QTest::addColumn<QList<Sent>>("sent");
+        const auto row = [](const char *name, const MotionParameters &p, const QList<Sent> &sent) {
+            QTest::newRow(name) << p << sent;
+        };
         const MotionParameters p;
-        QTest::newRow("10000 pulses") << p << QList<Sent>{{0, "01 31 04 00 00 27 10"}};
-        QTest::newRow("1000 pulses") << p << QList<Sent>{{0, "01 31 04 00 00 03 E8"}};
-        const MotionParameters other{500, 4000, 200, 20000, 5000};
-        QTest::newRow("-2500 pulses, another ramp")
-                << other << QList<Sent>{{0, "01 32 04 01 00 09 C4"}};
-        QTest::newRow("run, slower at 1 s")
-                << p << QList<Sent>{{0, "01 33 04 00 00 13 88"}, {1000, "01 35 04 00 00 07 D0"}};
-        QTest::newRow("run, decelerating stop at 0.7 s")
-                << MotionParameters{.startSpeed = 0}
-                << QList<Sent>{{0, "01 34 04 00 00 0F A0"}, {700, "01 3D 00"}};
+        row("10000 pulses", p, {{0, "01 31 04 00 00 27 10"}});
+        row("1000 pulses", p, {{0, "01 31 04 00 00 03 E8"}});
+        row("-2500 pulses, another ramp", {500, 4000, 200, 20000, 5000},
+            {{0, "01 32 04 01 00 09 C4"}});
+        row("run, slower at 1 s", p, {{0, "01 33 04 00 00 13 88"}, {1000, "01 35 04 00 00 07 D0"}});
+        row("run, decelerating stop at 0.7 s", {.startSpeed = 0},
+            {{0, "01 34 04 00 00 0F A0"}, {700, "01 3D 00"}});
     }
 
     void simulator()

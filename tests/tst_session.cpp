@@ -10,9 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The session's parts without a window: the quiet filter fed by a real exchange
-// monitor with invented times, the run driver ticked by hand, the poll and the
-// link over a pseudo-terminal.
+// The session's parts without a window: the quiet filter fed by a real exchange monitor with
+// invented times, the run driver ticked by hand, the poll and the link over a pseudo-terminal.
 
 using namespace Qt::StringLiterals;
 
@@ -34,10 +33,9 @@ class TestSession : public QObject
     Q_OBJECT
 
 private slots:
-    // Steps, separated by blanks: q=HEX a quiet request written, u=HEX one of
-    // the user's, r=HEX bytes arriving, t the view taking what arrived, x=MS the
-    // clock moved on. Frames are RTU with their CRC; Q, U and A stand for the
-    // speed query, the position query and the speed reply.
+    // Steps, separated by blanks: q=HEX a quiet request written, u=HEX one of the user's, r=HEX
+    // bytes arriving, t the view taking what arrived, x=MS the clock moved on. Frames are RTU with
+    // their CRC; Q, U and A stand for the speed query, the position query and the speed reply.
     void quietFilter_data()
     {
         QTest::addColumn<QString>("steps");
@@ -77,26 +75,21 @@ private slots:
             const QString arg = step.mid(2);
             const QByteArray bytes = named.value(arg, QByteArray::fromHex(arg.toLatin1()));
             now += 1000;
-            switch (step[0].unicode()) {
-            case 'q':
+            const char16_t kind = step[0].unicode();
+            if (kind == u'q')
                 filter.requestSent(bytes);
+            if (kind == u'q' || kind == u'u')
                 monitor.frameWritten(bytes, now);
-                break;
-            case 'u':
-                monitor.frameWritten(bytes, now);
-                break;
-            case 'r':
+            if (kind == u'r') {
                 arrived += bytes;
                 monitor.bytesArrived(bytes, now);
-                break;
-            case 'x':
+            }
+            if (kind == u'x') {
                 now += arg.toLongLong() * 1000;
                 monitor.expire(now);
-                break;
-            case 't':
-                result += filter.take(std::exchange(arrived, {}));
-                break;
             }
+            if (kind == u't')
+                result += filter.take(std::exchange(arrived, {}));
         }
         QCOMPARE(result.toHex(' '), shown.toHex(' '));
     }
@@ -149,13 +142,6 @@ private slots:
         PtyPair pty;
         LinkSession session;
         QVERIFY(session.open(pty.path(), 9600));
-        // What the far end gets, with the event loop running meanwhile.
-        const auto farRead = [&pty](qsizetype count) {
-            QByteArray got;
-            static_cast<void>(QTest::qWaitFor(
-                    [&] { return (got += pty.readAvailable()).size() >= count; }));
-            return got;
-        };
         bool stationValid = true;
         AutoPoller poller(
                 session,
@@ -167,17 +153,17 @@ private slots:
                 [&](const QByteArray &frame) { return session.send(frame).ok(); });
         // A request of the user's waits for its reply: the round's first query waits too.
         QVERIFY(session.send(positionQuery));
-        QCOMPARE(farRead(positionQuery.size()), positionQuery);
+        QCOMPARE(pty.collect(positionQuery.size()), positionQuery);
         poller.setActive(true);
         QCOMPARE(pty.readAvailable(), QByteArray());
         QVERIFY(pty.write(rtu("01370400000005")));
-        QCOMPARE(farRead(speedQuery.size()), speedQuery);
+        QCOMPARE(pty.collect(speedQuery.size()), speedQuery);
         // Speed, position, state, each once the one before is answered.
         QVERIFY(pty.write(speedReply));
-        QCOMPARE(farRead(positionQuery.size()), positionQuery);
+        QCOMPARE(pty.collect(positionQuery.size()), positionQuery);
         poller.startRound(); // the round is still going: nothing more
         QVERIFY(pty.write(rtu("01370400000005")));
-        QCOMPARE(farRead(5), rtu("013B00"));
+        QCOMPARE(pty.collect(5), rtu("013B00"));
         QCOMPARE(poller.roundStep(), 2);
         // Without a valid station the poll stops, once.
         QSignalSpy stopped(&poller, &AutoPoller::stoppedForStation);
@@ -238,15 +224,12 @@ private slots:
         PtyPair other;
         QVERIFY(QFile::remove(link) && QFile::link(other.path(), link));
         const QByteArray handshake = rtu("012000");
-        QByteArray got;
-        QVERIFY(QTest::qWaitFor([&] { return (got += other.readAvailable()).size() >= 5; }));
-        QCOMPARE(got, handshake);
+        QCOMPARE(other.collect(handshake.size()), handshake);
         QVERIFY(session.isOpen() && !session.isReady() && session.lineBusy());
         QVERIFY(!session.send(speedQuery));
         QCOMPARE(back.size(), 0);
         // It does not answer: the handshake is tried again, nothing else goes.
-        QVERIFY(QTest::qWaitFor([&] { return (got += other.readAvailable()).size() >= 10; }, 3000));
-        QCOMPARE(got, handshake + handshake);
+        QCOMPARE(other.collect(handshake.size(), 3000), handshake);
         QVERIFY(other.write(handshake));
         QTRY_COMPARE(back.size(), 1);
         QVERIFY(session.isReady() && session.send(speedQuery));

@@ -73,8 +73,7 @@ private slots:
             const QByteArray sent = QByteArray::fromHex(reply);
             const QByteArray expected = sent.size() > 2 ? frameRtu(sent) : sent;
             pty.write(frameRtu(QByteArray::fromHex(request)));
-            QByteArray bytes;
-            QTRY_COMPARE((bytes += pty.readAvailable()).toHex(' '), expected.toHex(' '));
+            QCOMPARE(pty.collect(expected.size()).toHex(' '), expected.toHex(' '));
             termios settings{};
             QVERIFY(QTest::qWaitFor([&] {
                 const int fd = ::open(qPrintable(pty.path()), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -87,10 +86,9 @@ private slots:
 
     void stations_data()
     {
-        // Three stations: 05 at 9600, 2A at 19200, 03 at 14400. Each step sends its requests
-        // ("&" between them) at once and reads the replies ("|" between them; "=" the echo).
-        // With wire time a station hears only its own rate, and each reply crosses the wire
-        // after the one before it.
+        // Stations 05 at 9600, 2A at 19200, 03 at 14400. Each step sends its requests ("&"
+        // between them) at once and reads the replies ("|" between them; "=" the echo). With
+        // wire time a station hears only its rate, and replies cross the wire one after another.
         QTest::addColumn<bool>("wireTime");
         QTest::addColumn<qint32>("rate");
         QTest::addColumn<QByteArray>("steps");

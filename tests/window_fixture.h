@@ -12,16 +12,26 @@
 #include "traffic_view.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include <utility>
 
 using namespace Qt::StringLiterals;
+
+/// A table of one flag, \a column: the row \a yes sets it, the row \a no clears it.
+inline void flagRows(const char *column, const char *yes, const char *no)
+{
+    QTest::addColumn<bool>(column);
+    QTest::newRow(yes) << true;
+    QTest::newRow(no) << false;
+}
 
 struct RecordingDialogs : Dialogs
 {
@@ -87,15 +97,21 @@ struct WindowFixture
         return lines;
     }
 
-    /// Applies "Name=text;Name=text" to boxes, selectors, labels and views.
+    /// Applies "Name=text;Name=text" to boxes, selectors, labels and views; a spin box
+    /// takes the number, a tick box is ticked by "1" and cleared by "0".
     void apply(const QString &settings) const
     {
         for (const QString &setting : settings.split(u';', Qt::SkipEmptyParts)) {
             auto *control = this->control<QObject>(setting.section(u'=', 0, 0));
+            const QString text = setting.section(u'=', 1);
             if (auto *selector = qobject_cast<QComboBox *>(control))
-                selector->setEditText(setting.section(u'=', 1));
+                selector->setEditText(text);
+            else if (auto *spinBox = qobject_cast<QSpinBox *>(control))
+                spinBox->setValue(text.toInt());
+            else if (auto *tickBox = qobject_cast<QCheckBox *>(control))
+                tickBox->setChecked(text == u"1");
             else
-                control->setProperty("text", setting.section(u'=', 1));
+                control->setProperty("text", text);
         }
     }
 
@@ -117,14 +133,7 @@ struct WindowFixture
 
     /// The bytes sent since the last call: as many as the send path reports
     /// having written, read at the far end while the frames drain.
-    QByteArray sent()
-    {
-        const qsizetype expected = std::exchange(m_shown, 0);
-        QByteArray bytes = pty.readAvailable();
-        static_cast<void>(
-                QTest::qWaitFor([&] { return (bytes += pty.readAvailable()).size() >= expected; }));
-        return bytes;
-    }
+    QByteArray sent() { return pty.collect(std::exchange(m_shown, 0)); }
 
     /// The far end sends \a bytes; once they have arrived, one tick of the
     /// receive poll hands them to the window.
