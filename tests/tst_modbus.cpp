@@ -46,27 +46,24 @@ struct Cli : QProcess
     Cli(const QStringList &arguments, const QString &holds = {})
     {
         start(QStringLiteral(STEPPERBENCH_CLI), arguments);
-        const QDir fds(u"/proc/%1/fd"_s.arg(waitForStarted() ? processId() : 0));
-        QTest::qWaitFor([&] {
-            const QFileInfoList links = fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot);
-            return holds.isEmpty()
-                    || std::any_of(links.begin(), links.end(), [&](const QFileInfo &fd) {
-                           return fd.symLinkTarget() == holds;
-                       });
-        });
+        const QString fds = u"/proc/%1/fd/"_s.arg(waitForStarted() ? processId() : 0);
+        static_cast<void>(QTest::qWaitFor([&] {
+            const QStringList open = QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot);
+            return holds.isEmpty() || std::any_of(open.begin(), open.end(), [&](const QString &fd) {
+                       return QFileInfo(fds + fd).symLinkTarget() == holds;
+                   });
+        }));
     }
     // Standard output, once it holds \a exchanges lines, or once the program ended.
     QStringList lines(int exchanges = -1)
     {
-        QTest::qWaitFor(
-                [&] {
-                    out += QString::fromUtf8(readAllStandardOutput());
-                    if (exchanges >= 0)
-                        return out.count(u"  Check OK  ") >= exchanges;
-                    return state() == QProcess::NotRunning || waitForFinished(100);
-                },
-                30000);
-        out += QString::fromUtf8(readAllStandardOutput());
+        const auto done = [&] {
+            out += QString::fromUtf8(readAllStandardOutput());
+            return exchanges >= 0 ? out.count(u"  Check OK  ") >= exchanges
+                                  : state() == QProcess::NotRunning || waitForFinished(100);
+        };
+        static_cast<void>(QTest::qWaitFor(done, 30000));
+        done();
         return out.split(u'\n');
     }
     QString out;

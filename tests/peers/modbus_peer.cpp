@@ -5,15 +5,16 @@
 // libmodbus frames RTU only: with --ascii the slave runs on an inner
 // pseudo-terminal, and ASCII frames on PATH are translated to RTU and back.
 // Prints "ready" once it listens; ends on SIGTERM or when PATH hangs up.
+#include "codec/checksum.h"
+#include "device/frame.h"
+
 #include <modbus.h>
 
-#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -23,25 +24,6 @@
 namespace {
 
 volatile std::sig_atomic_t stopping = 0;
-
-unsigned crc16(const unsigned char *p, size_t n)
-{
-    unsigned crc = 0xFFFF;
-    while (n--) {
-        crc ^= *p++;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
-}
-
-unsigned char lrc(const std::vector<unsigned char> &bytes)
-{
-    unsigned char sum = 0;
-    for (unsigned char b : bytes)
-        sum = static_cast<unsigned char>(sum + b);
-    return static_cast<unsigned char>(-sum);
-}
 
 // Reads what comes within \a quietMs of the last byte; false when the line hung up.
 bool readQuiet(int fd, std::string &out, int firstMs, int quietMs)
@@ -84,7 +66,6 @@ void serve(modbus_t *ctx, modbus_mapping_t *table)
 // PATH speaks ASCII; \a inner is the slave's RTU line.
 void translate(int line, int inner)
 {
-    static const char digits[] = "0123456789ABCDEF";
     std::string pending;
     while (!stopping && readQuiet(line, pending, 100, 0)) {
         size_t end;
@@ -93,32 +74,22 @@ void translate(int line, int inner)
             pending.erase(0, end + 2);
             const size_t colon = frame.rfind(':');
             const std::string hex = colon == std::string::npos ? "" : frame.substr(colon + 1);
-            std::vector<unsigned char> bytes;
-            for (size_t i = 0; i + 1 < hex.size() && isxdigit(hex[i]) && isxdigit(hex[i + 1]);
-                 i += 2)
-                bytes.push_back(
-                        static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-            if (bytes.size() < 3 || 2 * bytes.size() != hex.size() || lrc(bytes) != 0
+            // The frames are made by the program's own functions, checked against known
+            // frames in tst_frame; libmodbus checks every CRC it gets on its own.
+            const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(hex));
+            if (bytes.size() < 3 || 2 * bytes.size() != qsizetype(hex.size())
+                || CommSetting::CalcLrc(bytes.chopped(1)) != quint8(bytes.back())
                 || (bytes[0] != 1 && bytes[0] != 0))
                 continue; // not hex pairs, a bad LRC, or another station's frame
-            bytes.pop_back();
-            const unsigned crc = crc16(bytes.data(), bytes.size());
-            bytes.push_back(static_cast<unsigned char>(crc));
-            bytes.push_back(static_cast<unsigned char>(crc >> 8));
-            if (write(inner, bytes.data(), bytes.size()) < 0 || bytes[0] == 0)
+            const QByteArray request = frameRtu(bytes.chopped(1));
+            if (write(inner, request.data(), size_t(request.size())) < 0 || bytes[0] == 0)
                 continue; // a broadcast has no reply
             std::string reply;
             readQuiet(inner, reply, 500, 20);
-            std::vector<unsigned char> r(reply.begin(), reply.end());
-            if (r.size() < 4 || crc16(r.data(), r.size()) != 0)
+            if (reply.size() < 4 || CommSetting::crc16(QByteArray::fromStdString(reply)) != 0)
                 continue;
-            r.resize(r.size() - 2);
-            r.push_back(lrc(r));
-            std::string out = ":";
-            for (unsigned char b : r)
-                out += {digits[b >> 4], digits[b & 15]};
-            out += "\r\n";
-            if (write(line, out.data(), out.size()) < 0)
+            const QByteArray out = frameAscii(QByteArray::fromStdString(reply).chopped(2));
+            if (write(line, out.data(), size_t(out.size())) < 0)
                 return;
         }
     }
