@@ -6,6 +6,7 @@
 #include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "sim_fixture.h"
+#include "test_util.h"
 
 #include <QProgressBar>
 #include <QTableView>
@@ -110,23 +111,18 @@ private slots:
         const QString path = dir.filePath(u"station.conf"_s);
         f.dialogs->fileNames << path;
         f.click(u"configSave"_s);
-        QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QByteArray text = saved.readAll();
+        const QByteArray text = fileContent(path);
         QVERIFY(text.contains("\nmax_speed = 12000\n"));
         QVERIFY(text.contains("\nio 00011 = 31 04 00 00 27 10\nio 00100 =\n"));
 
         // A faulty file is refused whole: the set stays what was read.
-        QFile bad(dir.filePath(u"bad.conf"_s));
-        QVERIFY(bad.open(QIODevice::WriteOnly)
-                && bad.write("max_speed = 5000\nstart_speed = fast\n"));
-        bad.close();
-        f.dialogs->fileNames << bad.fileName();
+        const QString bad = dir.filePath(u"bad.conf"_s);
+        QVERIFY(writeFile(bad, "max_speed = 5000\nstart_speed = fast\n"));
+        f.dialogs->fileNames << bad;
         f.click(u"configOpen"_s);
         QCOMPARE(f.messages.value(0),
-                 bad.fileName()
-                         + u" 不能用：第 2 行：start_speed 的值应为 "
-                           "-2147483648 到 2147483647 的整数：fast"_s);
+                 u"%1 不能用：第 2 行：start_speed 的值应为 "
+                 "-2147483648 到 2147483647 的整数：fast"_s.arg(bad));
 
         // Written to both stations found by a scan. Station 01 is switched off
         // (its address changed) during the write: it is reported, 02 is written.
@@ -137,8 +133,8 @@ private slots:
         // A pseudo-terminal takes any rate: each station answers at both, and is written once.
         f.pickRates({u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
-        QTRY_COMPARE(results(f), (QStringList{u"01@9600"_s, u"02@9600"_s, u"01@19200"_s,
-                                              u"02@19200"_s}));
+        QTRY_COMPARE(results(f),
+                     (QStringList{u"01@9600"_s, u"02@9600"_s, u"01@19200"_s, u"02@19200"_s}));
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
         int settled = 0;
         QObject::connect(&f.window.exchanges(), &ExchangeMonitor::exchangeSettled, [&] {
@@ -191,9 +187,9 @@ private slots:
         int requests = 0;
         while (!sent.isEmpty()) {
             const QByteArray frame = sent.takeFirst();
-            const QByteArray reply = quint8(frame[0]) == 0x01 ? station.receive(frame) : QByteArray();
-            transfer.exchangeSettled({.request = frame, .reply = reply,
-                                      .verdict = reply.isEmpty() ? Verdict::Timeout : Verdict::Good});
+            const QByteArray reply = frame[0] == '\x01' ? station.receive(frame) : QByteArray();
+            const Verdict verdict = reply.isEmpty() ? Verdict::Timeout : Verdict::Good;
+            transfer.exchangeSettled({.request = frame, .reply = reply, .verdict = verdict});
             ++requests;
         }
         QCOMPARE(requests, 5); // two writes, two read-backs, one silent request

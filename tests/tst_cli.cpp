@@ -1,8 +1,8 @@
 // stepperbench-cli as a bench script runs it, against the simulated controller on a
 // pseudo-terminal: exit status, printed lines, written files and the controller afterwards.
-#include "device/frame.h"
 #include "pty_pair.h"
 #include "sim/sim_server.h"
+#include "test_util.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -112,13 +112,12 @@ private slots:
         SimServer simulator{SimConfig{}};
         QVERIFY(simulator.openPseudoTerminal());
         QTemporaryDir dir;
-        QFile in(dir.filePath(u"in"_s));
-        QVERIFY(in.open(QIODevice::WriteOnly) && in.write(input) == input.size());
-        in.close();
+        const QString in = dir.filePath(u"in"_s);
+        QVERIFY(writeFile(in, input));
         QStringList arguments = commandLine.split(u' ');
         for (QString &argument : arguments) {
             argument.replace(u"%port"_s, simulator.devicePath())
-                    .replace(u"%in"_s, in.fileName())
+                    .replace(u"%in"_s, in)
                     .replace(u"%out"_s, dir.filePath(u"out"_s));
         }
 
@@ -147,16 +146,11 @@ private slots:
             QCOMPARE(lines.filter(exchange).size(), exchanges);
         if (exitCode == 0 && !out.isEmpty())
             QVERIFY2(lines.last().contains(u"requests"_s), qPrintable(out)); // the summary
-        QFile outFile(dir.filePath(u"out"_s));
-        QCOMPARE(outFile.exists(), !written.isEmpty());
-        if (!written.isEmpty())
-            QVERIFY(outFile.open(QIODevice::ReadOnly) && outFile.readAll().contains(written));
+        QCOMPARE(QFile::exists(dir.filePath(u"out"_s)), !written.isEmpty());
+        QVERIFY(written.isEmpty() || fileContent(dir.filePath(u"out"_s)).contains(written));
         QCOMPARE(simulator.controller().parameters().maxSpeed, maxSpeed);
-        if (arguments.contains(in.fileName() + u".log"_s)) {
-            QFile capture(in.fileName() + u".log"_s);
-            QVERIFY(capture.open(QIODevice::ReadOnly));
-            QCOMPARE(capture.readAll().count(" RX 01 28 04 00 00 27 10 "), 1);
-        }
+        if (arguments.contains(in + u".log"_s))
+            QCOMPARE(fileContent(in + u".log"_s).count(" RX 01 28 04 00 00 27 10 "), 1);
     }
 
     // A run ends on time on a line that chatters without a pause, and ends with
@@ -172,15 +166,14 @@ private slots:
         QFETCH(bool, terminate);
         PtyPair line;
         QTemporaryDir dir;
-        QFile list(dir.filePath(u"list"_s));
-        QVERIFY(list.open(QIODevice::WriteOnly) && list.write(listLine("012800")));
-        list.close();
+        const QString list = dir.filePath(u"list"_s);
+        QVERIFY(writeFile(list, listLine("012800")));
         QTimer chatter; // a constant byte, never a pause the framer could settle on
         connect(&chatter, &QTimer::timeout, this, [&] { line.write(QByteArray(64, 'U')); });
         chatter.start(2);
         QProcess cli;
         cli.start(QStringLiteral(STEPPERBENCH_CLI),
-                  {u"run"_s, list.fileName(), u"--port"_s, line.path(), u"--interval"_s, u"50"_s,
+                  {u"run"_s, list, u"--port"_s, line.path(), u"--interval"_s, u"50"_s,
                    u"--timeout"_s, u"100"_s, u"--capture"_s, dir.filePath(u"c.log"_s),
                    u"--duration"_s, terminate ? u"30"_s : u"1"_s});
         QVERIFY(cli.waitForStarted());
@@ -194,16 +187,15 @@ private slots:
         const QString summary = out.split(u'\n', Qt::SkipEmptyParts).last();
         QVERIFY2(summary.startsWith(u"run: "_s), qPrintable(out));
         // Every request sent has its verdict before the summary.
-        static const QRegularExpression counts(u"requests (\\d+), replies 0, .*time-outs (\\d+),"_s);
+        static const QRegularExpression counts(
+                u"requests (\\d+), replies 0, .*time-outs (\\d+),"_s);
         const QRegularExpressionMatch match = counts.match(summary);
         QVERIFY2(match.hasMatch() && match.captured(1) == match.captured(2), qPrintable(summary));
         if (!terminate) {
             const double seconds = summary.section(u" in "_s, 1).section(u' ', 0, 0).toDouble();
             QVERIFY2(seconds >= 1.0 && seconds <= 1.3, qPrintable(summary));
         }
-        QFile capture(dir.filePath(u"c.log"_s));
-        QVERIFY(capture.open(QIODevice::ReadOnly));
-        QVERIFY(capture.readAll().contains(" TX 01 28 00 "));
+        QVERIFY(fileContent(dir.filePath(u"c.log"_s)).contains(" TX 01 28 00 "));
     }
 
     // A far end that stops taking bytes: the list waits while the line holds its
@@ -213,13 +205,11 @@ private slots:
     {
         PtyPair line;
         QTemporaryDir dir;
-        QFile list(dir.filePath(u"list"_s));
-        QVERIFY(list.open(QIODevice::WriteOnly)
-                && list.write(QByteArray(259, '\x55').toHex(' ') + "\r\n"));
-        list.close();
+        const QString list = dir.filePath(u"list"_s);
+        QVERIFY(writeFile(list, QByteArray(259, '\x55').toHex(' ') + "\r\n"));
         QProcess cli;
         cli.start(QStringLiteral(STEPPERBENCH_CLI),
-                  {u"run"_s, list.fileName(), u"--port"_s, line.path(), u"--interval"_s, u"1"_s,
+                  {u"run"_s, list, u"--port"_s, line.path(), u"--interval"_s, u"1"_s,
                    u"--duration"_s, u"60"_s});
         QVERIFY(cli.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(cli.state() == QProcess::NotRunning, 20000);

@@ -1,11 +1,10 @@
-#include "device/frame.h"
 #include "pty_pair.h"
 #include "session/auto_poller.h"
 #include "session/link_session.h"
 #include "session/quiet_filter.h"
 #include "session/run_driver.h"
+#include "test_util.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,11 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray rtu(const char *hexPayload)
-{
-    return frameRtu(QByteArray::fromHex(hexPayload));
-}
 
 const QByteArray speedQuery = rtu("013600");
 const QByteArray speedReply = rtu("01360400000064");
@@ -62,12 +56,18 @@ private slots:
         ExchangeMonitor monitor;
         monitor.setEchoSuppression(echo);
         QuietFilter filter;
-        connect(&monitor, &ExchangeMonitor::replyFramed, this, [&](const RxEvent &e) { filter.framed(e); });
-        connect(&monitor, &ExchangeMonitor::bytesDiscarded, this, [&](const RxEvent &e) { filter.framed(e); });
-        connect(&monitor, &ExchangeMonitor::exchangeSettled, this, [&](const Exchange &e) { filter.settled(e); });
-        const QHash<QString, QByteArray> named{
-                {u"Q"_s, speedQuery}, {u"U"_s, positionQuery}, {u"A"_s, speedReply},
-                {u"A1"_s, speedReply.left(3)}, {u"A2"_s, speedReply.mid(3)}};
+        const auto framed = [&](const RxEvent &e) {
+            filter.framed(e);
+        };
+        connect(&monitor, &ExchangeMonitor::replyFramed, this, framed);
+        connect(&monitor, &ExchangeMonitor::bytesDiscarded, this, framed);
+        connect(&monitor, &ExchangeMonitor::exchangeSettled, this,
+                [&](const Exchange &e) { filter.settled(e); });
+        const QHash<QString, QByteArray> named{{u"Q"_s, speedQuery},
+                                               {u"U"_s, positionQuery},
+                                               {u"A"_s, speedReply},
+                                               {u"A1"_s, speedReply.left(3)},
+                                               {u"A2"_s, speedReply.mid(3)}};
         qint64 now = 1'000'000;
         QByteArray arrived;
         QByteArray result;
@@ -101,9 +101,13 @@ private slots:
         bool stalled = false;
         bool refuse = false;
         qint16 windowLine = 7;
-        RunDriver run({[&] { return int(lines.size()); }, [&](int i) { return lines[i]; }},
-                      [&](const QByteArray &frame) { return sent << frame, !refuse; },
-                      [] { return std::optional(200); }, [&] { return stalled; });
+        const auto line = [&](int i) {
+            return lines[i];
+        };
+        RunDriver run(
+                {[&] { return int(lines.size()); }, line},
+                [&](const QByteArray &frame) { return sent << frame, !refuse; },
+                [] { return std::optional(200); }, [&] { return stalled; });
         run.setLineVariable(&windowLine);
         QSignalSpy passes(&run, &RunDriver::passDone);
         QSignalSpy halted(&run, &RunDriver::halted);
