@@ -13,19 +13,12 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-/// A list file line: the RTU frame of \a payload as the window's hex text.
-QByteArray listLine(const char *payload)
-{
-    return frameRtu(QByteArray::fromHex(payload)).toHex(' ').toUpper() + " \r\n";
-}
-
-} // namespace
-
 class TestCli : public QObject
 {
     Q_OBJECT
+
+    /// A list file line: the RTU frame of \a hex as the window's hex text.
+    static QByteArray listLine(const char *hex) { return rtu(hex).toHex(' ').toUpper() + " \r\n"; }
 
 private slots:
     void commands_data()

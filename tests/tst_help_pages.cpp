@@ -5,9 +5,9 @@
 // controller's reply to the last of its steps ("frame|frame|inputs BITS", the
 // motor at rest between steps).
 
-#include "device/frame.h"
 #include "sequencer/io_table.h"
 #include "sim/sim_controller.h"
+#include "test_util.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
 #include "window_fixture.h"
@@ -25,14 +25,13 @@ const QRegularExpression frameMarkup(
 // The English pages carry the same frames, but for the English summaries that close the
 // Chinese product pages.
 constexpr std::pair<const char *, int> pages[] = {
-        {"help_io.html", 11},      {"help_protocol.html", 56},    {"product1.html", 3},
-        {"product2.html", 2},      {"help_io_en.html", 11},       {"help_protocol_en.html", 56},
-        {"product1_en.html", 2},   {"product2_en.html", 1}};
+        {"help_io.html", 11},    {"help_protocol.html", 56}, {"product1.html", 3},
+        {"product2.html", 2},    {"help_io_en.html", 11},    {"help_protocol_en.html", 56},
+        {"product1_en.html", 2}, {"product2_en.html", 1}};
 
 QString pageText(const char *page)
 {
-    QFile file(u":/"_s + QLatin1String(page));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(fileContent(u":/"_s + QLatin1String(page)));
 }
 
 // ":012000DF" is an ASCII frame written as its characters, CR LF left out;

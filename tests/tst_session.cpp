@@ -84,10 +84,8 @@ private slots:
                 arrived += bytes;
                 monitor.bytesArrived(bytes, now);
             }
-            if (kind == u'x') {
-                now += arg.toLongLong() * 1000;
-                monitor.expire(now);
-            }
+            if (kind == u'x')
+                monitor.expire(now += arg.toLongLong() * 1000);
             if (kind == u't')
                 result += filter.take(std::exchange(arrived, {}));
         }
