@@ -125,11 +125,10 @@ private slots:
         QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == exitCode,
                  qPrintable(u"exit %1\n"_s.arg(cli.exitCode()) + out + err));
 
-        if (!stdoutLine.isEmpty()) {
-            QVERIFY2(std::any_of(lines.begin(), lines.end(),
-                                 [&](const QString &line) { return line.startsWith(stdoutLine); }),
-                     qPrintable(out));
-        }
+        const auto starts = [&](const QString &line) {
+            return line.startsWith(stdoutLine);
+        };
+        QVERIFY2(stdoutLine.isEmpty() || std::ranges::any_of(lines, starts), qPrintable(out));
         QVERIFY2(stderrText.isEmpty() ? err.isEmpty() : err.contains(stderrText), qPrintable(err));
         // Time to the millisecond, request, reply, verdict: one line per exchange.
         static const QRegularExpression exchange(

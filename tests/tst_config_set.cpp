@@ -67,17 +67,17 @@ private slots:
     {
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<bool>("stored");
-        for (const auto &[name, command, stored] :
-             std::initializer_list<std::tuple<const char *, const char *, bool>>{
-                     {"move", "310400002710", true},
-                     {"stop", "3C00", true},
-                     {"homing", "3E0101", true},
-                     {"data cut short", "3104000027", false},
-                     {"length byte agrees, the code takes four bytes", "31022710", false},
-                     {"a query", "3700", false},
-                     {"an IO entry of any length", "4002013C", false},
-                     {"code alone", "31", false}})
+        const auto row = [](const char *name, const char *command, bool stored) {
             QTest::newRow(name) << QByteArray::fromHex(command) << stored;
+        };
+        row("move", "310400002710", true);
+        row("stop", "3C00", true);
+        row("homing", "3E0101", true);
+        row("data cut short", "3104000027", false);
+        row("length byte agrees, the code takes four bytes", "31022710", false);
+        row("a query", "3700", false);
+        row("an IO entry of any length", "4002013C", false);
+        row("code alone", "31", false);
     }
     void ioCommands()
     {

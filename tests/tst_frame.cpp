@@ -15,9 +15,8 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("crc"); // low byte, then high byte
         QTest::addColumn<QByteArray>("lrc");
-        auto row = [](const char *name, const QByteArray &payload, const char *crc,
-                      const char *lrc) {
-            QTest::newRow(name) << payload << crc << QByteArray(lrc);
+        auto row = [](const char *name, const QByteArray &bytes, const char *crc, const char *lrc) {
+            QTest::newRow(name) << bytes << crc << QByteArray(lrc);
         };
         // Published MODBUS vectors and lengths around the CRC's eight-byte fast path.
         row("empty", {}, "FFFF", "00");

@@ -337,10 +337,7 @@ private slots:
 
     // Two starts in a row: the options of the newer tabs come back; the port
     // settings come back only with restoreSession ticked, else their start texts.
-    void settingsAcrossStarts_data()
-    {
-        flagRows("restoreSession", "session restored", "start texts");
-    }
+    void settingsAcrossStarts_data() { flagRows("restoreSession", "restored", "start texts"); }
     void settingsAcrossStarts()
     {
         QFETCH(bool, restoreSession);

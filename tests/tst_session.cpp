@@ -56,13 +56,11 @@ private slots:
         ExchangeMonitor monitor;
         monitor.setEchoSuppression(echo);
         QuietFilter filter;
-        const auto framed = [&](const RxEvent &e) {
-            filter.framed(e);
-        };
+        const auto framed = std::bind_front(&QuietFilter::framed, &filter);
         connect(&monitor, &ExchangeMonitor::replyFramed, this, framed);
         connect(&monitor, &ExchangeMonitor::bytesDiscarded, this, framed);
         connect(&monitor, &ExchangeMonitor::exchangeSettled, this,
-                [&](const Exchange &e) { filter.settled(e); });
+                std::bind_front(&QuietFilter::settled, &filter));
         const QHash<QString, QByteArray> named{{u"Q"_s, speedQuery},
                                                {u"U"_s, positionQuery},
                                                {u"A"_s, speedReply},
@@ -185,8 +183,7 @@ private slots:
         QSignalSpy restarted(&session, &LinkSession::restarted);
         QSignalSpy notices(&session, &LinkSession::linkNotice);
         QSignalSpy lost(&session, &LinkSession::deviceLost);
-        QVERIFY(!session.send(speedQuery));
-        QVERIFY(session.open(pty.path(), 19200));
+        QVERIFY(!session.send(speedQuery) && session.open(pty.path(), 19200));
         QCOMPARE(restarted.size(), 1);
         QVERIFY(session.send(speedQuery));
         QCOMPARE(pty.read(speedQuery.size()), speedQuery);
