@@ -1,4 +1,4 @@
-// The requests the tool sends: their frames in both modes and the send view's name for them.
+// The requests the tool sends and the replies it reads, in both framings.
 #include "codec/checksum.h"
 #include "device/command_set.h"
 #include "device/frame.h"
@@ -85,22 +85,6 @@ private slots:
         const std::optional<FramePayload> got = framePayload(frame);
         QCOMPARE(got ? got->bytes.toHex() : QByteArray("-"), payload);
         QCOMPARE(got && got->checkOk, checkOk);
-    }
-
-    void sendDescription_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("description"); // "-": none
-        QTest::newRow("3D after 3C") << 0x3D << QStringLiteral("减速停止命令:");
-        QTest::newRow("last") << 0x47 << QStringLiteral("出厂设置命令:");
-        for (const int none : {0x1F, 0x3F, 0x40, 0x41, 0x48, 0xA0})
-            QTest::addRow("%02X: none", none) << none << QStringLiteral("-");
-    }
-    void sendDescription()
-    {
-        QFETCH(int, code);
-        QFETCH(QString, description);
-        QCOMPARE(::sendDescription(quint8(code)).value_or(QStringLiteral("-")), description);
     }
 };
 
