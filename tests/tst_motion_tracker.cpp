@@ -47,10 +47,8 @@ private slots:
         boxes.endSpeed = 700;
         add(tracker, 0x31, int32BigEndian(4000), int32BigEndian(4000), 6, 7, Verdict::Good, boxes);
         const MotionParameters &used = tracker.predictionParameters();
-        QCOMPARE(used.startSpeed, 300.0);
-        QCOMPARE(used.maxSpeed, 8000.0);
-        QCOMPARE(used.endSpeed, 700.0);
-        QCOMPARE(used.acceleration, 10000.0);
+        QCOMPARE((QList{used.startSpeed, used.maxSpeed, used.endSpeed, used.acceleration}),
+                 (QList{300.0, 8000.0, 700.0, 10000.0}));
         using S = MotionTracker::Source;
         QCOMPARE(tracker.predictionSource(MotionTracker::StartSpeed), S::Set);
         QCOMPARE(tracker.predictionSource(MotionTracker::MaxSpeed), S::ReadBack);

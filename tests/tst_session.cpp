@@ -14,13 +14,9 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
 const QByteArray speedQuery = rtu("013600");
 const QByteArray speedReply = rtu("01360400000064");
 const QByteArray positionQuery = rtu("013700");
-
-} // namespace
 
 class TestSession : public QObject
 {
@@ -97,11 +93,8 @@ private slots:
         bool stalled = false;
         bool refuse = false;
         qint16 windowLine = 7;
-        const auto line = [&](int i) {
-            return lines[i];
-        };
         RunDriver run(
-                {[&] { return int(lines.size()); }, line},
+                {[&] { return int(lines.size()); }, std::bind_front(&QStringList::at, &lines)},
                 [&](const QByteArray &frame) { return sent << frame, !refuse; },
                 [] { return std::optional(200); }, [&] { return stalled; });
         run.setLineVariable(&windowLine);

@@ -1,8 +1,8 @@
 // The simulated controller on a serial line, and stepperbench-sim started as a user starts it.
-#include "device/frame.h"
 #include "pty_pair.h"
 #include "sim/sim_line_reader.h"
 #include "sim/sim_server.h"
+#include "test_util.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -22,10 +22,8 @@ class TestSimServer : public QObject
     static QByteArray frames(const QByteArrayList &payloads)
     {
         QByteArray bytes;
-        for (const QByteArray &text : payloads) {
-            const QByteArray p = QByteArray::fromHex(text);
-            bytes += p.size() > 2 ? frameRtu(p) : p;
-        }
+        for (const QByteArray &text : payloads)
+            bytes += QByteArray::fromHex(text).size() > 2 ? rtu(text) : QByteArray::fromHex(text);
         return bytes;
     }
 
