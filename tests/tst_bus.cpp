@@ -6,6 +6,7 @@
 #include "exchange/exchange_monitor.h"
 #include "link/mscomm.h"
 #include "sim_fixture.h"
+#include "test_util.h"
 
 #include <QProgressBar>
 #include <QTableView>
@@ -13,27 +14,18 @@
 
 namespace {
 
-/// The scan results as "address@rate" items.
-QStringList results(const WindowFixture &f)
+/// The rows of the table \a name: its cells \a from to \a to, with "|" between them.
+QStringList rows(const WindowFixture &f, const QString &name, int from, int to)
 {
-    const QAbstractItemModel *model = f.control<QTableView>(u"scanResults"_s)->model();
-    QStringList rows;
-    for (int r = 0; r < model->rowCount(); ++r)
-        rows << model->index(r, 0).data().toString() + u'@' + model->index(r, 1).data().toString();
-    return rows;
-}
-
-/// The configuration table's rows as "key:file|controller|result".
-QStringList diffRows(const WindowFixture &f)
-{
-    const QAbstractItemModel *model = f.control<QTableView>(u"configDiff"_s)->model();
-    QStringList rows;
+    const QAbstractItemModel *model = f.control<QTableView>(name)->model();
+    QStringList out;
     for (int r = 0; r < model->rowCount(); ++r) {
-        rows << model->index(r, 1).data().toString() + u':' + model->index(r, 2).data().toString()
-                        + u'|' + model->index(r, 3).data().toString() + u'|'
-                        + model->index(r, 4).data().toString();
+        QStringList cells;
+        for (int c = from; c <= to; ++c)
+            cells << model->index(r, c).data().toString();
+        out << cells.join(u'|');
     }
-    return rows;
+    return out;
 }
 
 } // namespace
@@ -57,7 +49,7 @@ private slots:
         f.pickRates({u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
         QTRY_VERIFY_WITH_TIMEOUT(f.enabled(u"scanStart"_s), 10000);
-        QCOMPARE(results(f), (QStringList{u"05@9600"_s, u"07@19200"_s}));
+        QCOMPARE(rows(f, u"scanResults"_s, 0, 1), (QStringList{u"05|9600"_s, u"07|19200"_s}));
         QCOMPARE(f.comm()->settings().baudRate, 9600);
         QVERIFY(f.messages.isEmpty());
 
@@ -77,14 +69,13 @@ private slots:
         // Closing the port ends a scan as well.
         f.click(u"scanStart"_s);
         f.click(u"Command33"_s);
-        QVERIFY(f.enabled(u"scanStart"_s));
-        QVERIFY(f.open());
+        QVERIFY(f.enabled(u"scanStart"_s) && f.open());
 
         // "使用" takes the station's address and rate and reopens the port.
         f.apply(u"scanFrom=07;scanTo=07"_s);
         f.pickRates({u"19200"_s});
         f.click(u"scanStart"_s);
-        QTRY_COMPARE(results(f), QStringList{u"07@19200"_s});
+        QTRY_COMPARE(rows(f, u"scanResults"_s, 0, 1), QStringList{u"07|19200"_s});
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
         f.click(u"scanUse"_s);
         QCOMPARE(f.text("Text23") + u'@' + f.control<QComboBox>(u"Combo2"_s)->currentText(),
@@ -102,31 +93,27 @@ private slots:
         controller.receive(frameRtu(QByteArray::fromHex("01400703310400002710")));
         f.click(u"configRead"_s);
         QTRY_VERIFY(f.text("configStatus").startsWith(u"已读取站 01"));
-        QCOMPARE(diffRows(f).size(), 37);
-        QCOMPARE(diffRows(f)[1], u"max_speed:|12000|"_s);
-        QCOMPARE(diffRows(f)[8], u"io 00011:|31 04 00 00 27 10|"_s);
+        const QStringList read = rows(f, u"configDiff"_s, 1, 4);
+        QCOMPARE(read.size(), 37);
+        QCOMPARE(read[1], u"max_speed||12000|"_s);
+        QCOMPARE(read[8], u"io 00011||31 04 00 00 27 10|"_s);
 
         QTemporaryDir dir;
         const QString path = dir.filePath(u"station.conf"_s);
         f.dialogs->fileNames << path;
         f.click(u"configSave"_s);
-        QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QByteArray text = saved.readAll();
+        const QByteArray text = fileContent(path);
         QVERIFY(text.contains("\nmax_speed = 12000\n"));
         QVERIFY(text.contains("\nio 00011 = 31 04 00 00 27 10\nio 00100 =\n"));
 
         // A faulty file is refused whole: the set stays what was read.
-        QFile bad(dir.filePath(u"bad.conf"_s));
-        QVERIFY(bad.open(QIODevice::WriteOnly)
-                && bad.write("max_speed = 5000\nstart_speed = fast\n"));
-        bad.close();
-        f.dialogs->fileNames << bad.fileName();
+        const QString bad = dir.filePath(u"bad.conf"_s);
+        QVERIFY(writeFile(bad, "max_speed = 5000\nstart_speed = fast\n"));
+        f.dialogs->fileNames << bad;
         f.click(u"configOpen"_s);
         QCOMPARE(f.messages.value(0),
-                 bad.fileName()
-                         + u" 不能用：第 2 行：start_speed 的值应为 "
-                           "-2147483648 到 2147483647 的整数：fast"_s);
+                 u"%1 不能用：第 2 行：start_speed 的值应为 "
+                 "-2147483648 到 2147483647 的整数：fast"_s.arg(bad));
 
         // Written to both stations found by a scan. Station 01 is switched off
         // (its address changed) during the write: it is reported, 02 is written.
@@ -137,8 +124,8 @@ private slots:
         // A pseudo-terminal takes any rate: each station answers at both, and is written once.
         f.pickRates({u"9600"_s, u"19200"_s});
         f.click(u"scanStart"_s);
-        QTRY_COMPARE(results(f), (QStringList{u"01@9600"_s, u"02@9600"_s, u"01@19200"_s,
-                                              u"02@19200"_s}));
+        QTRY_COMPARE(rows(f, u"scanResults"_s, 0, 1),
+                     (QStringList{u"01|9600"_s, u"02|9600"_s, u"01|19200"_s, u"02|19200"_s}));
         QTRY_VERIFY(f.enabled(u"scanStart"_s));
         int settled = 0;
         QObject::connect(&f.window.exchanges(), &ExchangeMonitor::exchangeSettled, [&] {
@@ -150,10 +137,10 @@ private slots:
         QCOMPARE(f.text("configStatus"), u"站 01 没有应答；站 02 全部一致"_s);
         QCOMPARE(second.parameters().maxSpeed, 12000);
         QCOMPARE(second.ioEntry(3), QByteArray::fromHex("310400002710"));
-        const QStringList rows = diffRows(f);
-        QCOMPARE(rows.first(), u"（整站）:||没有应答"_s);
-        QCOMPARE(rows.filter(u"|一致"_s).size(), 37);
-        QCOMPARE(rows.size(), 38);
+        const QStringList written = rows(f, u"configDiff"_s, 1, 4);
+        QCOMPARE(written.first(), u"（整站）|||没有应答"_s);
+        QCOMPARE(written.filter(u"|一致"_s).size(), 37);
+        QCOMPARE(written.size(), 38);
     }
 
     // The wait for a reply counts from the handshake's last byte written, in
@@ -191,17 +178,16 @@ private slots:
         int requests = 0;
         while (!sent.isEmpty()) {
             const QByteArray frame = sent.takeFirst();
-            const QByteArray reply = quint8(frame[0]) == 0x01 ? station.receive(frame) : QByteArray();
-            transfer.exchangeSettled({.request = frame, .reply = reply,
-                                      .verdict = reply.isEmpty() ? Verdict::Timeout : Verdict::Good});
+            const QByteArray reply = frame[0] == '\x01' ? station.receive(frame) : QByteArray();
+            const Verdict verdict = reply.isEmpty() ? Verdict::Timeout : Verdict::Good;
+            transfer.exchangeSettled({.request = frame, .reply = reply, .verdict = verdict});
             ++requests;
         }
         QCOMPARE(requests, 5); // two writes, two read-backs, one silent request
         QCOMPARE(station.parameters().maxSpeed, 12000);
         QCOMPARE(outcomes.size(), 2);
         QCOMPARE(outcomes[0].read, set);
-        QVERIFY(outcomes[0].answered && !outcomes[1].answered);
-        QVERIFY(!transfer.isRunning());
+        QVERIFY(outcomes[0].answered && !outcomes[1].answered && !transfer.isRunning());
     }
 };
 

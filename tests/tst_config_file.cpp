@@ -2,8 +2,8 @@
 // message, and what a file's byte-order mark does.
 
 #include "bus/config_file.h"
+#include "test_util.h"
 
-#include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,9 +27,10 @@ private slots:
             QTest::newRow(tag) << name << content << outcome;
         };
         const QByteArray text = "max_speed = 20\n";
+        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
         row("plain", u"a.conf"_s, text, u"max_speed=20"_s);
         row("UTF-8 mark", u"a.conf"_s, "\xEF\xBB\xBF" + text, u"max_speed=20"_s);
-        row("UTF-16 mark", u"a.conf"_s, QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(u"max_speed = 20\n"_s), u"max_speed=20"_s);
+        row("UTF-16 mark", u"a.conf"_s, utf16(u"max_speed = 20\n"_s), u"max_speed=20"_s);
         row("missing", u"none.conf"_s, {}, u"无法打开 %1：文件不存在"_s);
         row("folder", u"."_s, {}, u"无法打开 %1：这是一个文件夹"_s);
         row("unreadable", u"locked.conf"_s, text, u"无法打开 %1：没有读这个文件的权限"_s);
@@ -49,10 +50,8 @@ private slots:
         const QString path = name.startsWith(u'/') ? name : dir.filePath(name);
         if (name == u"fifo")
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (!content.isEmpty()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        }
+        else if (!content.isEmpty())
+            QVERIFY(writeFile(path, content));
         if (name == u"locked.conf") {
             if (::geteuid() == 0)
                 QSKIP("root reads every file");
@@ -67,8 +66,9 @@ private slots:
     void write()
     {
         QTemporaryDir dir;
-        const Status refused = writeConfigFile(dir.filePath(u"no/a.conf"_s), ConfigSet{}, {});
-        QCOMPARE(refused.error(), u"无法写入 %1：文件夹 %2 不存在"_s.arg(dir.filePath(u"no/a.conf"_s), dir.filePath(u"no"_s)));
+        const QString folder = dir.filePath(u"no"_s);
+        const Status refused = writeConfigFile(folder + u"/a.conf"_s, ConfigSet{}, {});
+        QCOMPARE(refused.error(), u"无法写入 %1/a.conf：文件夹 %1 不存在"_s.arg(folder));
     }
 };
 

@@ -1,14 +1,13 @@
 // The window against the simulated controller over a pseudo-terminal, in both
 // modes: each exchange shows the controller's answer where the user reads it.
 
-#include "device/frame.h"
 #include "exchange/exchange_monitor.h"
 #include "sim_fixture.h"
+#include "test_util.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -91,10 +90,8 @@ private slots:
             QCOMPARE(f.shape(4 + i)->fillColor(), i == 2 || i == 5 ? QColor(Qt::red) : dark);
 
         f.click(u"captureButton"_s);
-        QFile file(dir.filePath(u"bench.log"_s));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines
-                = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromUtf8(fileContent(dir.filePath(u"bench.log"_s)))
+                                          .split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2 * exchanges);
         static const QRegularExpression rx(
                 u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (TX|RX) ([0-9A-F]{2} )*[0-9A-F]{2}  (\\S+ )*\\S+( {2}校验正确  \\d+\\.\\d ms)?$"_s);
@@ -102,8 +99,8 @@ private slots:
             QVERIFY2(rx.match(lines[i]).hasMatch(), qPrintable(lines[i]));
             QCOMPARE(lines[i].contains(u" RX "), i % 2 == 1);
         }
-        QTRY_VERIFY(f.text("exchangeStatus")
-                            .startsWith(u"请求 %1 · 应答 %1 · 校验错误 0 · 超时 0"_s.arg(exchanges)));
+        const QString status = u"请求 %1 · 应答 %1 · 校验错误 0 · 超时 0"_s.arg(exchanges);
+        QTRY_VERIFY(f.text("exchangeStatus").startsWith(status));
     }
 
     // A reply that straddles two polls is shown as two blocks, and its value is
@@ -115,14 +112,13 @@ private slots:
         QTest::addColumn<int>("split");
         QTest::addColumn<QString>("position"); // Text18 once the reply is whole
         const QByteArray ascii = frameAscii(QByteArray::fromHex("013704FFFFFFFE"));
-        const QByteArray rtu = frameRtu(QByteArray::fromHex("013704FFFFFFFE"));
         for (const int split : {3, 8})
             QTest::addRow("ASCII after byte %d", split) << 1 << ascii << split << "-2";
-        QTest::newRow("RTU after noise") << 0 << "\xFF" + rtu << 4 << "-2";
+        QTest::newRow("RTU after noise") << 0 << "\xFF" + rtu("013704FFFFFFFE") << 4 << "-2";
         // The second piece reads like a position reply; it is a piece of an IO
         // table reply, which has no value.
         QTest::newRow("RTU, a piece that looks like a reply")
-                << 0 << frameRtu(QByteArray::fromHex("01410A00370400000009000000")) << 3 << "0";
+                << 0 << rtu("01410A00370400000009000000") << 3 << "0";
     }
     void splitReply()
     {
@@ -150,7 +146,7 @@ private slots:
         SimFixture f;
         f.timer(u"Timer1"_s)->setInterval(200);
         QVERIFY(f.open());
-        f.list()->addItem(QString::fromLatin1(frameRtu(QByteArray::fromHex("013700")).toHex(' ')));
+        f.list()->addItem(QString::fromLatin1(rtu("013700").toHex(' ')));
         f.apply(u"Text22=150"_s);
         QElapsedTimer clock;
         clock.start();
@@ -185,7 +181,8 @@ private slots:
         QList<Exchange> polls;
         QObject::connect(&f.window.exchanges(), &ExchangeMonitor::exchangeSettled,
                          [&](const Exchange &e) {
-                             if (QByteArrayView("\x36\x37\x3B").contains(e.request.size() > 1 ? e.request[1] : 0))
+                             if (QByteArrayView("\x36\x37\x3B")
+                                         .contains(e.request.size() > 1 ? e.request[1] : 0))
                                  polls.append(e);
                          });
         f.apply(u"autoPollQuiet=1;autoPollInterval=20;autoPoll=1"_s);
@@ -228,9 +225,7 @@ private slots:
         f.dialogs->fileNames << dir.filePath(u"move.csv"_s) << dir.filePath(u"move.png"_s);
         f.click(u"chartExport"_s);
         f.click(u"chartExport"_s);
-        QFile csv(dir.filePath(u"move.csv"_s));
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QList<QByteArray> rows = csv.readAll().split('\n');
+        const QList<QByteArray> rows = fileContent(dir.filePath(u"move.csv"_s)).split('\n');
         QCOMPARE(rows.first(), "series,time_s,value");
         const auto rowsOf = [&](const QByteArray &name) {
             return std::count_if(rows.begin(), rows.end(),
@@ -238,8 +233,8 @@ private slots:
         };
         QCOMPARE(rowsOf("position"), motion.series(MotionTracker::Position).size());
         QCOMPARE(rowsOf("predicted_speed"), motion.series(MotionTracker::PredictedSpeed).size());
-        QVERIFY(rows.contains("position," + QByteArray::number(
-                        motion.series(MotionTracker::Position).last().x(), 'f', 6) + ",10000"));
+        const double last = motion.series(MotionTracker::Position).last().x();
+        QVERIFY(rows.contains("position," + QByteArray::number(last, 'f', 6) + ",10000"));
         const QImage picture(dir.filePath(u"move.png"_s));
         QCOMPARE(picture.size(), view->grab().size());
         QVERIFY(f.messages.isEmpty());

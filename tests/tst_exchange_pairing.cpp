@@ -1,7 +1,7 @@
-#include "device/frame.h"
-#include "exchange/exchange_pairing.h"
 #include "exchange/exchange_monitor.h"
+#include "exchange/exchange_pairing.h"
 #include "exchange/exchange_stats.h"
+#include "test_util.h"
 
 #include <QTest>
 
@@ -11,17 +11,6 @@
 namespace {
 
 constexpr qint64 timeout = ExchangePairing::defaultReplyTimeoutUs;
-using Steps = QList<std::tuple<char, QByteArray, qint64>>;
-
-QByteArray rtu(const char *hexPayload)
-{
-    return frameRtu(QByteArray::fromHex(hexPayload));
-}
-
-RxEvent reply(const QByteArray &bytes, qint64 atUs, bool checkOk = true)
-{
-    return {RxEvent::Frame, bytes, checkOk, atUs, atUs};
-}
 
 // "verdict station code request-time reply-time response" of each exchange.
 QStringList described(const QList<Exchange> &exchanges)
@@ -51,82 +40,71 @@ class TestExchangePairing : public QObject
     Q_OBJECT
 
 private slots:
-    // A script of requests ("> frame at t"), replies ("< frame at t") and clock
-    // ticks ("@ t"), and the exchanges it settles, in order.
+    // A script of requests ("> FRAME T"), replies ("< FRAME T"; "!": with a bad check) and clock
+    // ticks ("@ T", or "@ T S" while the framer holds bytes that began at S), and the exchanges
+    // it settles, in order; nothing settled waits on. A frame is an RTU payload in hex, ":" and
+    // the payload for ASCII, or Q, A and G: the speed query, its reply, and the reply with its
+    // code garbled, or X, the byte 01 alone. A time "tN" is N after the time-out.
     void script_data()
     {
-        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<QByteArray>("steps");
         QTest::addColumn<QStringList>("exchanges");
-        const QByteArray speed = rtu("012600"), speedReply = rtu("012604000003E8");
-        QByteArray garbled = speedReply;
-        garbled[1] = '\x7E';
-
-        QTest::newRow("reply timed to 0.1 ms")
-                << Steps{{'>', speed, 1000}, {'<', speedReply, 4500}, {'@', "", 2'000'000}}
-                << QStringList{"校验正确 1 26 1000 4500 3500"};
-        QTest::newRow("another station answers: unexpected, and a time-out")
-                << Steps{{'>', speed, 0}, {'<', rtu("022604000003E8"), 10}, {'@', "", timeout + 1}}
-                << QStringList{"意外应答 2 26 -1 10 -1", "超时 1 26 0 -1 -1"};
-        QTest::newRow("another code: unexpected, and a time-out")
-                << Steps{{'>', speed, 0}, {'<', rtu("013704FFFFFFFE"), 10}, {'@', "", timeout + 1}}
-                << QStringList{"意外应答 1 37 -1 10 -1", "超时 1 26 0 -1 -1"};
-        QTest::newRow("address query to station 0: any station answers")
-                << Steps{{'>', rtu("002100"), 0}, {'<', rtu("052100"), 20}}
-                << QStringList{"校验正确 5 21 0 20 20"};
-        QTest::newRow("other requests to station 0 ask for no reply")
-                << Steps{{'>', rtu("002000"), 7}, {'@', "", timeout * 2}}
-                << QStringList{"无需应答 0 20 7 -1 -1"};
-        QTest::newRow("exception with its code") << Steps{{'>', speed, 0}, {'<', rtu("01A602"), 30}}
-                                                 << QStringList{"异常 02 1 26 0 30 30"};
-        QTest::newRow("garbled code: a bad check for the waiting request")
-                << Steps{{'>', speed, 0}, {'!', garbled, 40}}
-                << QStringList{"校验错误 1 26 0 40 40"};
-        QTest::newRow("the latest of two alike requests is answered")
-                << Steps{{'>', speed, 0},
-                         {'>', speed, 100},
-                         {'<', speedReply, 300},
-                         {'@', "", timeout + 1}}
-                << QStringList{"校验正确 1 26 100 300 200", "超时 1 26 0 -1 -1"};
-        QTest::newRow("a reply at the deadline is in time")
-                << Steps{{'>', speed, 0}, {'@', "", timeout}, {'<', speedReply, timeout}}
-                << QStringList{QStringLiteral("校验正确 1 26 0 %1 %1").arg(timeout)};
-        QTest::newRow("a reply after it: time-out, then unexpected")
-                << Steps{{'>', speed, 0}, {'<', speedReply, timeout + 1}}
-                << QStringList{"超时 1 26 0 -1 -1",
-                               QStringLiteral("意外应答 1 26 -1 %1 -1").arg(timeout + 1)};
-        QTest::newRow("ASCII") << Steps{{'>', frameAscii(QByteArray::fromHex("013700")), 0},
-                                        {'<', frameAscii(QByteArray::fromHex("013704FFFFFFFE")),
-                                         90}}
-                               << QStringList{"校验正确 1 37 0 90 90"};
-        QTest::newRow("a frame without a code")
-                << Steps{{'>', "\x01", 5}} << QStringList{"无需应答 - - 5 -1 -1"};
+        const auto row = [](const char *name, const char *steps, const QStringList &exchanges) {
+            QTest::newRow(name) << QByteArray(steps) << exchanges;
+        };
+        const QString unexpectedLate = QStringLiteral("意外应答 1 26 -1 %1 -1").arg(timeout + 1);
+        row("reply timed to 0.1 ms", "> Q 1000, < A 4500, @ 2000000",
+            {"校验正确 1 26 1000 4500 3500"});
+        row("another station answers: unexpected, and a time-out",
+            "> Q 0, < 022604000003E8 10, @ t1", {"意外应答 2 26 -1 10 -1", "超时 1 26 0 -1 -1"});
+        row("another code: unexpected, and a time-out", "> Q 0, < 013704FFFFFFFE 10, @ t1",
+            {"意外应答 1 37 -1 10 -1", "超时 1 26 0 -1 -1"});
+        row("address query to station 0: any station answers", "> 002100 0, < 052100 20",
+            {"校验正确 5 21 0 20 20"});
+        row("other requests to station 0 ask for no reply", "> 002000 7, @ t1000",
+            {"无需应答 0 20 7 -1 -1"});
+        row("exception with its code", "> Q 0, < 01A602 30", {"异常 02 1 26 0 30 30"});
+        row("garbled code: a bad check for the waiting request", "> Q 0, ! G 40",
+            {"校验错误 1 26 0 40 40"});
+        row("the latest of two alike requests is answered", "> Q 0, > Q 100, < A 300, @ t1",
+            {"校验正确 1 26 100 300 200", "超时 1 26 0 -1 -1"});
+        row("a reply at the deadline is in time", "> Q 0, @ t0, < A t0",
+            {QStringLiteral("校验正确 1 26 0 %1 %1").arg(timeout)});
+        row("a reply after it: time-out, then unexpected", "> Q 0, < A t1",
+            {"超时 1 26 0 -1 -1", unexpectedLate});
+        row("ASCII", "> :013700 0, < :013704FFFFFFFE 90", {"校验正确 1 37 0 90 90"});
+        // Bytes that started to arrive before the deadline may be the reply: the request waits
+        // for the framer to settle them.
+        row("held while the framer waits", "> Q 0, @ t50 t-10, @ t50 t1", {"超时 1 26 0 -1 -1"});
+        row("a frame without a code", "> X 5", {"无需应答 - - 5 -1 -1"});
     }
     void script()
     {
-        QFETCH(Steps, steps);
+        QFETCH(QByteArray, steps);
         QFETCH(QStringList, exchanges);
+        QByteArray garbled = rtu("012604000003E8");
+        garbled[1] = '\x7E';
+        const QHash<QByteArray, QByteArray> named{
+                {"Q", rtu("012600")}, {"A", rtu("012604000003E8")}, {"G", garbled}, {"X", "\x01"}};
+        const auto time = [](const QByteArray &t) {
+            return t.startsWith('t') ? timeout + t.mid(1).toLongLong() : t.toLongLong();
+        };
         ExchangePairing pairing;
         QList<Exchange> seen;
-        for (const auto &[kind, bytes, at] : steps) {
-            if (kind == '>')
-                seen += pairing.requestSent(bytes, at);
-            else if (kind == '@')
-                seen += pairing.expire(at);
+        for (const QByteArray &step : steps.split(',')) {
+            const QByteArrayList w = step.trimmed().split(' ');
+            const QByteArray hex = QByteArray::fromHex(w[1]); // skips the ":"
+            const QByteArray bytes = named.value(
+                    w[1], w[1].startsWith(':') ? frameAscii(hex) : frameRtu(hex));
+            if (w[0] == ">")
+                seen += pairing.requestSent(bytes, time(w[2]));
+            else if (w[0] == "@")
+                seen += pairing.expire(time(w[1]), w.size() > 2 ? time(w[2]) : -1);
             else
-                seen += pairing.replyReceived(reply(bytes, at, kind == '<'));
+                seen += pairing.replyReceived(
+                        {RxEvent::Frame, bytes, w[0] == "<", time(w[2]), time(w[2])});
         }
         QCOMPARE(described(seen), exchanges);
-    }
-
-    // Bytes that started to arrive before the deadline may be the reply: the
-    // request waits for the framer to settle them.
-    void heldWhileTheFramerWaits()
-    {
-        ExchangePairing pairing;
-        QVERIFY(pairing.requestSent(rtu("012600"), 0).isEmpty());
-        QVERIFY(pairing.expire(timeout + 50, timeout - 10).isEmpty());
-        QCOMPARE(described(pairing.expire(timeout + 50, timeout + 1)),
-                 QStringList{"超时 1 26 0 -1 -1"});
         QCOMPARE(pairing.pendingCount(), 0);
     }
 

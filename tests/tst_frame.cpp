@@ -1,4 +1,4 @@
-// The requests the tool sends: their frames in both modes and the send view's name for them.
+// The requests the tool sends and the replies it reads, in both framings.
 #include "codec/checksum.h"
 #include "device/command_set.h"
 #include "device/frame.h"
@@ -15,9 +15,8 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("crc"); // low byte, then high byte
         QTest::addColumn<QByteArray>("lrc");
-        auto row = [](const char *name, const QByteArray &payload, const char *crc,
-                      const char *lrc) {
-            QTest::newRow(name) << payload << crc << QByteArray(lrc);
+        auto row = [](const char *name, const QByteArray &bytes, const char *crc, const char *lrc) {
+            QTest::newRow(name) << bytes << crc << QByteArray(lrc);
         };
         // Published MODBUS vectors and lengths around the CRC's eight-byte fast path.
         row("empty", {}, "FFFF", "00");
@@ -86,22 +85,6 @@ private slots:
         const std::optional<FramePayload> got = framePayload(frame);
         QCOMPARE(got ? got->bytes.toHex() : QByteArray("-"), payload);
         QCOMPARE(got && got->checkOk, checkOk);
-    }
-
-    void sendDescription_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("description"); // "-": none
-        QTest::newRow("3D after 3C") << 0x3D << QStringLiteral("减速停止命令:");
-        QTest::newRow("last") << 0x47 << QStringLiteral("出厂设置命令:");
-        for (const int none : {0x1F, 0x3F, 0x40, 0x41, 0x48, 0xA0})
-            QTest::addRow("%02X: none", none) << none << QStringLiteral("-");
-    }
-    void sendDescription()
-    {
-        QFETCH(int, code);
-        QFETCH(QString, description);
-        QCOMPARE(::sendDescription(quint8(code)).value_or(QStringLiteral("-")), description);
     }
 };
 

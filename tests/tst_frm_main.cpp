@@ -2,12 +2,11 @@
 
 #include "window_fixture.h"
 
-#include "device/frame.h"
 #include "exchange/exchange_log_model.h"
 #include "exchange/exchange_monitor.h"
+#include "test_util.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRadioButton>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -61,11 +60,10 @@ private slots:
         QStringList order;
         for (int i = 0; i < tabs->count(); ++i)
             order << tabs->widget(i)->objectName() + u'=' + tabs->tabText(i);
-        const QStringList expected = {
-                u"productTab=StepperBench"_s, u"simulatorTab=模拟控制器"_s, u"toolTab=调试"_s,
-                u"helpTab=高级功能帮助"_s,    u"protocolTab=通讯协议"_s,    u"exchangeTab=通讯记录"_s,
-                u"motionTab=运动曲线"_s,      u"scanTab=设备扫描"_s};
-        QCOMPARE(order, expected);
+        QCOMPARE(order.join(u' '),
+                 u"productTab=StepperBench simulatorTab=模拟控制器 toolTab=调试 "
+                 "helpTab=高级功能帮助 protocolTab=通讯协议 exchangeTab=通讯记录 "
+                 "motionTab=运动曲线 scanTab=设备扫描"_s);
         QCOMPARE(tabs->currentWidget()->objectName(), u"toolTab"_s);
     }
 
@@ -92,9 +90,7 @@ private slots:
         const QByteArray sent = f.pty.collect(10);
         f.apply(u"autoPoll=0"_s);
         QVERIFY(ticks.count() >= 4);
-        QCOMPARE(sent.left(10).toHex(' '), (frameRtu(QByteArray::fromHex("013600"))
-                                            + frameRtu(QByteArray::fromHex("013700")))
-                                                   .toHex(' '));
+        QCOMPARE(sent.left(10).toHex(' '), (rtu("013600") + rtu("013700")).toHex(' '));
     }
 
     void failedOpening_data()
@@ -182,7 +178,9 @@ private slots:
         QCOMPARE(f.text("Label44"), QString::number(256 << 10));
         // Dropping the rest drains a pseudo-terminal at once: writing goes on.
         QTRY_VERIFY(f.text("exchangeStatus").contains(u"串口恢复写入"));
-        QVERIFY(f.text("exchangeStatus").contains(u"写入失败：线路 0.1 秒没有取走一个字节，未写完的 1 帧已整帧丢弃"));
+        QVERIFY(f.text("exchangeStatus")
+                        .contains(u"写入失败：线路 0.1 秒没有取走一个字节，"
+                                  "未写完的 1 帧已整帧丢弃"_s));
         QVERIFY(!f.comm()->writeStalled() && f.comm()->portOpen() && f.messages.isEmpty());
         QCOMPARE(f.comm()->bytesToWrite(), 0);
     }
@@ -209,7 +207,8 @@ private slots:
         }));
         QVERIFY(arrived.size() >= 2 * frame.size()
                 && arrived == frame.repeated(arrived.size() / frame.size()));
-        QVERIFY2(!f.text("exchangeStatus").contains(u"已断开"), qPrintable(f.text("exchangeStatus")));
+        QVERIFY2(!f.text("exchangeStatus").contains(u"已断开"),
+                 qPrintable(f.text("exchangeStatus")));
         QVERIFY(f.comm()->portOpen() && f.messages.isEmpty());
     }
 
@@ -255,7 +254,7 @@ private slots:
         // The adapter hands back what it sends: taken off, the reply counted once.
         f.apply(u"replyTimeout=5000;echoSuppression=1"_s);
         f.click(u"Command30"_s);
-        QVERIFY(f.pty.write(f.sent() + frameRtu(QByteArray::fromHex("01370400000007"))));
+        QVERIFY(f.pty.write(f.sent() + rtu("01370400000007")));
         QTRY_VERIFY(f.text("exchangeStatus")
                             .contains(u"应答 1 · 校验错误 0 · 超时 1 · 意外应答 0 · 噪声 0 字节"));
         QCOMPARE(f.text("Text18"), u" 7"_s);
@@ -338,10 +337,7 @@ private slots:
 
     // Two starts in a row: the options of the newer tabs come back; the port
     // settings come back only with restoreSession ticked, else their start texts.
-    void settingsAcrossStarts_data()
-    {
-        flagRows("restoreSession", "session restored", "start texts");
-    }
+    void settingsAcrossStarts_data() { flagRows("restoreSession", "restored", "start texts"); }
     void settingsAcrossStarts()
     {
         QFETCH(bool, restoreSession);

@@ -1,26 +1,10 @@
 // The manual panel, the command list with its run loop and files, and the IO table.
 
-#include "device/frame.h"
+#include "test_util.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QTemporaryDir>
-
-namespace {
-
-QByteArray fileContent(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QByteArray rtu(const QByteArray &hex)
-{
-    return frameRtu(QByteArray::fromHex(hex));
-}
-
-} // namespace
 
 class TestFrmMainList : public QObject
 {
@@ -209,9 +193,7 @@ private slots:
         QByteArray content;
         for (int i = 0; i < 33000; ++i)
             content += "Delay:" + QByteArray::number(i) + "\n";
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
+        QVERIFY(writeFile(path, content));
         f.window.LoadListFile(path);
         QCOMPARE(f.list()->count(), 32767);
         QCOMPARE(f.list()->item(32766)->text(), u"Delay:32766"_s);

@@ -1,13 +1,12 @@
-// The example frames of the help and product pages, against the program. Each
-// is marked <code class="frame" data-mode="rtu|ascii|short">: its check and
-// length must fit; with data-button it is what that button sends (after
-// data-boxes, "Box=text;Box=text"); with data-request, the simulated
-// controller's reply to the last of its steps ("frame|frame|inputs BITS", the
-// motor at rest between steps).
+// The example frames of the help and product pages, against the program. Each is marked
+// <code class="frame" data-mode="rtu|ascii|short">: its check and length must fit; with
+// data-button it is what that button sends (after data-boxes, "Box=text;Box=text"); with
+// data-request, the simulated controller's reply to the last of its steps ("frame|frame|inputs
+// BITS", the motor at rest between steps).
 
-#include "device/frame.h"
 #include "sequencer/io_table.h"
 #include "sim/sim_controller.h"
+#include "test_util.h"
 #include "traffic/reply_decoder.h"
 #include "traffic/traffic_lines.h"
 #include "window_fixture.h"
@@ -21,18 +20,16 @@ namespace {
 const QRegularExpression frameMarkup(
         QStringLiteral(R"(<code class="frame"([^>]*)>([^<]*)</code>)"));
 
-// The pages and how many frames each has marked, so that a page losing its marks fails.
-// The English pages carry the same frames, but for the English summaries that close the
-// Chinese product pages.
+// The pages and how many frames each has marked, so that a page losing its marks fails. The English
+// pages carry the same frames, but for the English summaries that close the Chinese product pages.
 constexpr std::pair<const char *, int> pages[] = {
-        {"help_io.html", 11},      {"help_protocol.html", 56},    {"product1.html", 3},
-        {"product2.html", 2},      {"help_io_en.html", 11},       {"help_protocol_en.html", 56},
-        {"product1_en.html", 2},   {"product2_en.html", 1}};
+        {"help_io.html", 11},    {"help_protocol.html", 56}, {"product1.html", 3},
+        {"product2.html", 2},    {"help_io_en.html", 11},    {"help_protocol_en.html", 56},
+        {"product1_en.html", 2}, {"product2_en.html", 1}};
 
 QString pageText(const char *page)
 {
-    QFile file(u":/"_s + QLatin1String(page));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(fileContent(u":/"_s + QLatin1String(page)));
 }
 
 // ":012000DF" is an ASCII frame written as its characters, CR LF left out;

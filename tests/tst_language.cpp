@@ -1,6 +1,5 @@
-// The window's two languages: every text the user sees switches at once, and
-// back; what goes over the wire and the values shown are the same in both (the
-// list test saves a list file in English).
+// The window's two languages: every text the user sees switches at once, and back; what goes over
+// the wire and the values shown are the same in both (the list test saves a list file in English).
 
 #include "device/frame.h"
 #include "window_fixture.h"

@@ -1,6 +1,6 @@
 #include "sequencer/list_file.h"
+#include "test_util.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,15 +47,12 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("list.txt"));
         QVERIFY(writeListFile(path, {"01 20 ", "", "GoIdx:0", QStringLiteral("注释")}));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
         // CR LF after every line, the empty line left out, GBK for the rest.
-        QCOMPARE(file.readAll(), QByteArray("01 20 \r\nGoIdx:0\r\n\xD7\xA2\xCA\xCD\r\n"));
+        QCOMPARE(fileContent(path), QByteArray("01 20 \r\nGoIdx:0\r\n\xD7\xA2\xCA\xCD\r\n"));
         const QString none = dir.filePath(QStringLiteral("none.txt"));
         QVERIFY(writeListFile(none, {"", ""})); // no line: no file
         const Status refused = writeListFile(none, {"Delay:1", QStringLiteral("GoIdx:1 😀")});
-        QVERIFY(!refused && refused.error().contains(u"第 2 行"));
-        QVERIFY(!QFile::exists(none));
+        QVERIFY(!refused && refused.error().contains(u"第 2 行") && !QFile::exists(none));
         // A file-size limit makes the write fail part way, as a full disk would.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit previous{};

@@ -14,20 +14,18 @@ namespace {
 
 constexpr qint64 second = 1'000'000;
 
-QByteArray request(quint8 code, QByteArrayView data = {})
+/// Hands \a tracker an exchange: \a code with \a data, answered by \a reply data, with the
+/// window's boxes at \a boxes.
+void add(MotionTracker &tracker, quint8 code, QByteArrayView data, QByteArrayView reply,
+         qint64 sentUs, qint64 repliedUs, Verdict verdict = Verdict::Good,
+         const MotionParameters &boxes = {})
 {
-    return frameRtu(makePayload(1, code, data));
-}
-
-/// A good exchange: \a code with \a data, answered by \a reply data at \a us.
-Exchange exchange(quint8 code, QByteArrayView data, QByteArrayView reply, qint64 sentUs,
-                  qint64 repliedUs, Verdict verdict = Verdict::Good)
-{
-    return Exchange{.request = request(code, data),
-                    .reply = frameRtu(makePayload(1, code, reply)),
-                    .verdict = verdict,
-                    .sentUs = sentUs,
-                    .repliedUs = repliedUs};
+    tracker.addExchange({.request = frameRtu(makePayload(1, code, data)),
+                         .reply = frameRtu(makePayload(1, code, reply)),
+                         .verdict = verdict,
+                         .sentUs = sentUs,
+                         .repliedUs = repliedUs},
+                        boxes);
 }
 
 } // namespace
@@ -41,19 +39,16 @@ private slots:
     void parameterSources()
     {
         MotionTracker tracker;
-        tracker.addExchange(exchange(0x25, int32BigEndian(300), int32BigEndian(300), 0, 1), {});
-        tracker.addExchange(exchange(0x28, {}, int32BigEndian(8000), 2, 3), {});
+        add(tracker, 0x25, int32BigEndian(300), int32BigEndian(300), 0, 1);
+        add(tracker, 0x28, {}, int32BigEndian(8000), 2, 3);
         // Refused: the controller keeps what it had.
-        tracker.addExchange(exchange(0x2B, int32BigEndian(-5), {}, 4, 5, Verdict::Exception), {});
+        add(tracker, 0x2B, int32BigEndian(-5), {}, 4, 5, Verdict::Exception);
         MotionParameters boxes;
         boxes.endSpeed = 700;
-        tracker.addExchange(exchange(0x31, int32BigEndian(4000), int32BigEndian(4000), 6, 7),
-                            boxes);
+        add(tracker, 0x31, int32BigEndian(4000), int32BigEndian(4000), 6, 7, Verdict::Good, boxes);
         const MotionParameters &used = tracker.predictionParameters();
-        QCOMPARE(used.startSpeed, 300.0);
-        QCOMPARE(used.maxSpeed, 8000.0);
-        QCOMPARE(used.endSpeed, 700.0);
-        QCOMPARE(used.acceleration, 10000.0);
+        QCOMPARE((QList{used.startSpeed, used.maxSpeed, used.endSpeed, used.acceleration}),
+                 (QList{300.0, 8000.0, 700.0, 10000.0}));
         using S = MotionTracker::Source;
         QCOMPARE(tracker.predictionSource(MotionTracker::StartSpeed), S::Set);
         QCOMPARE(tracker.predictionSource(MotionTracker::MaxSpeed), S::ReadBack);
@@ -68,9 +63,7 @@ private slots:
         MotionTracker tracker;
         tracker.clear(0);
         QVERIFY(tracker.addReply(frameRtu(makePayload(1, 0x37, int32BigEndian(500))), true, 10));
-        tracker.addExchange(
-                exchange(0x31, int32BigEndian(10000), int32BigEndian(10000), second, second + 100),
-                {});
+        add(tracker, 0x31, int32BigEndian(10000), int32BigEndian(10000), second, second + 100);
         QCOMPARE(tracker.target(), 10500.0);
         QVERIFY(std::abs(*tracker.predictedDuration() - 1.89505) < 1e-6);
         const SampleSeries &predicted = tracker.series(MotionTracker::PredictedPosition);
@@ -80,23 +73,21 @@ private slots:
         QCOMPARE(tracker.series(MotionTracker::PredictedSpeed).last().y(), 0.0);
 
         const auto state = [&](qint64 sentUs, bool moving) {
-            tracker.addExchange(exchange(0x3B, {},
-                                         QByteArray::fromHex(moving ? "01010101" : "00010101"),
-                                         sentUs, sentUs + 2000),
-                                {});
+            add(tracker, 0x3B, {}, QByteArray::fromHex(moving ? "01010101" : "00010101"), sentUs,
+                sentUs + 2000);
         };
         state(second / 2, false); // asked before the command: no verdict on it
         state(2 * second, true);
         state(5 * second / 2, true);
-        tracker.addExchange(exchange(0x37, {}, int32BigEndian(9000), 2'900'000, 2'901'000), {});
+        add(tracker, 0x37, {}, int32BigEndian(9000), 2'900'000, 2'901'000);
         QVERIFY(!tracker.measuredDuration());
         state(3 * second, false);
         QCOMPARE(tracker.measuredDuration()->seconds, 2.002);
         QCOMPARE(tracker.measuredDuration()->uncertainty, 0.5);
         // Reads asked before the stop was seen do not count, even settled after it.
-        tracker.addExchange(exchange(0x37, {}, int32BigEndian(9900), 2'950'000, 3'004'000), {});
+        add(tracker, 0x37, {}, int32BigEndian(9900), 2'950'000, 3'004'000);
         QVERIFY(!tracker.finalPosition());
-        tracker.addExchange(exchange(0x37, {}, int32BigEndian(10500), 3'010'000, 3'011'000), {});
+        add(tracker, 0x37, {}, int32BigEndian(10500), 3'010'000, 3'011'000);
         QCOMPARE(tracker.finalPosition(), 10500.0);
     }
 
@@ -107,9 +98,7 @@ private slots:
         tracker.clear(0);
         QVERIFY(tracker.addReply(frameRtu(makePayload(1, 0x37, int32BigEndian(-500))), true, 10));
         QCOMPARE(tracker.series(MotionTracker::Position).last().y(), -500.0);
-        tracker.addExchange(
-                exchange(0x31, int32BigEndian(-1000), int32BigEndian(-1000), second, second + 100),
-                {});
+        add(tracker, 0x31, int32BigEndian(-1000), int32BigEndian(-1000), second, second + 100);
         QCOMPARE(tracker.target(), -1500.0);
         QCOMPARE(tracker.series(MotionTracker::PredictedPosition).last().y(), -1500.0);
     }
@@ -119,16 +108,15 @@ private slots:
     {
         MotionTracker tracker;
         tracker.clear(0);
-        tracker.addExchange(exchange(0x31, int32BigEndian(10000), int32BigEndian(10000), 0, 100),
-                            {});
-        tracker.addExchange(exchange(0x3D, {}, {}, second / 2, second / 2 + 100), {});
+        add(tracker, 0x31, int32BigEndian(10000), int32BigEndian(10000), 0, 100);
+        add(tracker, 0x3D, {}, {}, second / 2, second / 2 + 100);
         const SampleSeries &speed = tracker.series(MotionTracker::PredictedSpeed);
         QVERIFY(std::abs(speed.last().x() - 0.91) < 1e-9);
         QCOMPARE(speed.last().y(), 0.0);
         QVERIFY(*tracker.target() < 5000);
         // A stop at standstill predicts nothing new.
         const qsizetype samples = speed.size();
-        tracker.addExchange(exchange(0x3C, {}, {}, 3 * second, 3 * second + 100), {});
+        add(tracker, 0x3C, {}, {}, 3 * second, 3 * second + 100);
         QCOMPARE(speed.size(), samples);
     }
 
@@ -142,8 +130,7 @@ private slots:
         QCOMPARE(series.dropped(), 2000);
         QCOMPARE(series.at(0).x(), 20.0);
         const QList<QPointF> points = series.decimated(22, 28, 20);
-        QVERIFY(points.size() <= 4 * 20 + 2);
-        QVERIFY(points.first().x() < 22 && points.last().x() > 28);
+        QVERIFY(points.size() <= 4 * 20 + 2 && points.first().x() < 22 && points.last().x() > 28);
         int lows = 0;
         for (qsizetype i = 0; i < points.size(); ++i) {
             lows += points[i].y() == -1000;

@@ -1,11 +1,10 @@
-#include "device/frame.h"
 #include "pty_pair.h"
 #include "session/auto_poller.h"
 #include "session/link_session.h"
 #include "session/quiet_filter.h"
 #include "session/run_driver.h"
+#include "test_util.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,18 +14,9 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QByteArray rtu(const char *hexPayload)
-{
-    return frameRtu(QByteArray::fromHex(hexPayload));
-}
-
 const QByteArray speedQuery = rtu("013600");
 const QByteArray speedReply = rtu("01360400000064");
 const QByteArray positionQuery = rtu("013700");
-
-} // namespace
 
 class TestSession : public QObject
 {
@@ -62,12 +52,16 @@ private slots:
         ExchangeMonitor monitor;
         monitor.setEchoSuppression(echo);
         QuietFilter filter;
-        connect(&monitor, &ExchangeMonitor::replyFramed, this, [&](const RxEvent &e) { filter.framed(e); });
-        connect(&monitor, &ExchangeMonitor::bytesDiscarded, this, [&](const RxEvent &e) { filter.framed(e); });
-        connect(&monitor, &ExchangeMonitor::exchangeSettled, this, [&](const Exchange &e) { filter.settled(e); });
-        const QHash<QString, QByteArray> named{
-                {u"Q"_s, speedQuery}, {u"U"_s, positionQuery}, {u"A"_s, speedReply},
-                {u"A1"_s, speedReply.left(3)}, {u"A2"_s, speedReply.mid(3)}};
+        const auto framed = std::bind_front(&QuietFilter::framed, &filter);
+        connect(&monitor, &ExchangeMonitor::replyFramed, this, framed);
+        connect(&monitor, &ExchangeMonitor::bytesDiscarded, this, framed);
+        connect(&monitor, &ExchangeMonitor::exchangeSettled, this,
+                std::bind_front(&QuietFilter::settled, &filter));
+        const QHash<QString, QByteArray> named{{u"Q"_s, speedQuery},
+                                               {u"U"_s, positionQuery},
+                                               {u"A"_s, speedReply},
+                                               {u"A1"_s, speedReply.left(3)},
+                                               {u"A2"_s, speedReply.mid(3)}};
         qint64 now = 1'000'000;
         QByteArray arrived;
         QByteArray result;
@@ -84,10 +78,8 @@ private slots:
                 arrived += bytes;
                 monitor.bytesArrived(bytes, now);
             }
-            if (kind == u'x') {
-                now += arg.toLongLong() * 1000;
-                monitor.expire(now);
-            }
+            if (kind == u'x')
+                monitor.expire(now += arg.toLongLong() * 1000);
             if (kind == u't')
                 result += filter.take(std::exchange(arrived, {}));
         }
@@ -101,9 +93,10 @@ private slots:
         bool stalled = false;
         bool refuse = false;
         qint16 windowLine = 7;
-        RunDriver run({[&] { return int(lines.size()); }, [&](int i) { return lines[i]; }},
-                      [&](const QByteArray &frame) { return sent << frame, !refuse; },
-                      [] { return std::optional(200); }, [&] { return stalled; });
+        RunDriver run(
+                {[&] { return int(lines.size()); }, std::bind_front(&QStringList::at, &lines)},
+                [&](const QByteArray &frame) { return sent << frame, !refuse; },
+                [] { return std::optional(200); }, [&] { return stalled; });
         run.setLineVariable(&windowLine);
         QSignalSpy passes(&run, &RunDriver::passDone);
         QSignalSpy halted(&run, &RunDriver::halted);
@@ -183,8 +176,7 @@ private slots:
         QSignalSpy restarted(&session, &LinkSession::restarted);
         QSignalSpy notices(&session, &LinkSession::linkNotice);
         QSignalSpy lost(&session, &LinkSession::deviceLost);
-        QVERIFY(!session.send(speedQuery));
-        QVERIFY(session.open(pty.path(), 19200));
+        QVERIFY(!session.send(speedQuery) && session.open(pty.path(), 19200));
         QCOMPARE(restarted.size(), 1);
         QVERIFY(session.send(speedQuery));
         QCOMPARE(pty.read(speedQuery.size()), speedQuery);
@@ -201,8 +193,7 @@ private slots:
         QVERIFY(session.open(pty.path(), 19200));
         pty.closeFarEnd();
         QTRY_COMPARE(lost.size(), 1);
-        QCOMPARE(lost[0][1].toBool(), false);
-        QVERIFY(!session.isOpen() && !session.isReconnecting());
+        QVERIFY(!lost[0][1].toBool() && !session.isOpen() && !session.isReconnecting());
         QVERIFY(notices.last()[0].toString().contains(u"已断开"));
     }
 

@@ -1,8 +1,8 @@
 // The simulated controller on a serial line, and stepperbench-sim started as a user starts it.
-#include "device/frame.h"
 #include "pty_pair.h"
 #include "sim/sim_line_reader.h"
 #include "sim/sim_server.h"
+#include "test_util.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -22,10 +22,8 @@ class TestSimServer : public QObject
     static QByteArray frames(const QByteArrayList &payloads)
     {
         QByteArray bytes;
-        for (const QByteArray &text : payloads) {
-            const QByteArray p = QByteArray::fromHex(text);
-            bytes += p.size() > 2 ? frameRtu(p) : p;
-        }
+        for (const QByteArray &text : payloads)
+            bytes += QByteArray::fromHex(text).size() > 2 ? rtu(text) : QByteArray::fromHex(text);
         return bytes;
     }
 
@@ -70,9 +68,8 @@ private slots:
                  {500000, "01 47 00", "01 47", B9600, 4}}) {
             // clang-format on
             now = at;
-            const QByteArray sent = QByteArray::fromHex(reply);
-            const QByteArray expected = sent.size() > 2 ? frameRtu(sent) : sent;
-            pty.write(frameRtu(QByteArray::fromHex(request)));
+            const QByteArray expected = frames({reply});
+            pty.write(frames({request}));
             QCOMPARE(pty.collect(expected.size()).toHex(' '), expected.toHex(' '));
             termios settings{};
             QVERIFY(QTest::qWaitFor([&] {
@@ -95,18 +92,18 @@ private slots:
         const auto row = [](const char *name, bool wireTime, qint32 rate, const char *steps) {
             QTest::newRow(name) << wireTime << rate << QByteArray(steps);
         };
-        row("parameters", false, 9600, "05 27 04 00001388 > =, 05 28 00 > 05 28 04 00001388, "
-                                       "2A 28 00 > 2A 28 04 00002710");
-        row("baud rates", false, 9600, "05 23 00 > 05 23 01 06, 2A 23 00 > 2A 23 01 08, "
-                                       "2A 24 01 04 > =, 2A 23 00 > 2A 23 01 04, "
-                                       "05 23 00 > 05 23 01 06");
-        row("axes", false, 9600, "2A 31 04 00002710 > =, 2A 31 04 00002710 > 2A B1 06, "
-                                 "05 31 04 00002710 > =, 2A 3C 00 > 2A 3C, "
-                                 "05 31 04 00002710 > 05 B1 06");
+        row("parameters", false, 9600,
+            "05 27 04 00001388 > =, 05 28 00 > 05 28 04 00001388, 2A 28 00 > 2A 28 04 00002710");
+        row("baud rates", false, 9600,
+            "05 23 00 > 05 23 01 06, 2A 23 00 > 2A 23 01 08, 2A 24 01 04 > =, "
+            "2A 23 00 > 2A 23 01 04, 05 23 00 > 05 23 01 06");
+        row("axes", false, 9600,
+            "2A 31 04 00002710 > =, 2A 31 04 00002710 > 2A B1 06, 05 31 04 00002710 > =, "
+            "2A 3C 00 > 2A 3C, 05 31 04 00002710 > 05 B1 06");
         // Of the broadcasts only the address query is answered, in address order.
-        row("broadcasts", false, 9600, "00 21 00 > 03 21 00 | 05 21 00 | 2A 21 00, "
-                                       "00 24 01 04 >, 00 20 00 >, 05 23 00 > 05 23 01 06, "
-                                       "07 20 00 >, 2A 20 00 > =");
+        row("broadcasts", false, 9600,
+            "00 21 00 > 03 21 00 | 05 21 00 | 2A 21 00, 00 24 01 04 >, 00 20 00 >, "
+            "05 23 00 > 05 23 01 06, 07 20 00 >, 2A 20 00 > =");
         // Each ends with a request that a station at that rate answers, so that a reply that
         // should not come shows. 14400 has no termios constant: QSerialPort sets it as a number.
         row("05 at its rate", true, 9600, "05 20 00 & 05 20 00 > 05 20 00 | 05 20 00");
@@ -226,8 +223,7 @@ private slots:
         QTest::addColumn<QStringList>("lines"); // "!" for a refused one
         using L = QList<QByteArray>;
         QTest::newRow("three pieces") << L{"inp", "uts 00", "011\n"} << QStringList{"inputs 00011"};
-        QTest::newRow("two lines, CR LF, no end")
-                << L{"a\r\nb\nc"} << QStringList{"a", "b", "c"};
+        QTest::newRow("two lines, CR LF, no end") << L{"a\r\nb\nc"} << QStringList{"a", "b", "c"};
         QTest::newRow("a long line, then one")
                 << L{QByteArray(1'000'000, '#') + "inputs 00011", "\ninputs 00001\n"}
                 << QStringList{"!", "inputs 00001"};

@@ -36,6 +36,11 @@ private slots:
         row("sent without CR LF", Sent, ":013600C9", "查询归零运动速度:");
         row("sent, spelling no bytes", Sent, ":0X20\r\n", "查询归零运动速度:");
         row("sent binary frame", Sent, QByteArray::fromHex("013C00"), "急停命令:");
+        // The send view's names run from 3D after 3C to the last, 47; other codes have none.
+        row("sent 3D", Sent, QByteArray::fromHex("013D00"), "减速停止命令:");
+        row("sent 47", Sent, QByteArray::fromHex("014700"), "出厂设置命令:");
+        for (const char *none : {"011F00", "013F00", "014000", "014100", "014800", "01A000"})
+            row("sent, no name: " + QByteArray(none), Sent, QByteArray::fromHex(none), "");
         // A reply shows the same in RTU and, spelled with its LRC, in ASCII mode.
         // Two-byte replies have no check in RTU.
         auto reply = [&](const QByteArray &name, const char *payload, const char *shown) {
