@@ -1,5 +1,6 @@
-#include "device/frame.h"
+#include "device/command_set.h"
 #include "exchange/exchange_log_model.h"
+#include "test_util.h"
 
 #include <QDateTime>
 #include <QTest>
@@ -18,79 +19,39 @@ private slots:
     void row_data()
     {
         QTest::addColumn<Exchange>("exchange");
-        QTest::addColumn<QStringList>("cells");
-        const auto rtu = [](const char *hex) {
-            return frameRtu(QByteArray::fromHex(hex));
+        QTest::addColumn<QString>("cells"); // after the time, "|" between them
+        // Station and code from the request; replied 5 ms and, if given, a gap after it.
+        const auto row = [](const char *name, const QByteArray &request, const QByteArray &reply,
+                            Verdict verdict, qint64 gapUs, const char *cells) {
+            const std::optional<FramePayload> asked = framePayload(request);
+            Exchange exchange{request, reply, verdict, quint8(asked->bytes[0]),
+                              quint8(asked->bytes[1])};
+            exchange.exceptionCode = verdict == Verdict::Exception ? quint8(reply[2]) : 0;
+            exchange.sentUs = reply.isEmpty() ? -1 : 0;
+            exchange.repliedUs = reply.isEmpty() ? -1 : 5000;
+            exchange.gapUs = gapUs;
+            QTest::newRow(name) << exchange << QString::fromUtf8(cells);
         };
-        QTest::newRow("controller exception") << Exchange{.request = rtu("012600"),
-                                                          .reply = rtu("01A602"),
-                                                          .verdict = Verdict::Exception,
-                                                          .station = 1,
-                                                          .code = 0x26,
-                                                          .exceptionCode = 2,
-                                                          .sentUs = 0,
-                                                          .repliedUs = 12345}
-                                              << QStringList{"01",
-                                                             "26",
-                                                             "查询运动初速度:",
-                                                             "",
-                                                             "01 26 00 3A 60",
-                                                             "01 A6 02 DA 61",
-                                                             "异常 02",
-                                                             "12.3",
-                                                             ""};
-        QTest::newRow("holding registers, heard with a gap")
-                << Exchange{.request = rtu("110300000002"),
-                            .reply = rtu("110304FFFF0001"),
-                            .verdict = Verdict::Good,
-                            .station = 0x11,
-                            .code = 3,
-                            .sentUs = 0,
-                            .repliedUs = 5000,
-                            .gapUs = 20500}
-                << QStringList{"11",
-                               "03",
-                               "读保持寄存器:",
-                               "65535 1",
-                               "11 03 00 00 00 02 C6 9B",
-                               "11 03 04 FF FF 00 01 2A 16",
-                               "校验正确",
-                               "5.0",
-                               "20.5"};
-        QTest::newRow("coils, as many as asked, in ASCII")
-                << Exchange{.request = frameAscii(QByteArray::fromHex("010100000005")),
-                            .reply = frameAscii(QByteArray::fromHex("01010115")),
-                            .verdict = Verdict::Good,
-                            .station = 1,
-                            .code = 1}
-                << QStringList{"01",
-                               "01",
-                               "读线圈:",
-                               "1 0 1 0 1",
-                               "3A 30 31 30 31 30 30 30 30 30 30 30 35 46 39 0D 0A",
-                               "3A 30 31 30 31 30 31 31 35 45 38 0D 0A",
-                               "校验正确",
-                               "",
-                               ""};
-        QTest::newRow("a write that timed out")
-                << Exchange{.request = rtu("0110000A000204000700FF"),
-                            .verdict = Verdict::Timeout,
-                            .station = 1,
-                            .code = 0x10}
-                << QStringList{"01",
-                               "10",
-                               "写多个寄存器:",
-                               "7 255",
-                               "01 10 00 0A 00 02 04 00 07 00 FF 82 51",
-                               "",
-                               "超时",
-                               "",
-                               ""};
+        const auto ascii = [](const char *hex) {
+            return frameAscii(QByteArray::fromHex(hex));
+        };
+        row("controller exception", rtu("012600"), rtu("01A602"), Verdict::Exception, -1,
+            "01|26|查询运动初速度:||01 26 00 3A 60|01 A6 02 DA 61|异常 02|5.0|");
+        row("holding registers, heard with a gap", rtu("110300000002"), rtu("110304FFFF0001"),
+            Verdict::Good, 20500,
+            "11|03|读保持寄存器:|65535 1|11 03 00 00 00 02 C6 9B|11 03 04 FF FF 00 01 2A 16|"
+            "校验正确|5.0|20.5");
+        row("coils, as many as asked, in ASCII", ascii("010100000005"), ascii("01010115"),
+            Verdict::Good, -1,
+            "01|01|读线圈:|1 0 1 0 1|3A 30 31 30 31 30 30 30 30 30 30 30 35 46 39 0D 0A|"
+            "3A 30 31 30 31 30 31 31 35 45 38 0D 0A|校验正确|5.0|");
+        row("a write that timed out", rtu("0110000A000204000700FF"), {}, Verdict::Timeout, -1,
+            "01|10|写多个寄存器:|7 255|01 10 00 0A 00 02 04 00 07 00 FF 82 51||超时||");
     }
     void row()
     {
         QFETCH(Exchange, exchange);
-        QFETCH(QStringList, cells);
+        QFETCH(QString, cells);
         ExchangeLogModel log;
         const qint64 wall
                 = QDateTime(QDate(2026, 12, 6), QTime(21, 54, 10, 123)).toMSecsSinceEpoch();
@@ -98,7 +59,7 @@ private slots:
         QStringList shown;
         for (int column = 0; column < log.columnCount(); ++column)
             shown << log.index(0, column).data().toString();
-        QCOMPARE(shown, QStringList{u"21:54:10.123"_s} + cells);
+        QCOMPARE(shown.join(u'|'), u"21:54:10.123|"_s + cells);
     }
 
     // Bounded: past the capacity the oldest rows go, a hundredth at a time; a

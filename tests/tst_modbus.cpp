@@ -4,6 +4,7 @@
 // another master. The command line and the window send standard requests; the
 // monitor listens on the tap.
 #include "exchange/exchange_log_model.h"
+#include "test_util.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
@@ -91,22 +92,20 @@ private slots:
         Bus bus(ascii);
         QVERIFY(bus.ready);
         QTemporaryDir dir;
-        QFile list(dir.filePath(u"standard.txt"_s));
-        QVERIFY(list.open(QIODevice::WriteOnly));
+        QByteArray list;
         for (const char *request : {"010300000002", "010600050007", "0110000A000204000700FF",
-                                    "010100000005", "010400000002", "01030000007D"})
-            list.write(frameRequest(QByteArray::fromHex(request),
-                                    ascii ? CommMode::Ascii : CommMode::Rtu)
-                               .toHex(' ')
-                       + " \r\n");
-        list.close();
+                                    "010100000005", "010400000002", "01030000007D"}) {
+            const QByteArray payload = QByteArray::fromHex(request);
+            list += (ascii ? frameAscii(payload) : frameRtu(payload)).toHex(' ') + " \r\n";
+        }
+        QVERIFY(writeFile(dir.filePath(u"standard.txt"_s), list));
         const QString mode = ascii ? u"ascii"_s : u"rtu"_s;
         const QString capture = dir.filePath(u"heard.log"_s);
         Cli monitor({u"monitor"_s, u"--port"_s, bus.paths[u"tap"_s], u"--mode"_s, mode,
                      u"--duration"_s, u"3"_s, u"--capture"_s, capture},
                     bus.paths[u"tap"_s]);
-        Cli run({u"run"_s, list.fileName(), u"--port"_s, bus.paths[u"master"_s], u"--mode"_s, mode,
-                 u"--interval"_s, u"50"_s});
+        Cli run({u"run"_s, dir.filePath(u"standard.txt"_s), u"--port"_s, bus.paths[u"master"_s],
+                 u"--mode"_s, mode, u"--interval"_s, u"50"_s});
         const QStringList ran = run.lines();
         const QStringList heard = monitor.lines();
         QCOMPARE(run.exitCode() + monitor.exitCode(), 0);
@@ -126,9 +125,7 @@ private slots:
         }
         QVERIFY(heard[1].contains(u"  gap "));
         // The capture has each request heard (REQ) and each reply (RX).
-        QFile log(capture);
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray captured = log.readAll();
+        const QByteArray captured = fileContent(capture);
         QCOMPARE(captured.count(" REQ ") + 10 * captured.count(" RX "), 66);
     }
 

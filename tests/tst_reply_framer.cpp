@@ -1,6 +1,7 @@
 #include "device/command_set.h"
 #include "device/frame.h"
 #include "exchange/reply_framer.h"
+#include "test_util.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -41,10 +42,6 @@ QStringList described(const QList<RxEvent> &events)
     return out;
 }
 
-QByteArray rtu(const char *hexPayload)
-{
-    return frameRtu(QByteArray::fromHex(hexPayload));
-}
 QByteArray ascii(const char *hexPayload)
 {
     return frameAscii(QByteArray::fromHex(hexPayload));
