@@ -64,8 +64,10 @@ private slots:
         row("no such port", "scan --port /dev/no-such-tty", {}, 2, "",
             "cannot open port /dev/no-such-tty", 0);
         row("unknown command", "erase --port %port", {}, 2, "", "unknown command \"erase\"", 0);
-        row("an option of another command", "scan --port %port --loops 2", {}, 2, "",
-            "--loops does not apply to scan", 0);
+        row("an option of another command", "monitor --port %port --loops 2", {}, 2, "",
+            "--loops does not apply to monitor", 0);
+        row("monitor, any rate, hears nothing", "monitor --port %port --baud 115200 --duration 0.2",
+            {}, 0, "monitor: ", "", 0);
         row("run, 3 loops of 2 lines", "run %in --port %port --loops 3 --interval 10", twoLines, 0,
             "run: 3 pass(es) through ", "", 6);
         row("run, a jump back ends a pass", "run %in --port %port --loops 2 --interval 10",

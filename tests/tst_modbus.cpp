@@ -1,15 +1,11 @@
-// Standard MODBUS on the controller's line, against real peers from Debian: a
-// libmodbus slave (modbus_peer) behind a relay that plays a shared RS-485 line
-// (bus_tap: master side, slave side and a listen-only tap), and mbpoll as
-// another master. The command line and the window send standard requests; the
-// monitor listens on the tap.
+// Standard MODBUS against real peers: a libmodbus slave (modbus_peer) behind a relay that plays
+// a shared RS-485 line (bus_tap: master side, slave side, listen-only tap), mbpoll as a master.
 #include "exchange/exchange_log_model.h"
 #include "test_util.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTableView>
@@ -29,8 +25,7 @@ struct Bus
         for (const QString &part : QString::fromLatin1(tap.readLine()).trimmed().split(u' '))
             paths[part.section(u'=', 0, 0)] = part.section(u'=', 1);
         peer.start(QStringLiteral(MODBUS_PEER),
-                   QStringList{u"--device"_s, paths[u"slave"_s]}
-                           + (ascii ? QStringList{u"--ascii"_s} : QStringList()));
+                   {u"--device"_s, paths[u"slave"_s], ascii ? u"--ascii"_s : QString()});
         ready = peer.waitForReadyRead(5000) && peer.readLine() == "ready\n";
     }
     ~Bus() { peer.terminate(), peer.waitForFinished(5000), tap.closeWriteChannel(); }
@@ -158,12 +153,11 @@ private slots:
         bus.tap.waitForFinished();
         const QString noise = bus.tap.readAllStandardError().split('=').value(1).trimmed();
         QVERIFY2(heard.size() == 8, qPrintable(heard.join(u'\n')));
-        QVERIFY(heard[0].contains(u"Read holding registers: 1000 1001"));
-        QVERIFY(heard[1].contains(u"Read coils: 1 0 0 1"));
-        QVERIFY(heard[4].contains(u"Write multiple registers: 123 456"));
-        QVERIFY2(heard[6].contains(
-                         u"requests 6, replies 6, bad checks 0, exceptions 0, time-outs 0, "
-                         "unexpected 0, noise bytes %1"_s.arg(noise)),
+        QVERIFY(heard[0].contains(u"Read holding registers: 1000 1001")
+                && heard[1].contains(u"Read coils: 1 0 0 1")
+                && heard[4].contains(u"Write multiple registers: 123 456"));
+        QVERIFY2(heard[6].contains(u"requests 6, replies 6, bad checks 0, exceptions 0, time-outs "
+                                   "0, unexpected 0, noise bytes %1"_s.arg(noise)),
                  qPrintable(heard[6] + u" / "_s + noise));
     }
 

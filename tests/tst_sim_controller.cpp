@@ -40,7 +40,7 @@ private slots:
                 {change, hex("01 20"), hex("00 39 C0")}, gap, kept ? change + hs : change);
         }
         // A standard master's requests are refused as an illegal function: whole, split or ASCII.
-        for (const char *request : {"01 03 00 00 00 01", "01 06 00 01 00 03", "01 2B 0E 01 00",
+        for (const char *request : {"01 03 00 00 00 01", "01 06 00 01 00 03", "01 2B 0E 01 00", "01 07",
                  "01 10 00 01 00 02 04 00 0A 01 02", "01 17 00 00 00 01 00 00 00 01 02 00 07"}) {
             const QByteArray q = hex(request), rtu = frameRtu(q);
             const QByteArray no = hex("01") + char(q[1] | 0x80) + '\1';
