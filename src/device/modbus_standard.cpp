@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <QtEndian>
 
-#include <array>
-
 namespace {
 
 constexpr quint8 encapsulated = 0x2B;
@@ -140,87 +138,8 @@ QString readValues(QByteArrayView reply, qsizetype asked)
     return {};
 }
 
-} // namespace
-
-namespace {
-
-qsizetype layoutLength(FrameRole role, QByteArrayView bytes);
-
-// Whether the fields that have arrived hold what MODBUS allows there: counts
-// within their limits and matching their byte counts, a coil's value FF00 or
-// 0000. On a noisy line this turns most false starts away before any check is
-// computed.
-bool plausible(FrameRole role, QByteArrayView bytes)
-{
-    const quint8 code = quint8(bytes[1]);
-    const qsizetype size = bytes.size();
-    const auto word = [&](qsizetype at) {
-        return size >= at + 2 ? int(wordAt(bytes, at)) : -1;
-    };
-    const auto within = [](int value, int low, int high) {
-        return value < 0 || (value >= low && value <= high);
-    };
-    const int count = size > 2 ? quint8(bytes[2]) : -1;
-    if (code == 0x05 && !within(word(4), 0, 0) && word(4) != 0xFF00)
-        return false;
-    if (code == 0x08)
-        return count <= 0;
-    if (role == FrameRole::Reply) {
-        switch (code) {
-        case 0x01:
-        case 0x02:
-            return within(count, 1, 250);
-        case 0x03:
-        case 0x04:
-        case 0x17:
-            return within(count, 2, 250) && count % 2 != 1;
-        case 0x0F:
-            return within(word(4), 1, 1968);
-        case 0x10:
-            return within(word(4), 1, 123);
-        case 0x18:
-            return within(word(2), 2, 64) && word(2) % 2 != 1;
-        default:
-            return true;
-        }
-    }
-    const int quantity = word(4);
-    const int byteCount = size > 6 ? quint8(bytes[6]) : -1;
-    switch (code) {
-    case 0x01:
-    case 0x02:
-        return within(quantity, 1, 2000);
-    case 0x03:
-    case 0x04:
-        return within(quantity, 1, 125);
-    case 0x0F:
-        return within(quantity, 1, 1968) && (byteCount < 0 || byteCount == (quantity + 7) / 8);
-    case 0x10:
-        return within(quantity, 1, 123) && (byteCount < 0 || byteCount == 2 * quantity);
-    default:
-        return true;
-    }
-}
-
-} // namespace
-
-bool isStandardFunction(quint8 code, quint8 next)
-{
-    code &= 0x7F;
-    if (code == encapsulated)
-        return next == meiCanOpen || next == meiDeviceId;
-    return findFunction(code) != nullptr;
-}
-
-qsizetype standardPayloadLength(FrameRole role, QByteArrayView bytes)
-{
-    const qsizetype length = layoutLength(role, bytes);
-    // A MODBUS RTU frame holds at most 256 bytes: a longer layout is no frame.
-    return length > maxPayload || (length != 0 && !plausible(role, bytes)) ? 0 : length;
-}
-
-namespace {
-
+// The payload length the code's layout gives, before its fields are judged (see
+// standardPayloadLength()).
 qsizetype layoutLength(FrameRole role, QByteArrayView bytes)
 {
     // The length of a payload whose byte \a index counts the bytes after it.
@@ -298,7 +217,78 @@ qsizetype layoutLength(FrameRole role, QByteArrayView bytes)
     return role == FrameRole::Request ? 5 : deviceIdReplyLength(bytes);
 }
 
+// Whether the fields that have arrived hold what MODBUS allows there: counts
+// within their limits and matching their byte counts, a coil's value FF00 or
+// 0000. On a noisy line this turns most false starts away before any check is
+// computed.
+bool plausible(FrameRole role, QByteArrayView bytes)
+{
+    const quint8 code = quint8(bytes[1]);
+    const qsizetype size = bytes.size();
+    const auto word = [&](qsizetype at) {
+        return size >= at + 2 ? int(wordAt(bytes, at)) : -1;
+    };
+    const auto within = [](int value, int low, int high) {
+        return value < 0 || (value >= low && value <= high);
+    };
+    const int count = size > 2 ? quint8(bytes[2]) : -1;
+    if (code == 0x05 && !within(word(4), 0, 0) && word(4) != 0xFF00)
+        return false;
+    if (code == 0x08)
+        return count <= 0;
+    if (role == FrameRole::Reply) {
+        switch (code) {
+        case 0x01:
+        case 0x02:
+            return within(count, 1, 250);
+        case 0x03:
+        case 0x04:
+        case 0x17:
+            return within(count, 2, 250) && count % 2 != 1;
+        case 0x0F:
+            return within(word(4), 1, 1968);
+        case 0x10:
+            return within(word(4), 1, 123);
+        case 0x18:
+            return within(word(2), 2, 64) && word(2) % 2 != 1;
+        default:
+            return true;
+        }
+    }
+    const int quantity = word(4);
+    const int byteCount = size > 6 ? quint8(bytes[6]) : -1;
+    switch (code) {
+    case 0x01:
+    case 0x02:
+        return within(quantity, 1, 2000);
+    case 0x03:
+    case 0x04:
+        return within(quantity, 1, 125);
+    case 0x0F:
+        return within(quantity, 1, 1968) && (byteCount < 0 || byteCount == (quantity + 7) / 8);
+    case 0x10:
+        return within(quantity, 1, 123) && (byteCount < 0 || byteCount == 2 * quantity);
+    default:
+        return true;
+    }
+}
+
 } // namespace
+
+bool isStandardFunction(quint8 code, quint8 next)
+{
+    code &= 0x7F;
+    if (code == encapsulated)
+        return next == meiCanOpen || next == meiDeviceId;
+    return findFunction(code) != nullptr;
+}
+
+qsizetype standardPayloadLength(FrameRole role, QByteArrayView bytes)
+{
+    const qsizetype length = layoutLength(role, bytes);
+    // A MODBUS RTU frame holds at most 256 bytes: a longer layout is no frame.
+    return length > maxPayload || (length != 0 && !plausible(role, bytes)) ? 0 : length;
+}
 
 std::optional<QString> standardFunctionName(quint8 code, quint8 next)
 {

@@ -60,8 +60,10 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
     // A block that spells no bytes in a spelled framing is a piece of a reply or
     // noise: it may be named by its raw byte 1, but its characters are no value.
     bool valueAllowed = !framed.spelled;
+    bool spelledOk = false; // the spelled frame's LRC matches
     if (framed.spelled) {
         if (std::optional<FramePayload> payload = framed.unframe(block)) {
+            spelledOk = payload->checkOk;
             spelled = std::move(payload->bytes);
             block = spelled;
             replyLength = spelled.size();
@@ -80,15 +82,12 @@ ReceivedDisplay decodeReceived(QByteArrayView block, CommMode mode)
             return display;
         display.description = standardFunctionName(quint8(block[1]),
                                                    block.size() > 2 ? quint8(block[2]) : 0);
-        QByteArrayView payload;
-        std::optional<FramePayload> unframed;
-        if (valueAllowed && framed.spelled)
-            payload = block;
-        else if (valueAllowed && (unframed = rtuPayload(block)) && unframed->checkOk
-                 && payloadFits(FrameRole::Reply, unframed->bytes))
-            payload = unframed->bytes;
-        if (!payload.isEmpty())
-            *display.description += standardValues({}, payload);
+        // Values only from a whole frame with a good check.
+        std::optional<FramePayload> whole = framed.spelled
+                ? std::optional<FramePayload>(FramePayload{spelled, spelledOk})
+                : rtuPayload(block);
+        if (valueAllowed && whole && whole->checkOk && payloadFits(FrameRole::Reply, whole->bytes))
+            *display.description += standardValues({}, whole->bytes);
         return display;
     }
     const CommandInfo *reply = findReply(quint8(block[1]), replyLength > 2);
