@@ -16,7 +16,7 @@ FrmMain::FrmMain(QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::FrmMain>())
     , m_dialogs(std::make_unique<Dialogs>())
-    , m_context{new LinkSession(this), m_dialogs.get()}
+    , m_context{new LinkSession(this), m_dialogs.get(), {}, {}, {}, {}}
     , m_tool(new ToolTab(m_context, nullptr)) // placed among the tabs by composeTabs()
     , AddToListRequest(m_tool->AddToListRequest)
     , AddToIoBoxRequest(m_tool->AddToIoBoxRequest)
@@ -97,6 +97,8 @@ void FrmMain::connectTabs()
     // Listening only: what would send stops and is disabled before the session
     // refuses to send.
     connect(m_exchangeTab, &ExchangeTab::listeningChanged, this, [this](bool on) {
+        if (on)
+            m_scanTab->stopBusWork(); // a scan or a set transfer sends: it ends first
         holdSending(this, on);
         m_context.session->setListening(on);
         m_tool->refreshModeControls();

@@ -47,8 +47,6 @@ void holdSending(QWidget *window, bool listening)
             if (auto *box = window->findChild<QAbstractButton *>(QLatin1String(name)))
                 box->setChecked(false);
         }
-        if (auto *cancel = window->findChild<QAbstractButton *>(QStringLiteral("scanCancel")))
-            cancel->click();
     }
     const auto holdNamed = [&](const char *name) {
         if (auto *control = window->findChild<QWidget *>(QLatin1String(name)))
