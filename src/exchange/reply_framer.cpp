@@ -197,13 +197,20 @@ qsizetype ReplyFramer::laterCheckedFrame(QByteArrayView bytes)
     };
     // Positions kept by the buffer, from the front on.
     m_later.waiting.removeIf([this](qsizetype at) { return at <= m_start; });
+    // Kept: positions that lacked bytes, and two-byte replies, which carry no check.
+    const auto keep = [](const Candidate &later) {
+        return later.fit == Fit::Incomplete || (later.fit == Fit::Good && !later.checked);
+    };
     for (qsizetype i = 0; i < m_later.waiting.size(); ++i) {
         const qsizetype at = m_later.waiting[i] - m_start;
         const Candidate later = candidate(at);
         if (later.fit == Fit::Good && later.checked)
             return at;
-        if (later.fit != Fit::Incomplete)
-            m_later.waiting.removeAt(i--);
+        if (keep(later))
+            continue;
+        m_later.waiting.removeAt(i--);
+        if (later.fit == Fit::Bad)
+            m_later.completeEnd = qMax(m_later.completeEnd, m_start + at + later.length);
     }
     for (qsizetype at = qMax<qsizetype>(m_later.scanned - m_start, 1); at + 2 <= bytes.size();
          ++at) {
@@ -214,8 +221,10 @@ qsizetype ReplyFramer::laterCheckedFrame(QByteArrayView bytes)
             m_later.scanned = m_start + at;
             return at;
         }
-        if (later.fit == Fit::Incomplete)
+        if (keep(later))
             m_later.waiting.append(m_start + at);
+        else if (later.fit == Fit::Bad)
+            m_later.completeEnd = qMax(m_later.completeEnd, m_start + at + later.length);
     }
     m_later.scanned = qMax(m_later.scanned, m_start + qMax<qsizetype>(bytes.size() - 1, 1));
     return 0;
@@ -414,6 +423,24 @@ void ReplyFramer::settle(bool silent, QList<RxEvent> &out)
         settleRtu(silent, out);
 }
 
+qsizetype ReplyFramer::knownNoise()
+{
+    // The front is noise. So is every position behind it that the search for a
+    // later frame found to hold no frame that could be taken (no check good, no
+    // bytes lacking, no two-byte reply), when each such candidate ends before the
+    // last byte: here a bad check is only reported once the line falls silent
+    // after it. A listener also reads silences the search did not, so it steps
+    // a byte at a time.
+    if (m_listening)
+        return 1;
+    m_later.waiting.removeIf([this](qsizetype at) { return at <= m_start; });
+    const qsizetype stop = m_later.waiting.isEmpty() ? m_later.scanned
+                                                     : qMin(m_later.scanned, m_later.waiting.front());
+    if (stop <= m_start + 1 || m_later.completeEnd >= m_buffer.size())
+        return 1;
+    return stop - m_start;
+}
+
 qsizetype ReplyFramer::nextSilence() const
 {
     // The offset, from the front of what waits, where the line fell silent.
@@ -450,7 +477,7 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
             take(candidate.length, RxEvent::Frame, true, out);
             continue;
         case Fit::None:
-            takeNoise(1);
+            takeNoise(knownNoise());
             continue;
         case Fit::Bad:
             // A frame with a bad check is one the line fell silent after;
@@ -458,7 +485,7 @@ void ReplyFramer::settleRtu(bool silent, QList<RxEvent> &out)
             if (candidate.length == end && (end < bytes.size() || silent))
                 take(candidate.length, RxEvent::Frame, false, out);
             else if (bytes.size() > candidate.length || silent)
-                takeNoise(1);
+                takeNoise(knownNoise());
             else
                 return; // a bad check, unless more bytes follow
             continue;
@@ -557,6 +584,7 @@ void ReplyFramer::discardConsumed()
         for (Piece &piece : m_pieces)
             piece.end -= keep;
         m_later.scanned = qMax<qsizetype>(m_later.scanned - keep, 0);
+        m_later.completeEnd = qMax<qsizetype>(m_later.completeEnd - keep, 0);
         for (qsizetype &at : m_later.waiting)
             at -= keep;
         m_start -= keep;

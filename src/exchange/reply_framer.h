@@ -114,6 +114,7 @@ private:
     qint64 arrivalOf(qsizetype offset) const;
     qsizetype nextSilence() const;
     qsizetype laterCheckedFrame(QByteArrayView bytes);
+    qsizetype knownNoise();
     void append(QByteArrayView bytes, qint64 arrivalUs);
     qsizetype waiting() const { return m_buffer.size() - m_start; }
     QByteArrayView rest() const { return QByteArrayView(m_buffer).sliced(m_start); }
@@ -135,6 +136,7 @@ private:
     {
         qsizetype scanned = 0;
         QList<qsizetype> waiting;
+        qsizetype completeEnd = 0; // the furthest end of a complete candidate found
     };
     LaterScan m_later;
 
