@@ -142,6 +142,11 @@ private slots:
         QTest::newRow("a whole reply in pieces ends a wait")
                 << CommMode::Rtu << L{"\x01\x40\xC8" + speed.first(4), speed.sliced(4)}
                 << S{"N 01 40 c8", "F " + hex(speed)};
+        // What that search found to be noise goes in one step, up to the frame it saw coming.
+        const QByteArray seven = rtu("072604000003E8");
+        QTest::newRow("noise known from the search")
+                << CommMode::Rtu << L{"\x01\x40\x03" + seven.first(4), seven.sliced(4)}
+                << S{"N 01 40 03", "F " + hex(seven)};
         QTest::newRow("a code neither table knows")
                 << CommMode::Rtu << L{rtu("0109020001"), "."} << S{"N " + hex(rtu("0109020001"))};
         // Standard MODBUS replies beside the controller's; "M" writes a device
