@@ -98,7 +98,7 @@ bool checkPorts(const QStringList &mappings)
 void mapPorts(FrmMain &window, const QStringList &mappings, const SimServer *simulator)
 {
     for (const QString &mapping : mappings)
-        window.portNames().addMapping(mapping);
+        static_cast<void>(window.portNames().addMapping(mapping)); // checkPorts() took them all
     if (simulator) {
         // Translated where it is shown, so that it follows the window's language.
         window.portNames().setMapping(
