@@ -18,20 +18,28 @@ std::optional<FrameHead> frameHead(QByteArrayView frame)
     return FrameHead{quint8(frame[0]), quint8(frame[1]), quint8(frame.size() > 2 ? frame[2] : 0)};
 }
 
-QList<Exchange> ExchangePairing::requestSent(QByteArrayView frame, qint64 writtenUs)
+QList<Exchange> ExchangePairing::requestSent(QByteArrayView frame, qint64 writtenUs, qint64 gapUs)
 {
     const std::optional<FrameHead> head = frameHead(frame);
     // Station 0 is every station: only the address query expects an answer there.
     if (!head || (head->station == 0 && head->code != FunctionCode::QueryAddress)) {
-        Exchange exchange{.request = frame.toByteArray(), .sentUs = writtenUs};
+        Exchange exchange{.request = frame.toByteArray(), .sentUs = writtenUs, .gapUs = gapUs};
         if (head) {
             exchange.station = head->station;
             exchange.code = head->code;
         }
         return {exchange};
     }
-    m_pending.append({frame.toByteArray(), *head, writtenUs});
+    m_pending.append({frame.toByteArray(), *head, writtenUs, gapUs});
     return {};
+}
+
+bool ExchangePairing::answers(const Pending &request, const FrameHead &reply)
+{
+    const bool anyStation = request.head.station == 0
+            && request.head.code == FunctionCode::QueryAddress;
+    return request.head.code == (reply.code & 0x7F)
+            && (anyStation || request.head.station == reply.station);
 }
 
 QList<Exchange> ExchangePairing::replyReceived(const RxEvent &reply)
@@ -40,17 +48,9 @@ QList<Exchange> ExchangePairing::replyReceived(const RxEvent &reply)
     expireBefore(reply.lastUs, out);
 
     const std::optional<FrameHead> head = frameHead(reply.bytes);
-    const auto answers = [&](const Pending &request) {
-        if (request.sentUs > reply.lastUs)
-            return false;
-        if (!head)
-            return false;
-        const bool anyStation = request.head.station == 0
-                && request.head.code == FunctionCode::QueryAddress;
-        return (request.head.code == (head->code & 0x7F))
-                && (anyStation || request.head.station == head->station);
-    };
-    auto match = std::find_if(m_pending.rbegin(), m_pending.rend(), answers);
+    auto match = std::find_if(m_pending.rbegin(), m_pending.rend(), [&](const Pending &request) {
+        return request.sentUs <= reply.lastUs && head && answers(request, *head);
+    });
     // A reply garbled on the line answers the request that waits for it.
     if (match == m_pending.rend() && !reply.checkOk) {
         match = std::find_if(m_pending.rbegin(), m_pending.rend(),
@@ -98,22 +98,14 @@ QList<Exchange> ExchangePairing::frameHeard(const RxEvent &frame, bool &isReques
                                                          : QByteArrayView();
     const std::optional<FrameHead> head = frameHead(frame.bytes);
     const bool awaited = head
-            && std::any_of(m_pending.cbegin(), m_pending.cend(), [&](const Pending &p) {
-                             return p.head.code == (head->code & 0x7F)
-                                     && (p.head.station == head->station
-                                         || (p.head.station == 0
-                                             && p.head.code == FunctionCode::QueryAddress));
-                         });
+            && std::any_of(m_pending.cbegin(), m_pending.cend(),
+                           [&](const Pending &p) { return answers(p, *head); });
     QList<Exchange> out;
     if (frame.checkOk && !(awaited && payloadFits(FrameRole::Reply, bytes))
         && payloadFits(FrameRole::Request, bytes)) {
         isRequest = true;
         expireBefore(frame.lastUs, out);
-        out.append(requestSent(frame.bytes, frame.lastUs));
-        if (!m_pending.isEmpty() && m_pending.back().sentUs == frame.lastUs)
-            m_pending.back().gapUs = gapUs;
-        else if (!out.isEmpty())
-            out.back().gapUs = gapUs;
+        out.append(requestSent(frame.bytes, frame.lastUs, gapUs));
         return out;
     }
     out = replyReceived(frame);

@@ -64,7 +64,8 @@ public:
 
     /// A frame was written, its last byte at \a writtenUs. Gives the exchange of a
     /// frame that asks for no reply at once.
-    QList<Exchange> requestSent(QByteArrayView frame, qint64 writtenUs);
+    /// \a gapUs: listening, the silence on the line before it.
+    QList<Exchange> requestSent(QByteArrayView frame, qint64 writtenUs, qint64 gapUs = -1);
     /// A reply frame from the framer. Gives its exchange, and the time-outs of
     /// requests whose time was up before it came.
     QList<Exchange> replyReceived(const RxEvent &reply);
@@ -94,6 +95,9 @@ private:
         qint64 sentUs;
         qint64 gapUs = -1;
     };
+    /// Whether a reply headed \a reply answers \a request: its station (any for the
+    /// address query to station 0) and its code, the top bit aside.
+    static bool answers(const Pending &request, const FrameHead &reply);
     Exchange timedOut(const Pending &request) const;
     void expireBefore(qint64 replyUs, QList<Exchange> &out);
 
