@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bus/config_set.h"
+#include "testplan/test_plan.h"
 #include "cli_options.h"
 
 #include <QCoreApplication>
@@ -34,5 +35,13 @@ public:
     /// Listens to the line for --duration or until a signal, sending nothing;
     /// ExitFailed when a request heard went unanswered or a frame had a bad check.
     static int monitor(CliSession &session, const CliOptions &options);
+    /// Runs \a plan on every station of \a options on each port of \a sessions, the
+    /// ports in parallel and the stations of a port one after another; prints a
+    /// line per step and a verdict per controller, and writes the reports asked
+    /// for. ExitFailed when a controller failed, ExitUsage on a bench fault.
+    static int test(const QList<CliSession *> &sessions, const CliOptions &options,
+                    const TestPlan &plan);
+    /// Lists the commands a plan names, with code, data and reply value.
+    static int listCommands();
 };
 

@@ -17,6 +17,7 @@ const QStringList scanOptions{u"from"_s, u"to"_s, u"margin"_s, u"retries"_s};
 const QStringList configOptions{u"address"_s};
 const QStringList runOptions{u"interval"_s, u"loops"_s, u"duration"_s};
 const QStringList monitorOptions{u"duration"_s};
+const QStringList testOptions{u"address"_s, u"junit"_s, u"json"_s};
 
 // The longest run --duration asks for: what a QTimer counts in milliseconds.
 constexpr double maxDurationS = std::numeric_limits<int>::max() / 1000;
@@ -88,6 +89,14 @@ CliCommandLine::CliCommandLine()
             "                      replies another master exchanges on the line, standard\n"
             "                      MODBUS and the controller's own, until --duration S seconds\n"
             "                      have passed or SIGINT; --baud takes any rate.\n"
+            "  test PLAN           Run the test plan PLAN (TOML, see docs/test-plans.md) on\n"
+            "                      each station of --address (default: the plan's) on each\n"
+            "                      --port; several --port run in parallel. One line per\n"
+            "                      step, one verdict line per controller; --junit and\n"
+            "                      --json write reports. --baud, --mode and --timeout\n"
+            "                      override the plan's.\n"
+            "  commands            List the command names a plan's \"send\" takes, with\n"
+            "                      their codes, data and reply values.\n"
             "\n"
             "Every exchange is one line on standard output: time of the request, request and\n"
             "reply bytes in hex, verdict and response time. A summary line ends the output.\n"
@@ -96,9 +105,14 @@ CliCommandLine::CliCommandLine()
             "Exit status: 0 success; 1 a station did not answer or refused an item, a value\n"
             "read back differs, a request of a run timed out, or a request heard went\n"
             "unanswered or a frame heard had a bad check; 2 bad usage, or a file or\n"
-            "port that cannot be opened (or a port that fails while in use)."));
+            "port that cannot be opened (or a port that fails while in use).\n"
+            "test: 0 every controller passed (marginal results pass, and are marked);\n"
+            "1 a controller failed; 2 a bench fault: a bad plan, a port that cannot be\n"
+            "opened or goes away."));
     m_options = {
-            {u"port"_s, tr("Serial device the controller is on (required), e.g. /dev/ttyUSB0."),
+            {u"port"_s,
+             tr("Serial device the controller is on (required), e.g. /dev/ttyUSB0; test "
+                "takes it more than once."),
              u"PATH"_s},
             {u"baud"_s,
              tr("Baud rate (default 9600); for scan a comma-separated list (default all: %1).")
@@ -114,9 +128,11 @@ CliCommandLine::CliCommandLine()
                 "does: CSV when FILE ends in .csv, else a text log."),
              u"FILE"_s},
             {u"address"_s,
-             tr("config: station address in hex, 01 to FF (default 01); write and verify take "
-                "a comma-separated list."),
+             tr("config, test: station address in hex, 01 to FF (default 01, for test the "
+                "plan's); write, verify and test take a comma-separated list."),
              u"HEX"_s, u"01"_s},
+            {u"junit"_s, tr("test: write a JUnit XML report to FILE."), u"FILE"_s},
+            {u"json"_s, tr("test: write a JSON report to FILE."), u"FILE"_s},
             {u"from"_s, tr("scan: first address in hex (default 01)."), u"HEX"_s, u"01"_s},
             {u"to"_s, tr("scan: last address in hex (default F7)."), u"HEX"_s, u"F7"_s},
             {u"margin"_s,
@@ -135,7 +151,8 @@ CliCommandLine::CliCommandLine()
     };
     m_parser.addOptions(m_options);
     m_parser.addPositionalArgument(u"command"_s,
-                                   tr("scan, config read|write|verify FILE, run LIST, or monitor."),
+                                   tr("scan, config read|write|verify FILE, run LIST, monitor, "
+                                      "test PLAN, or commands."),
                                    u"command [FILE|LIST]"_s);
 }
 
@@ -197,11 +214,20 @@ Status CliCommandLine::readCommand(CliOptions &options) const
         wanted = 2;
     } else if (command == u"monitor") {
         options.command = CliOptions::Command::Monitor;
+    } else if (command == u"test") {
+        options.command = CliOptions::Command::Test;
+        if (args.size() < 2)
+            return Failure{tr("test wants a PLAN file")};
+        options.file = args[1];
+        wanted = 2;
+    } else if (command == u"commands") {
+        options.command = CliOptions::Command::Commands;
     } else if (command.isEmpty()) {
-        return Failure{tr("no command: scan, config read|write|verify FILE, run LIST, or monitor")};
+        return Failure{tr("no command: scan, config read|write|verify FILE, run LIST, monitor, "
+                          "test PLAN, or commands")};
     } else {
         return Failure{tr("unknown command \"%1\": scan, config read|write|verify FILE, "
-                          "run LIST, or monitor")
+                          "run LIST, monitor, test PLAN, or commands")
                                .arg(command)};
     }
     if (args.size() > wanted)
@@ -211,24 +237,47 @@ Status CliCommandLine::readCommand(CliOptions &options) const
     const bool scan = options.command == CliOptions::Command::Scan;
     const bool run = options.command == CliOptions::Command::Run;
     const bool monitor = options.command == CliOptions::Command::Monitor;
+    const bool test = options.command == CliOptions::Command::Test;
+    if (options.command == CliOptions::Command::Commands) {
+        if (!m_parser.optionNames().isEmpty())
+            return Failure{tr("--%1 does not apply to commands").arg(m_parser.optionNames()[0])};
+        return Done{};
+    }
     const QStringList &ownOptions = scan ? scanOptions
             : run                        ? runOptions
             : monitor                    ? monitorOptions
+            : test                       ? testOptions
                                          : configOptions;
-    return checkApplies(args.mid(0, run || scan || monitor ? 1 : 2).join(u' '), ownOptions);
+    return checkApplies(args.mid(0, run || scan || monitor || test ? 1 : 2).join(u' '),
+                        ownOptions);
 }
 
 Status CliCommandLine::readLine(CliOptions &options) const
 {
-    // An option given twice is a mistake in the script, not a choice of the last.
+    if (options.command == CliOptions::Command::Commands)
+        return Done{};
+    // An option given twice is a mistake in the script, not a choice of the last;
+    // a test runs on every port it is given.
+    const bool test = options.command == CliOptions::Command::Test;
     const QStringList given = m_parser.optionNames();
     for (const QString &name : given) {
-        if (given.count(name) > 1)
+        if (given.count(name) > 1 && !(test && name == u"port"))
             return Failure{tr("--%1 is given more than once").arg(name)};
     }
-    options.port = m_parser.value(u"port"_s);
+    options.ports = m_parser.values(u"port"_s);
+    options.port = options.ports.value(0);
     if (options.port.isEmpty())
         return Failure{tr("--port PATH is required: the serial device the controller is on")};
+    for (const QString &port : std::as_const(options.ports)) {
+        if (options.ports.count(port) > 1)
+            return Failure{tr("--port %1 is given more than once").arg(port)};
+    }
+    options.baudGiven = m_parser.isSet(u"baud"_s);
+    options.modeGiven = m_parser.isSet(u"mode"_s);
+    options.timeoutGiven = m_parser.isSet(u"timeout"_s);
+    options.addressGiven = m_parser.isSet(u"address"_s);
+    options.junit = m_parser.value(u"junit"_s);
+    options.json = m_parser.value(u"json"_s);
 
     const bool scan = options.command == CliOptions::Command::Scan;
     const QString baud = m_parser.value(u"baud"_s);

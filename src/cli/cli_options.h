@@ -25,18 +25,27 @@ enum CliExit : int {
 
 struct CliOptions
 {
-    enum class Command { Scan, ConfigRead, ConfigWrite, ConfigVerify, Run, Monitor };
+    enum class Command { Scan, ConfigRead, ConfigWrite, ConfigVerify, Run, Monitor, Test, Commands };
 
     Command command = Command::Scan;
-    QString file; // the set file of a config command, the list of run
+    QString file; // the set file of a config command, the list of run, the plan of test
     QString port;
+    QStringList ports; // test: every --port, in order (port is the first)
     qint32 baudRate = 9600;
     CommMode mode = CommMode::Rtu;
     int timeoutMs = 500;
     QString capture;
 
-    // config
+    // config, test
     QList<quint8> addresses{0x01};
+
+    // test: what the command line sets instead of the plan
+    bool baudGiven = false;
+    bool modeGiven = false;
+    bool timeoutGiven = false;
+    bool addressGiven = false;
+    QString junit; // report files to write; none when empty
+    QString json;
 
     // scan
     quint8 from = 0x01;

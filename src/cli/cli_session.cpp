@@ -245,6 +245,8 @@ QString CliSession::statsText() const
 
 void CliSession::printExchange(const Exchange &exchange)
 {
+    if (!m_printExchanges)
+        return;
     // Stamped with the moment the request went out, or the reply came for one
     // that answers no request.
     const qint64 atUs = exchange.sentUs >= 0 ? exchange.sentUs : exchange.repliedUs;

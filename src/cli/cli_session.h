@@ -31,6 +31,9 @@ public:
     /// when it ends in ".csv", else a text log); the message names the file.
     Status startCapture(const QString &path);
 
+    /// Whether every exchange is printed as a line (the default); a test prints its steps.
+    void setPrintExchanges(bool on) { m_printExchanges = on; }
+
     /// The one send path: hands \a frame to the port. False, with a message on
     /// standard error, when the port refused it.
     bool send(const QByteArray &frame);
@@ -90,5 +93,6 @@ private:
     bool m_progressOn = false; // standard error is a terminal
     bool m_stdoutTerminal = false; // a progress line there must make way for output lines
     bool m_progressShown = false;
+    bool m_printExchanges = true;
     QElapsedTimer m_progressTimer;
 };

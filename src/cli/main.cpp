@@ -7,13 +7,18 @@
 #include "bus/config_file.h"
 #include "sequencer/list_file.h"
 #include "sequencer/list_line.h"
+#include "testplan/test_plan.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTranslator>
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -51,6 +56,51 @@ public:
             return Failure{tr("%1 holds no list line").arg(path)};
         return content->lines;
     }
+
+    /// The capture of port \a index of \a count: FILE itself for one port,
+    /// "cap-2.csv" for the second of several.
+    static QString capturePath(const QString &path, qsizetype index, qsizetype count)
+    {
+        if (path.isEmpty() || count == 1)
+            return path;
+        const QFileInfo info(path);
+        const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+        return info.dir().filePath(QStringLiteral("%1-%2%3")
+                                           .arg(info.completeBaseName())
+                                           .arg(index + 1)
+                                           .arg(suffix));
+    }
+
+    /// stepperbench-cli test: the plan and the report files first, then every
+    /// port; a fault in any of them sends nothing.
+    static int test(const CliOptions &options)
+    {
+        const Result<TestPlan> plan = readTestPlan(options.file);
+        if (!plan)
+            return failure(plan.error());
+        for (const QString &report : {options.junit, options.json}) {
+            if (QSaveFile probe(report); !report.isEmpty() && !probe.open(QIODevice::WriteOnly))
+                return failure(tr("cannot write %1: %2").arg(report, probe.errorString()));
+        }
+        const CommMode mode = options.modeGiven ? options.mode : plan->mode;
+        const int timeoutMs = options.timeoutGiven ? options.timeoutMs : plan->replyTimeoutMs;
+        const qint32 baud = options.baudGiven ? options.baudRate : plan->baudRate;
+        std::vector<std::unique_ptr<CliSession>> sessions;
+        QList<CliSession *> open;
+        for (qsizetype i = 0; i < options.ports.size(); ++i) {
+            auto session = std::make_unique<CliSession>(mode, timeoutMs);
+            if (const Status opened = session->open(options.ports[i], baud); !opened)
+                return failure(opened.error());
+            const QString capture = capturePath(options.capture, i, options.ports.size());
+            if (!capture.isEmpty()) {
+                if (const Status started = session->startCapture(capture); !started)
+                    return failure(started.error());
+            }
+            open.append(session.get());
+            sessions.push_back(std::move(session));
+        }
+        return CliCommands::test(open, options, *plan);
+    }
 };
 
 } // namespace
@@ -70,6 +120,10 @@ int main(int argc, char *argv[])
     if (!read)
         return Cli::usage(read.error());
     const CliOptions &options = *read;
+    if (options.command == CliOptions::Command::Commands)
+        return CliCommands::listCommands();
+    if (options.command == CliOptions::Command::Test)
+        return Cli::test(options);
 
     // Every file first: a fault in one sends nothing.
     ConfigSet set;
@@ -97,6 +151,8 @@ int main(int argc, char *argv[])
         break;
     case CliOptions::Command::Scan:
     case CliOptions::Command::Monitor:
+    case CliOptions::Command::Test:
+    case CliOptions::Command::Commands:
         break;
     }
 
@@ -122,6 +178,9 @@ int main(int argc, char *argv[])
         return CliCommands::runList(session, options, lines);
     case CliOptions::Command::Monitor:
         return CliCommands::monitor(session, options);
+    case CliOptions::Command::Test:
+    case CliOptions::Command::Commands:
+        break;
     }
     return ExitUsage;
 }

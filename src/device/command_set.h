@@ -2,6 +2,7 @@
 
 #include "frame.h"
 #include "modbus_standard.h"
+#include "util/result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -97,6 +98,7 @@ enum class ReplyValue {
 struct CommandInfo
 {
     quint8 code;
+    const char *name; // as test plans and stepperbench-cli name it: "set_max_speed"
     const char *command; // what it does, in English
     RequestData request = RequestData::None;
     bool toStationZero = false; // sent to address 0 and answered by any station
@@ -114,6 +116,26 @@ std::span<const CommandInfo> commandSet();
 
 /// The row of \a code, or null for a code outside the command set.
 const CommandInfo *findCode(quint8 code);
+
+/// The row whose name is \a name ("set_max_speed"), or null.
+const CommandInfo *findCommandName(QStringView name);
+
+/// The data of a request of \a row that carries \a value as the command takes it:
+/// a byte, a baud rate (as its code), a signed 32-bit number, or a signed count as a
+/// direction and 24 bits. The message says what the command takes.
+Result<QByteArray> requestData(const CommandInfo &row, qint64 value);
+
+/// What the fields of \a row's request are, for a listing: "signed 32-bit", "byte".
+QString requestDataText(RequestData data);
+
+/// The value a good reply \a payload (address, code, length, data) to \a row's
+/// request carries, as the window shows it: the number of a read-back box, the
+/// station address, the baud rate, 1 for a moving motor and 0 for a stopped one,
+/// or the active inputs (IN1 bit 0 ... IN5 bit 4). Nothing when it carries none.
+std::optional<qint64> replyValue(const CommandInfo &row, QByteArrayView payload);
+
+/// The unit of \a row's reply value: "pulses/s", "pulses", "baud"; or none.
+QString replyValueUnit(const CommandInfo &row);
 
 /// The data bytes a request of layout \a data carries; -1 for any number.
 int requestDataLength(RequestData data);

@@ -1,0 +1,113 @@
+#include "sim/sim_server.h"
+#include "session/link_session.h"
+#include "test_util.h"
+#include "testplan/plan_runner.h"
+#include "testplan/test_plan.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Test plans: the file refused whole with the place of its fault, the requests a
+// plan lays out, and the runner's verdicts against the simulated controller.
+
+using namespace Qt::StringLiterals;
+
+class TestTestPlan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void faultyPlan_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char *name, const char *text, const char *message) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(message);
+        };
+        row("not TOML", "[plan\nname = 1\n", "p.toml:1:6: Error while parsing table header: expected ']', saw '\\n'");
+        row("no step", "[plan]\nname = \"x\"\n", "p.toml:1:1: the plan has no [[step]]");
+        row("unknown top key", "[[step]]\ncode = \"20\"\n[plans]\n", "p.toml:3:2: “plans” does not belong in a plan: it holds [plan] and [[step]] tables");
+        row("unknown plan key", "[plan]\nbaudrate = 9600\n[[step]]\ncode = \"20\"\n", "p.toml:2:1: “baudrate” does not belong in [plan]");
+        row("bad mode", "[plan]\nmode = \"tcp\"\n[[step]]\ncode = \"20\"\n", "p.toml:2:8: “tcp” is none of rtu, ascii");
+        row("bad address", "[plan]\naddress = \"1FF\"\n[[step]]\ncode = \"20\"\n", "p.toml:2:11: expected one byte in hex, \"00\" to \"FF\", not “1FF”");
+        row("misspelt key", "[[step]]\ncode = \"20\"\nexpct = \"ok\"\n", "p.toml:3:1: “expct” does not belong in a step that sends a request");
+        row("step does nothing", "[[step]]\nname = \"a\"\n", "p.toml:1:1: a step needs one of code, send, wait_until, measure, delay_ms, apply_config, verify_config, repeat");
+        row("two things", "[[step]]\ncode = \"20\"\ndelay_ms = 5\n", "p.toml:2:8: a step does one thing, not both “delay_ms” and “code”");
+        row("bad code", "[[step]]\ncode = \"2G\"\n", "p.toml:2:8: expected one byte in hex, \"00\" to \"FF\", not “2G”");
+        row("code as number", "[[step]]\ncode = 20\n", "p.toml:2:8: expected a text in quotes");
+        row("odd data", "[[step]]\ncode = \"27\"\ndata = \"00 2E E\"\n", "p.toml:3:8: expected bytes in hex, pairs of digits such as \"00 00 2E E0\"");
+        row("unknown command", "[[step]]\nsend = \"set_speed\"\n", "p.toml:2:8: no command is named “set_speed” (stepperbench-cli commands lists them)");
+        row("value too large", "[[step]]\nsend = \"set_max_speed\"\nvalue = 4294967296\n", "p.toml:3:9: set_max_speed takes a signed 32-bit number, not 4294967296");
+        row("rate unknown", "[[step]]\nsend = \"change_baud_rate\"\nvalue = 1200\n", "p.toml:3:9: change_baud_rate takes a baud rate of 2400 to 38400, not 1200");
+        row("no value to check", "[[step]]\ncode = \"20\"\nvalue = { equals = 1 }\n", "p.toml:3:9: the reply to code 20 carries no value to check");
+        row("bad expect", "[[step]]\ncode = \"20\"\nexpect = \"fine\"\n", "p.toml:3:10: “fine” is none of ok, no_reply, exception, “exception 01”");
+        row("limits crossed", "[[step]]\ncode = \"28\"\nvalue = { min = 5, max = 1 }\n", "p.toml:3:9: the limits must keep min ≤ marginal_min ≤ marginal_max ≤ max");
+        row("equals and min", "[[step]]\ncode = \"28\"\nvalue = { equals = 5, min = 1 }\n", "p.toml:3:9: “equals” stands alone: no other limit beside it");
+        row("limit not a number", "[[step]]\ncode = \"28\"\nvalue = { min = \"5\" }\n", "p.toml:3:17: expected a number");
+        row("wait for a state", "[[step]]\nwait_until = \"halted\"\n", "p.toml:2:14: “halted” is none of stopped, moving, position, inputs, value");
+        row("position without limits", "[[step]]\nwait_until = \"position\"\n", "p.toml:2:14: a wait for a position needs “value = { min = …, max = … }”");
+        row("inputs pattern", "[[step]]\nwait_until = \"inputs\"\ninputs = \"12x\"\n", "p.toml:3:10: expected five of 1, 0 or x for IN5 … IN1, such as “x1x0x”");
+        row("stopped takes no value", "[[step]]\nwait_until = \"stopped\"\nvalue = { min = 1 }\n", "p.toml:3:1: “value” does not belong in a wait for the motor's state");
+        row("timeout zero", "[[step]]\nwait_until = \"stopped\"\ntimeout_ms = 0\n", "p.toml:3:14: expected a whole number from 1 to 86400000");
+        row("measure unknown", "[[step]]\nmeasure = \"jitter\"\nlimits = { max = 1 }\n", "p.toml:2:11: “jitter” is none of response_ms, move_duration_s, move_duration_ratio, position_error");
+        row("measure without limits", "[[step]]\nmeasure = \"response_ms\"\n", "p.toml:2:11: a measure step needs “limits”");
+        row("missing config", "[[step]]\napply_config = \"none.conf\"\n", "p.toml:2:16: ");
+        row("repeat without steps", "[[step]]\nrepeat = 3\n", "p.toml:2:10: a repeat needs its steps, as [[step.steps]] tables");
+        row("repeat too long", "[[step]]\nrepeat = 60000\n[[step.steps]]\ncode = \"20\"\n[[step.steps]]\ncode = \"20\"\n", "p.toml:1:1: with its repeats the plan has more than 100000 steps");
+        row("on_fail", "[[step]]\ncode = \"20\"\non_fail = \"retry\"\n", "p.toml:3:11: “retry” is none of stop, continue");
+    }
+    void faultyPlan()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        const Result<TestPlan> plan = parseTestPlan(text, u"p.toml"_s);
+        QVERIFY(!plan);
+        // A configuration file's own message follows its place.
+        if (message.endsWith(u": "))
+            QVERIFY2(plan.error().startsWith(message), qPrintable(plan.error()));
+        else
+            QCOMPARE(plan.error(), message);
+    }
+
+    // The requests a plan lays out, repeats unrolled.
+    void requests()
+    {
+        const Result<TestPlan> plan = parseTestPlan(uR"(
+[plan]
+mode = "ascii"
+address = "0a"
+[[step]]
+send = "set_max_speed"
+value = 12000
+[[step]]
+send = "move_24"
+value = -5
+[[step]]
+send = "change_baud_rate"
+value = 19200
+[[step]]
+name = "twice"
+repeat = 2
+[[step.steps]]
+name = "hello"
+code = "20"
+data = "01 02"
+expect = "exception 03"
+)"_s, u"p.toml"_s);
+        QVERIFY2(plan, qPrintable(plan ? QString() : plan.error()));
+        QCOMPARE(plan->mode, CommMode::Ascii);
+        QCOMPARE(plan->address, 0x0A);
+        const QList<PlanStep> steps = flattenSteps(plan->steps);
+        QStringList laidOut;
+        for (const PlanStep &step : steps)
+            laidOut << u"%1 %2 %3"_s.arg(step.name).arg(int(step.code), 2, 16, QChar(u'0')).arg(QString::fromLatin1(step.data.toHex()));
+        QCOMPARE(laidOut, QStringList({u"step 1 27 00002ee0"_s, u"step 2 32 01000005"_s,
+                                       u"step 3 24 08"_s, u"hello #1 20 0102"_s,
+                                       u"hello #2 20 0102"_s}));
+        QCOMPARE(steps[4].exceptionCode, std::optional<quint8>(0x03));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTestPlan)
+#include "tst_test_plan.moc"
