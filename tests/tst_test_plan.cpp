@@ -13,6 +13,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(SimConfig)
+
 class TestTestPlan : public QObject
 {
     Q_OBJECT
@@ -68,6 +70,81 @@ private slots:
             QVERIFY2(plan.error().startsWith(message), qPrintable(plan.error()));
         else
             QCOMPARE(plan.error(), message);
+    }
+
+    // A plan against the simulated controller: the outcome of every step, and what one step
+    // measured or said. Moves are short, so that a row takes a fraction of a second.
+    void run_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<SimConfig>("config");
+        QTest::addColumn<QString>("outcomes");
+        QTest::addColumn<QString>("detail"); // "step index: measured value, or words of the message"
+        const auto row = [](const char *name, const char *steps, const char *outcomes,
+                            const char *detail, SimConfig config = {}) {
+            QTest::newRow(name) << QString::fromUtf8(steps) << config << QString::fromLatin1(outcomes)
+                                << QString::fromUtf8(detail);
+        };
+        const char *move = "[[step]]\nsend = \"set_max_speed\"\nvalue = 20000\n"
+                           "[[step]]\nsend = \"move\"\nvalue = 2000\n"
+                           "[[step]]\nwait_until = \"stopped\"\npoll_ms = 10\n"
+                           "[[step]]\nsend = \"query_absolute_position\"\n"
+                           "value = { min = 1999, max = 2001 }\non_fail = \"continue\"\n";
+        const QByteArray passing = QByteArray(move)
+                + "[[step]]\nmeasure = \"position_error\"\nlimits = { min = -1, max = 1 }\n"
+                  "[[step]]\nmeasure = \"move_duration_ratio\"\nlimits = { min = 0.9, max = 1.1 }\n"
+                  "[[step]]\nmeasure = \"response_ms\"\nlimits = { max = 100 }\n"
+                  "[[step]]\napply_config = \"set.conf\"\n";
+        row("passes", passing.constData(), "pass pass pass pass pass pass pass pass", "3: 2000");
+        row("marginal", "[[step]]\nsend = \"query_max_speed\"\nvalue = { max = 20000, marginal_max = 5000 }\n",
+            "marginal", "0: 10000");
+        row("stop on a fail", "[[step]]\ncode = \"28\"\nvalue = { equals = 1 }\n[[step]]\ncode = \"20\"\n",
+            "fail skipped", "0: 10000");
+        row("continue after a fail", "[[step]]\ncode = \"28\"\nvalue = { equals = 1 }\non_fail = \"continue\"\n"
+            "[[step]]\ncode = \"20\"\n", "fail pass", "0: 10000");
+        row("exception expected", "[[step]]\ncode = \"27\"\ndata = \"00\"\nexpect = \"exception 03\"\n"
+            "[[step]]\ncode = \"20\"\nexpect = \"exception\"\n", "pass fail", "1: a good reply came");
+        row("silent station", "[[step]]\ncode = \"20\"\n[[step]]\ncode = \"20\"\nexpect = \"no_reply\"\n",
+            "fail skipped", "0: no reply within 100 ms", SimConfig{.address = 0x05});
+        row("wait times out", "[[step]]\nwait_until = \"moving\"\ntimeout_ms = 60\npoll_ms = 10\n",
+            "fail", "0: not reached within 60 ms: still stopped");
+        row("nothing to measure", "[[step]]\nmeasure = \"position_error\"\nlimits = { max = 1 }\n",
+            "fail", "0: no position was read after the move ended");
+    }
+    void run()
+    {
+        QFETCH(QString, steps);
+        QFETCH(SimConfig, config);
+        QFETCH(QString, outcomes);
+        QFETCH(QString, detail);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(u"set.conf"_s), "start_speed = 150\nio 00001 = 31 04 00 00 00 10\n"));
+        const Result<TestPlan> plan = parseTestPlan(u"[plan]\nreply_timeout_ms = 100\n"_s + steps,
+                                                    dir.filePath(u"p.toml"_s));
+        QVERIFY2(plan, qPrintable(plan ? QString() : plan.error()));
+        SimServer simulator(config);
+        QVERIFY(simulator.openPseudoTerminal());
+        LinkSession session;
+        session.exchanges().setReplyTimeoutUs(100'000);
+        QVERIFY(session.open(simulator.devicePath(), 9600));
+        PlanRunner runner([&session](const QByteArray &frame) { return session.send(frame).ok(); });
+        connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, &runner,
+                &PlanRunner::exchangeSettled);
+        QSignalSpy finished(&runner, &PlanRunner::finished);
+        runner.start(*plan, 0x01, u"COM1"_s);
+        QVERIFY(finished.wait(10000));
+
+        const StationResult &result = runner.result();
+        QStringList seen;
+        for (const StepResult &step : result.steps)
+            seen << outcomeName(step.outcome);
+        QCOMPARE(seen.join(u' '), outcomes);
+        const int index = detail.section(u':', 0, 0).toInt();
+        const QString expected = detail.section(u": "_s, 1);
+        const StepResult &step = result.steps[index];
+        QCOMPARE(step.measured ? numberText(*step.measured) : step.message, expected);
+        QCOMPARE(result.outcome, seen.contains(u"fail"_s) ? Outcome::Fail
+                         : seen.contains(u"marginal"_s) ? Outcome::Marginal : Outcome::Pass);
     }
 
     // The requests a plan lays out, repeats unrolled.
