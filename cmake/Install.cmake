@@ -29,6 +29,10 @@ foreach(program IN LISTS programs)
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${man_pages})
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The test-plan reference and the example plans, which the manual page points to.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/test-plans.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/stepperbench)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/end-of-line.toml ${PROJECT_SOURCE_DIR}/examples/soak.toml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/stepperbench/examples)
 
 if(TARGET stepperbench)
     set(data ${PROJECT_SOURCE_DIR}/data)
