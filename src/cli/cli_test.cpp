@@ -167,9 +167,19 @@ int CliCommands::test(const QList<CliSession *> &sessions, const CliOptions &opt
             status = ExitUsage;
         }
     }
-    first.print(QStringLiteral("test: %1 controller(s), %2").arg(results.size()).arg(outcomeName(overall)));
     for (CliSession *session : sessions)
         session->settle();
+    // The exchange counts: of the one port on the last line, of several each on its own.
+    QString summary = QStringLiteral("test: %1 controller(s), %2")
+                              .arg(results.size())
+                              .arg(outcomeName(overall));
+    if (sessions.size() == 1) {
+        summary += QStringLiteral("; ") + first.statsText();
+    } else {
+        for (const auto &port : ports)
+            first.print(QStringLiteral("[%1] %2").arg(port->port, port->session->statsText()));
+    }
+    first.print(summary);
     first.finish(status);
     return first.exec();
 }
