@@ -1,6 +1,8 @@
 // The simulated controller on a serial line, and stepperbench-sim started as a user starts it.
+#include "device/command_set.h"
 #include "pty_pair.h"
 #include "sim/sim_line_reader.h"
+#include "sim/sim_options.h"
 #include "sim/sim_server.h"
 #include "test_util.h"
 
@@ -13,6 +15,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
+#include <numeric>
 
 class TestSimServer : public QObject
 {
@@ -148,6 +152,111 @@ private slots:
         QCOMPARE(server.controllerAt(0x2A), &server.controller(1));
     }
 
+    void faults_data()
+    {
+        // Stations 05 and 06 with the row's --fault specs (";" between). A step, at a time in ms on
+        // the server's clock (the last one's if none), sends a request ("a": in ASCII) and reads
+        // the replies in its mode ("|" between; "=" the echo; "~" one byte spoiled, the check
+        // failing). Each ends with a reply, so that one that should not come shows.
+        QTest::addColumn<QByteArray>("steps");
+        const auto row = [](const char *specs, const char *steps) {
+            QTest::newRow(specs) << QByteArray(steps);
+        };
+        row("05:drop=100", "05 20 00 >, 06 20 00 > =");
+        row("drop=100;06:drop=0", "05 20 00 >, 06 20 00 > =");
+        row("corrupt=100", "05 28 00 > ~05 28 04 00002710, a 05 28 00 > ~05 28 04 00002710");
+        row("05:delay=50,drop=0",
+            "0ms 05 20 00 >, 49ms 06 20 00 > =, 50ms 06 20 00 > 05 20 00 | 06 20 00");
+        // Short of the target in the direction of travel; a move no longer than that stays put.
+        row("06:delay=0;05:lose-steps=5",
+            "05 31 04 000003E8 > =, 06 31 04 000003E8 > =, 2000ms 05 37 00 > 05 37 04 000003E3, "
+            "06 37 00 > 06 37 04 000003E8, 05 31 04 FFFFFFFB > =, 05 32 04 010003E8 > =, "
+            "4000ms 05 37 00 > 05 37 04 00000000");
+        // A move of 10000 takes 1.895 s unslowed; a run at 10000 goes at 5000 (1388).
+        row("slow=0.5",
+            "05 31 04 00002710 > =, 06 33 04 00002710 > =, 3789ms 05 3B 00 > 05 3B 04 01010101, "
+            "3791ms 05 3B 00 > 05 3B 04 00010101, 06 36 00 > 06 36 04 00001388");
+    }
+    void faults()
+    {
+        QFETCH(QByteArray, steps);
+        const QString specs = QString::fromLatin1(QTest::currentDataTag());
+        const auto stations = withFaults({{.address = 5}, {.address = 6}}, specs.split(u';'));
+        QVERIFY(stations);
+        SimServer server(*stations);
+        qint64 now = 0;
+        server.setClock([&now] { return now; });
+        QVERIFY(server.openPseudoTerminal());
+        QSignalSpy exchanged(&server, &SimServer::exchanged);
+        QSerialPort port(server.devicePath());
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        for (QByteArray step : steps.split(',')) {
+            if ((step = step.trimmed()).split(' ')[0].endsWith("ms")) {
+                now = step.first(step.indexOf("ms")).toLongLong() * 1000;
+                step = step.sliced(step.indexOf(' ') + 1);
+            }
+            const CommMode mode = step.startsWith("a ") ? CommMode::Ascii : CommMode::Rtu;
+            const QByteArray request = step.split('>')[0].sliced(mode == CommMode::Ascii ? 2 : 0);
+            const auto frame = [mode](const QByteArray &text) {
+                const QByteArray payload = QByteArray::fromHex(text);
+                return payload.size() > 2 || mode == CommMode::Ascii ? framing(mode).frame(payload)
+                                                                     : payload;
+            };
+            // Served alone, at the step's time: the next step may move the clock.
+            QVERIFY(port.write(frame(request)) > 0 && exchanged.wait(3000));
+            qsizetype at = 0;
+            QByteArray got;
+            for (QByteArray reply : step.split('>')[1].split('|')) {
+                if ((reply = reply.trimmed()).isEmpty())
+                    continue;
+                const bool spoiled = reply.startsWith('~');
+                const QByteArray good = frame(reply == "=" ? request : reply.sliced(spoiled));
+                while (got.size() < at + good.size() && port.waitForReadyRead(3000))
+                    got += port.readAll();
+                const QByteArray part = got.mid(at, good.size());
+                at += good.size();
+                const auto unframed = framing(mode).unframe(part);
+                const auto wrong = std::inner_product(part.cbegin(), part.cend(), good.cbegin(), 0,
+                                                      std::plus<>(), std::not_equal_to<>());
+                QVERIFY2(spoiled ? part.size() == good.size() && wrong == 1 && unframed
+                                         && !unframed->checkOk
+                                 : part == good,
+                         step + ": " + got.toHex(' '));
+            }
+            QCOMPARE(got.size(), at);
+        }
+    }
+
+    // Every --fault spec is checked before the simulator starts: a bad one stops it, naming
+    // the spec and what it takes.
+    void badFaultSpecs_data()
+    {
+        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char *spec, const char *message) {
+            QTest::newRow(spec) << QString::fromLatin1(spec)
+                                << QStringLiteral("--fault \"%1\": %2").arg(spec, message);
+        };
+        row("drop=101", "drop takes a whole percentage from 0 to 100");
+        row("05:corrupt=-1", "corrupt takes a whole percentage from 0 to 100");
+        row("delay=60001", "delay takes a whole number of milliseconds from 0 to 60000");
+        row("lose-steps=1.5", "lose-steps takes a whole number of pulses from 0 to 2147483647");
+        for (const char *slow : {"slow=0", "slow=1.01", "slow=nan"})
+            row(slow, "slow takes a number over 0 and at most 1, such as 0.9");
+        row("drop=5,speed=2",
+            "\"speed=2\" is no fault; a spec is [HEX:]KEY=VALUE,... with "
+            "drop=PCT, corrupt=PCT, delay=MS, lose-steps=N, slow=FACTOR");
+        row("F8:drop=5", "\"F8\" is not a station address from 1 to F7 (hex)");
+        row("2A:drop=5", "station 2A is not on the line (see --address)");
+    }
+    void badFaultSpecs()
+    {
+        QFETCH(QString, spec);
+        QFETCH(QString, message);
+        const auto stations = withFaults({{.address = 5}}, {QStringLiteral("drop=5"), spec});
+        QCOMPARE(stations ? QString() : stations.error(), message);
+    }
+
     // Stations at rates of their own, as typed on the command line; a list it cannot take
     // stops the program before it starts, with the reason and exit status 2.
     void programStations()
@@ -157,6 +266,9 @@ private slots:
         QVERIFY(refused.waitForFinished(5000) && refused.exitCode() == 2);
         QVERIFY(refused.readAllStandardError().contains(
                 "--address: \"F8\" is not a station address"));
+        refused.start(STEPPERBENCH_SIM, {"--fault", "slow=0.5", "--fault", "1:slow=2", "--quiet"});
+        QVERIFY(refused.waitForFinished(5000) && refused.exitCode() == 2);
+        QVERIFY(refused.readAllStandardError().contains("--fault \"1:slow=2\": slow takes"));
         QProcess sim;
         sim.start(STEPPERBENCH_SIM,
                   {"--wire-time", "--baud", "19200", "--address", "5:9600,2A", "--quiet"});

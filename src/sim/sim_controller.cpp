@@ -76,9 +76,12 @@ SimController::SimController(const SimConfig &config)
     , m_address(config.address)
     , m_baudCode(baudCodeForRate(config.baudRate).value_or(factoryBaudCode))
     , m_inputs(config.activeInputs & 0x1F)
+    , m_faults(config.faults)
 {
     Q_ASSERT(config.address >= firstStation && config.address <= lastStation);
     Q_ASSERT(baudCodeForRate(config.baudRate));
+    Q_ASSERT(config.faults.slowFactor > 0 && config.faults.slowFactor <= 1);
+    Q_ASSERT(config.faults.lostSteps >= 0);
 }
 
 QByteArray SimController::receive(QByteArrayView bytes, QList<SimExchange> *exchanges)
@@ -89,7 +92,7 @@ QByteArray SimController::receive(QByteArrayView bytes, QList<SimExchange> *exch
         const QByteArray reply = encode(execute(request.payload, false, request.standard),
                                         request.mode);
         if (exchanges)
-            exchanges->append({request.frame, reply});
+            exchanges->append({request.frame, reply, request.mode});
         out += reply;
     }
     return out;
@@ -308,7 +311,7 @@ Result<QByteArray, SimController::Exception> SimController::setSpeedValue(quint8
     if (value < 0)
         return Failure{IllegalDataValue};
     if (code == FC::ChangeSpeed)
-        m_axis.setTargetSpeed(value);
+        m_axis.setTargetSpeed(actualSpeed(value));
     else
         m_parameters.speedFactor = value;
     return QByteArray();
@@ -355,10 +358,11 @@ void SimController::steer(quint8 code)
         m_axis.stopDecelerating();
         break;
     case FC::QuantitativeAcceleration:
-        m_axis.setTargetSpeed(m_axis.targetSpeed() + m_parameters.speedFactor);
+        m_axis.setTargetSpeed(m_axis.targetSpeed() + actualSpeed(m_parameters.speedFactor));
         break;
     case FC::QuantitativeDeceleration:
-        m_axis.setTargetSpeed(std::max(0.0, m_axis.targetSpeed() - m_parameters.speedFactor));
+        m_axis.setTargetSpeed(
+                std::max(0.0, m_axis.targetSpeed() - actualSpeed(m_parameters.speedFactor)));
         break;
     case FC::FactorySettings:
         restoreFactorySettings();
@@ -379,23 +383,24 @@ Result<QByteArray, SimController::Exception> SimController::runMotionCommand(qui
         if (!direction)
             return Failure{IllegalDataValue};
     }
+    const double maxSpeed = actualSpeed(m_parameters.maxSpeed);
     switch (code) {
     case FC::MoveSigned32:
-        m_axis.moveBy(int32At(data), m_parameters.maxSpeed, profile());
+        m_axis.moveBy(actualMove(int32At(data)), maxSpeed, profile());
         break;
     case FC::MoveDirection24:
-        m_axis.moveBy(*direction * uint24At(data), m_parameters.maxSpeed, profile());
+        m_axis.moveBy(actualMove(*direction * uint24At(data)), maxSpeed, profile());
         break;
     case FC::RunSigned32: {
         const qint64 v = int32At(data);
-        m_axis.run(v < 0 ? -1 : 1, double(std::abs(v)), profile());
+        m_axis.run(v < 0 ? -1 : 1, actualSpeed(double(std::abs(v))), profile());
         break;
     }
     case FC::RunDirection24:
-        m_axis.run(*direction, double(uint24At(data)), profile());
+        m_axis.run(*direction, actualSpeed(double(uint24At(data))), profile());
         break;
     case FC::FindZeroPoint:
-        m_axis.home(*direction, m_parameters.homingSpeed, profile());
+        m_axis.home(*direction, actualSpeed(m_parameters.homingSpeed), profile());
         break;
     }
     return QByteArray();
@@ -419,8 +424,24 @@ QByteArray SimController::encode(const Reply &reply, CommMode mode) const
 
 SimProfile SimController::profile() const
 {
-    return SimProfile{double(m_parameters.startSpeed), double(m_parameters.endSpeed),
-                      double(m_parameters.acceleration), double(m_parameters.deceleration)};
+    // A slow unit runs as if its clock were slow: speeds at the factor, accelerations
+    // at its square, so that a motion covers the same ground in 1 / factor the time.
+    const double f = m_faults.slowFactor;
+    return SimProfile{actualSpeed(m_parameters.startSpeed), actualSpeed(m_parameters.endSpeed),
+                      m_parameters.acceleration * f * f, m_parameters.deceleration * f * f};
+}
+
+double SimController::actualSpeed(double speed) const
+{
+    return speed * m_faults.slowFactor;
+}
+
+qint64 SimController::actualMove(qint64 pulses) const
+{
+    // Steps lost on the way: the move ends short of its target, one shorter than
+    // the lost steps does not move at all.
+    const qint64 length = std::max<qint64>(0, std::abs(pulses) - m_faults.lostSteps);
+    return pulses < 0 ? -length : length;
 }
 
 void SimController::restoreFactorySettings()

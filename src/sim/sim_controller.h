@@ -18,6 +18,23 @@
 // commands run when the inputs IN1 to IN5 show their code. Pure and
 // single-threaded: no port, no timer, no wall clock.
 
+/// What is wrong with a unit that plays a faulty one, to see how the tool and a test
+/// plan cope: replies lost, spoiled or late (the server's part), moves that end short
+/// and a motor slower than its settings (the controller's). Nothing by default.
+struct SimFaults
+{
+    /// Where the random choices of the faults start, unless told otherwise.
+    static constexpr quint32 defaultSeed = 1;
+
+    int dropPercent = 0; // share of replies never sent, 0 to 100
+    int corruptPercent = 0; // share of replies sent with one byte spoiled, 0 to 100
+    int delayMs = 0; // each reply held back so long on the server's clock
+    qint32 lostSteps = 0; // each position move ends so many pulses short, 0 or more
+    // Motions run at this share of the speeds they are given, over 0 up to 1; the
+    // accelerations at its square, so that each takes 1 / slowFactor times as long.
+    double slowFactor = 1;
+};
+
 /// How the simulated controller and its machine start.
 struct SimConfig
 {
@@ -27,6 +44,7 @@ struct SimConfig
     qint32 zeroPoint = 0;
     qint32 rightLimit = 1000000;
     quint8 activeInputs = 0; // bit 0 = IN1 active ... bit 4 = IN5 active
+    SimFaults faults{};
 };
 
 /// The motion parameters the set and query commands reach, with the values the
@@ -50,6 +68,7 @@ struct SimExchange
 {
     QByteArray request;
     QByteArray reply;
+    CommMode mode = CommMode::Rtu; // of the request, and so of the reply
 };
 
 class SimController
@@ -96,6 +115,8 @@ public:
     qint32 baudRate() const { return baudRateForCode(m_baudCode); }
     /// The motion parameters as the set commands left them.
     const SimParameters &parameters() const { return m_parameters; }
+    /// What is wrong with this unit; factory settings leave it so.
+    const SimFaults &faults() const { return m_faults; }
 
     /// The absolute position the query 0x37 reports, in pulses.
     qint32 absolutePosition() const;
@@ -152,6 +173,8 @@ private:
     Reply exception(quint8 code, Exception reason) const;
     QByteArray encode(const Reply &reply, CommMode mode) const;
     SimProfile profile() const;
+    double actualSpeed(double speed) const;
+    qint64 actualMove(qint64 pulses) const;
     void restoreFactorySettings();
 
     SimAxis m_axis;
@@ -162,4 +185,5 @@ private:
     quint8 m_address = 1;
     quint8 m_baudCode = 0x06;
     quint8 m_inputs = 0;
+    SimFaults m_faults;
 };

@@ -256,6 +256,7 @@ int main(int argc, char *argv[])
 
     SimServer server(options.stations);
     server.setWireTime(options.wireTime);
+    server.setFaultSeed(options.faultSeed);
     const Status opened = options.device.isEmpty() ? server.openPseudoTerminal()
                                                    : server.openDevice(options.device);
     if (!opened)

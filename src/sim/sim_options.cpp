@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <algorithm>
+
 std::optional<quint8> parseInputBits(QStringView text)
 {
     if (text.size() != 5)
@@ -17,6 +19,85 @@ std::optional<quint8> parseInputBits(QStringView text)
             mask |= quint8(1u << (4 - i));
     }
     return mask;
+}
+
+Result<quint8> readFaultSpec(QStringView spec, SimFaults &faults)
+{
+    const auto tr = [](const char *text) {
+        return QCoreApplication::translate("main", text);
+    };
+    const qsizetype colon = spec.indexOf(u':');
+    quint8 station = 0;
+    if (colon >= 0) {
+        bool ok = false;
+        const uint address = spec.first(colon).toUInt(&ok, 16);
+        if (!ok || address < 1 || address > 0xF7)
+            return Failure{tr("\"%1\" is not a station address from 1 to F7 (hex)")
+                                   .arg(spec.first(colon))};
+        station = quint8(address);
+    }
+    for (QStringView setting : spec.sliced(colon + 1).split(u',')) {
+        setting = setting.trimmed();
+        const qsizetype equals = setting.indexOf(u'=');
+        const QStringView key = equals < 0 ? setting : setting.first(equals).trimmed();
+        const QStringView value = equals < 0 ? QStringView() : setting.sliced(equals + 1);
+        bool ok = false;
+        if (key == u"drop" || key == u"corrupt") {
+            const int percent = value.toInt(&ok);
+            if (!ok || percent < 0 || percent > 100)
+                return Failure{tr("%1 takes a whole percentage from 0 to 100").arg(key)};
+            (key == u"drop" ? faults.dropPercent : faults.corruptPercent) = percent;
+        } else if (key == u"delay") {
+            faults.delayMs = value.toInt(&ok);
+            if (!ok || faults.delayMs < 0 || faults.delayMs > 60000)
+                return Failure{tr("delay takes a whole number of milliseconds from 0 to 60000")};
+        } else if (key == u"lose-steps") {
+            faults.lostSteps = value.toInt(&ok);
+            if (!ok || faults.lostSteps < 0)
+                return Failure{
+                        tr("lose-steps takes a whole number of pulses from 0 to 2147483647")};
+        } else if (key == u"slow") {
+            faults.slowFactor = value.toDouble(&ok);
+            if (!ok || !(faults.slowFactor > 0 && faults.slowFactor <= 1))
+                return Failure{tr("slow takes a number over 0 and at most 1, such as 0.9")};
+        } else {
+            return Failure{tr("\"%1\" is no fault; a spec is [HEX:]KEY=VALUE,... with drop=PCT, "
+                              "corrupt=PCT, delay=MS, lose-steps=N, slow=FACTOR")
+                                   .arg(setting)};
+        }
+    }
+    return station;
+}
+
+Result<QList<SimConfig>> withFaults(QList<SimConfig> stations, const QStringList &specs)
+{
+    // Every spec is read before any is applied, so that a bad one is refused
+    // wherever it stands.
+    QList<quint8> specStations;
+    for (const QString &spec : specs) {
+        SimFaults unused;
+        const Result<quint8> station = readFaultSpec(spec, unused);
+        const auto named = [&](const SimConfig &config) {
+            return config.address == *station;
+        };
+        if (!station)
+            return Failure{QStringLiteral("--fault \"%1\": %2").arg(spec, station.error())};
+        if (*station != 0 && std::none_of(stations.cbegin(), stations.cend(), named))
+            return Failure{QCoreApplication::translate("main",
+                                                       "--fault \"%1\": station %2 is not on "
+                                                       "the line (see --address)")
+                                   .arg(spec, QString::number(*station, 16).toUpper())};
+        specStations.append(*station);
+    }
+    for (SimConfig &config : stations) {
+        for (const quint8 wanted : {quint8(0), config.address}) {
+            for (qsizetype i = 0; i < specs.size(); ++i) {
+                if (specStations[i] == wanted)
+                    static_cast<void>(readFaultSpec(specs[i], config.faults));
+            }
+        }
+    }
+    return stations;
 }
 
 SimCommandLine::SimCommandLine()
@@ -76,6 +157,25 @@ SimCommandLine::SimCommandLine()
                                              "the tool set it on the pseudo-terminal), and each "
                                              "reply arrives after the time its bytes take on the "
                                              "wire at that rate (10 bits a byte)."))
+    , m_fault(QStringLiteral("fault"),
+              QCoreApplication::translate(
+                      "main",
+                      "Play a faulty unit. SPEC is one or more of, separated by commas: "
+                      "drop=PCT (that share of replies is not sent), corrupt=PCT (sent with one "
+                      "byte spoiled, so that the CRC or LRC fails), delay=MS (each reply held back "
+                      "MS milliseconds), lose-steps=N (each position move ends N pulses short of "
+                      "its target), slow=FACTOR (over 0 up to 1: motions run at that share of the "
+                      "speeds set, accelerations at its square, so that each takes 1/FACTOR "
+                      "times as long). For one station only, put its address and a colon first: "
+                      "--fault 5:lose-steps=3. May be given more than once; a station's own "
+                      "settings go over those for every station."),
+              QStringLiteral("[HEX:]SPEC"))
+    , m_faultSeed(QStringLiteral("fault-seed"),
+                  QCoreApplication::translate("main",
+                                              "Where the random choices of --fault start "
+                                              "(default 1): the same seed and the same requests "
+                                              "lose and spoil the same replies."),
+                  QStringLiteral("N"), QString::number(SimFaults::defaultSeed))
     , m_quiet(QStringLiteral("quiet"),
               QCoreApplication::translate("main", "Print only the path, not the traffic."))
 {
@@ -88,7 +188,7 @@ SimCommandLine::SimCommandLine()
     m_parser.addHelpOption();
     m_parser.addVersionOption();
     m_parser.addOptions({m_link, m_device, m_address, m_baud, m_left, m_right, m_zero, m_inputs,
-                         m_wireTime, m_quiet});
+                         m_wireTime, m_fault, m_faultSeed, m_quiet});
 }
 
 Result<SimOptions, SimUsageError> SimCommandLine::read(const QCoreApplication &app)
@@ -105,8 +205,23 @@ Result<SimOptions, SimUsageError> SimCommandLine::read(const QCoreApplication &a
                                                                        *machine);
     if (!stations)
         return Failure{SimUsageError{QStringLiteral("--address: ") + stations.error()}};
-    SimOptions options{*stations, m_parser.value(m_link), m_parser.value(m_device),
-                       m_parser.isSet(m_wireTime), m_parser.isSet(m_quiet)};
+    const Result<QList<SimConfig>> faulty = withFaults(*stations, m_parser.values(m_fault));
+    if (!faulty)
+        return Failure{SimUsageError{faulty.error()}};
+    bool ok = false;
+    const quint32 seed = m_parser.value(m_faultSeed).toUInt(&ok);
+    if (!ok)
+        return Failure{SimUsageError{
+                QCoreApplication::translate("main",
+                                            "--fault-seed: \"%1\" is not a whole number from 0 "
+                                            "to 4294967295")
+                        .arg(m_parser.value(m_faultSeed))}};
+    SimOptions options{*faulty,
+                       m_parser.value(m_link),
+                       m_parser.value(m_device),
+                       m_parser.isSet(m_wireTime),
+                       m_parser.isSet(m_quiet),
+                       seed};
     if (const std::optional<SimUsageError> refused = checkLink(options.link))
         return Failure{*refused};
     return options;

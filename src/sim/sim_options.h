@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <optional>
@@ -22,6 +23,7 @@ struct SimOptions
     QString device; // a serial device to serve instead of a pseudo-terminal
     bool wireTime = false;
     bool quiet = false;
+    quint32 faultSeed = SimFaults::defaultSeed; // where the faults' random choices start
 };
 
 /// Why the command line cannot be served: the message and the exit status.
@@ -34,6 +36,19 @@ struct SimUsageError
 /// Five characters "0" or "1" for IN5 ... IN1, as the window's IO selector
 /// shows them: "00011" is IN1 and IN2 active. Nothing for any other text.
 std::optional<quint8> parseInputBits(QStringView text);
+
+/// Reads one fault spec of --fault, "[HEX:]KEY=VALUE,..." with the keys drop,
+/// corrupt (percent, 0 to 100), delay (milliseconds, 0 to 60000), lose-steps
+/// (pulses, 0 or more) and slow (over 0 up to 1), and sets in \a faults what it
+/// gives, the rest as it was. Gives the station it is for, 0 for every one. On
+/// failure the message says which part is wrong and what it takes.
+Result<quint8> readFaultSpec(QStringView spec, SimFaults &faults);
+
+/// \a stations with the faults of \a specs (--fault, in the order given): each
+/// station first gets those of the specs for every station, then those of its
+/// own, which win. On failure the message names the option, the spec and what
+/// is wrong with it (a bad setting, or a station not among \a stations).
+Result<QList<SimConfig>> withFaults(QList<SimConfig> stations, const QStringList &specs);
 
 /// The command line of stepperbench-sim: its options, their help and their checks.
 class SimCommandLine
@@ -63,5 +78,7 @@ private:
     QCommandLineOption m_zero;
     QCommandLineOption m_inputs;
     QCommandLineOption m_wireTime;
+    QCommandLineOption m_fault;
+    QCommandLineOption m_faultSeed;
     QCommandLineOption m_quiet;
 };

@@ -1,5 +1,6 @@
 #include "sim_server.h"
 
+#include "device/command_set.h"
 #include "sim_line_rate.h"
 #include "sim_logging.h"
 
@@ -63,6 +64,9 @@ SimServer::SimServer(const QList<SimConfig> &stations, QObject *parent)
     m_wireTimer.setSingleShot(true);
     m_wireTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_wireTimer, &QTimer::timeout, this, &SimServer::sendDueReplies);
+    m_heldTimer.setSingleShot(true);
+    m_heldTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_heldTimer, &QTimer::timeout, this, &SimServer::sendHeldReplies);
 }
 
 SimServer::~SimServer()
@@ -151,6 +155,8 @@ void SimServer::close()
     m_wireTimer.stop();
     m_wireQueue.clear();
     m_wireFreeNs = 0;
+    m_heldTimer.stop();
+    m_held.clear();
     delete m_readNotifier;
     m_readNotifier = nullptr;
     delete m_writeNotifier;
@@ -267,9 +273,14 @@ void SimServer::setClock(std::function<qint64()> microsecondsNow)
     m_lastAdvance = m_clock();
 }
 
+qint64 SimServer::clockNow() const
+{
+    return m_clock ? m_clock() : m_wallClock.nsecsElapsed() / 1000;
+}
+
 void SimServer::catchUp()
 {
-    const qint64 now = m_clock ? m_clock() : m_wallClock.nsecsElapsed() / 1000;
+    const qint64 now = clockNow();
     for (SimController &station : m_stations)
         station.advance(now - m_lastAdvance);
     m_lastAdvance = now;
@@ -278,6 +289,8 @@ void SimServer::catchUp()
 void SimServer::serve(QByteArrayView bytes)
 {
     catchUp();
+    // Replies due by now leave before those to what just came in.
+    sendHeldReplies();
     const qint32 rate = m_wireTime ? lineRate() : 0;
     // Each station reads the bytes for itself; replies to one request go out
     // in address order.
@@ -310,28 +323,112 @@ void SimServer::serve(QByteArrayView bytes)
                 continue;
             const SimExchange &exchange = heard[i][n];
             first = first ? first : &exchange;
-            if (!exchange.reply.isEmpty()) {
-                exchanges.append(exchange);
-                send(exchange.reply, rate);
-                replyBytes += exchange.reply.size();
-                answered = true;
+            const SimFaults &faults = m_stations[size_t(i)].faults();
+            const QByteArray reply = faultyReply(exchange, faults);
+            if (reply.isEmpty())
+                continue;
+            exchanges.append({exchange.request, reply, exchange.mode});
+            if (faults.delayMs > 0) {
+                hold(reply, rate, faults.delayMs);
+            } else {
+                send(reply, rate);
+                replyBytes += reply.size();
             }
+            answered = true;
         }
         if (!first)
             break;
         if (!answered)
             exchanges.append({first->request, {}});
     }
-    // A new baud rate holds from the end of its reply on.
-    if (m_serial && m_wantedRate != m_lineBaudRate) {
-        if (m_serial->bytesToWrite() == 0)
-            switchBaudRateAfterReply(replyBytes);
-        else
-            m_replyBeforeBaudSwitch = replyBytes;
-    }
+    // A device switches to a new rate once the last reply has left, a held one too.
+    if (m_held.isEmpty())
+        followBaudRate(replyBytes);
     for (const SimExchange &exchange : std::as_const(exchanges))
         emit exchanged(exchange.request, exchange.reply);
     updateTicking();
+}
+
+QByteArray SimServer::faultyReply(const SimExchange &exchange, const SimFaults &faults)
+{
+    // A draw only where a share is set, so that a fault of one kind leaves the
+    // choices of another as they were.
+    const auto happens = [this](int percent) {
+        return percent > 0 && m_faultRandom.bounded(100) < percent;
+    };
+    if (exchange.reply.isEmpty())
+        return {};
+    if (happens(faults.dropPercent)) {
+        qCDebug(lcSim).noquote() << "fault: reply" << exchange.reply.toHex(' ').toUpper()
+                                 << "dropped";
+        return {};
+    }
+    QByteArray reply = exchange.reply;
+    if (happens(faults.corruptPercent)) {
+        spoil(reply, exchange.mode);
+        qCDebug(lcSim).noquote() << "fault: reply" << exchange.reply.toHex(' ').toUpper()
+                                 << "spoiled to" << reply.toHex(' ').toUpper();
+    }
+    return reply;
+}
+
+void SimServer::spoil(QByteArray &reply, CommMode mode)
+{
+    Q_ASSERT(!reply.isEmpty());
+    // One byte that the check covers: any single wrong byte fails a CRC-16. A
+    // spelled frame gets another hex digit, so that it stays a frame with a
+    // wrong LRC. An RTU short reply has no check; its byte is simply wrong.
+    if (framing(mode).spelled) {
+        static constexpr char digits[] = "0123456789ABCDEF";
+        const qsizetype at = m_faultRandom.bounded(1, int(reply.size()) - 2);
+        const qsizetype digit = QByteArrayView(digits).indexOf(reply.at(at));
+        Q_ASSERT(digit >= 0);
+        reply[at] = digits[(digit + m_faultRandom.bounded(1, 16)) % 16];
+    } else {
+        reply[m_faultRandom.bounded(int(reply.size()))] ^= char(m_faultRandom.bounded(1, 256));
+    }
+}
+
+void SimServer::hold(const QByteArray &reply, qint32 rate, int delayMs)
+{
+    const HeldReply held{clockNow() + qint64(delayMs) * 1000, reply, rate};
+    const auto later = std::upper_bound(
+            m_held.begin(), m_held.end(), held.dueUs,
+            [](qint64 due, const HeldReply &other) { return due < other.dueUs; });
+    m_held.insert(later, held);
+    sendHeldReplies();
+}
+
+void SimServer::sendHeldReplies()
+{
+    const qint64 now = clockNow();
+    qsizetype sent = 0;
+    while (!m_held.isEmpty() && m_held.constFirst().dueUs <= now) {
+        const HeldReply held = m_held.takeFirst();
+        send(held.bytes, held.rate);
+        sent += held.bytes.size();
+    }
+    if (sent > 0 && m_held.isEmpty())
+        followBaudRate(sent);
+    if (m_held.isEmpty()) {
+        m_heldTimer.stop();
+        return;
+    }
+    // On an injected clock the timer only looks again: the clock moves when
+    // its owner says, and a request served meanwhile sends what is due.
+    const qint64 waitUs = m_held.constFirst().dueUs - now;
+    m_heldTimer.start(int((waitUs + 999) / 1000));
+}
+
+void SimServer::followBaudRate(qsizetype replyBytes)
+{
+    // A new baud rate holds from the end of its reply on.
+    if (!m_serial || m_wantedRate == m_lineBaudRate)
+        return;
+    if (m_serial->bytesToWrite() == 0)
+        switchBaudRateAfterReply(replyBytes);
+    else
+        m_replyBeforeBaudSwitch = replyBytes;
 }
 
 qint32 SimServer::lineRate() const

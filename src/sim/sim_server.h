@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QString>
 #include <QTimer>
 
@@ -28,6 +29,10 @@ class QSocketNotifier;
 // reply after the other. With wire time on, the line behaves like a real one
 // for scan tests: a station hears only requests sent at its own rate, and
 // each reply leaves when its bytes would have crossed the wire.
+//
+// A station may play a faulty unit (SimConfig::faults): the server then drops
+// or spoils a share of its replies, chosen by a seeded generator so that a run
+// can be repeated, and holds its replies back for a delay on its clock.
 //
 // On a pseudo-terminal the server keeps the terminal side open itself, so the
 // tool may open and close its side as often as it likes: the controlling side
@@ -102,8 +107,15 @@ public:
     bool wireTime() const { return m_wireTime; }
 
     /// Replaces the wall clock the controller runs on by \a microsecondsNow, a
-    /// clock that only moves when its owner says (for tests).
+    /// clock that only moves when its owner says (for tests). Replies held back
+    /// by a fault's delay wait on it too; they go out with the next request
+    /// served, or by a timer, once it has passed their time.
     void setClock(std::function<qint64()> microsecondsNow);
+
+    /// Starts the random choices of the faults (which replies are dropped or
+    /// spoiled, and where) again from \a seed: the same seed and the same
+    /// requests give the same replies.
+    void setFaultSeed(quint32 seed) { m_faultRandom.seed(seed); }
 
     /// Sets the inputs IN1 to IN5 (bit 0 = IN1 active) of every station at the
     /// present moment, running any IO table command they call for.
@@ -113,8 +125,9 @@ public:
 
 signals:
     /// A request with a good check arrived and \a reply went out (empty when
-    /// no station replied; once for each reply to a broadcast). With wire time
-    /// the reply is then on its way and arrives after its time on the wire.
+    /// no station replied or a fault dropped the reply; once for each reply to
+    /// a broadcast). With wire time or a fault's delay the reply is then on its
+    /// way and arrives later.
     void exchanged(const QByteArray &request, const QByteArray &reply);
     /// The device went away (adapter pulled); the server has closed it.
     void deviceLost(const QString &reason);
@@ -124,8 +137,14 @@ signals:
     void lineBaudRateChanged(qint32 rate);
 
 private:
+    qint64 clockNow() const;
     void catchUp();
     void serve(QByteArrayView bytes);
+    QByteArray faultyReply(const SimExchange &exchange, const SimFaults &faults);
+    void spoil(QByteArray &reply, CommMode mode);
+    void hold(const QByteArray &reply, qint32 rate, int delayMs);
+    void sendHeldReplies();
+    void followBaudRate(qsizetype replyBytes);
     qint32 lineRate() const;
     void send(const QByteArray &reply, qint32 rate);
     void writeLine(const QByteArray &bytes);
@@ -158,6 +177,18 @@ private:
     QList<QueuedReply> m_wireQueue;
     qint64 m_wireFreeNs = 0; // when the last queued reply has crossed
     QTimer m_wireTimer;
+
+    // Replies that a fault's delay holds back, in the order they are due
+    // (microseconds of the controllers' clock, injected or not).
+    struct HeldReply
+    {
+        qint64 dueUs = 0;
+        QByteArray bytes;
+        qint32 rate = 0; // of their request, for wire time
+    };
+    QList<HeldReply> m_held;
+    QTimer m_heldTimer;
+    QRandomGenerator m_faultRandom{SimFaults::defaultSeed};
 
     // Pseudo-terminal: the controlling side we serve and the terminal side we
     // keep open ourselves.
