@@ -20,7 +20,7 @@ grep -q "sim4 station 01\] 14/20 position: fail, 9995 pulses" "$dir/out.txt"
 
 passed=":20:0:0:0"
 "$counts" "$dir/eol.xml" "$dir/sim1 station 01$passed" "$dir/sim2 station 01$passed" \
-    "$dir/sim3 station 01$passed" "$dir/sim4 station 01:20:3:0:2"
+    "$dir/sim3 station 01$passed" "$dir/sim4 station 01:20:2:0:0"
 /usr/bin/python3 - "$dir/eol.json" <<'PY'
 import json, sys
 verdicts = [c["outcome"] for c in json.load(open(sys.argv[1]))["controllers"]]

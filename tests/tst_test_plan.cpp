@@ -108,6 +108,18 @@ private slots:
             "fail skipped", "0: no reply within 100 ms", SimConfig{.address = 0x05});
         row("wait times out", "[[step]]\nwait_until = \"moving\"\ntimeout_ms = 60\npoll_ms = 10\n",
             "fail", "0: not reached within 60 ms: still stopped");
+        // The simulated controller playing a faulty unit: the step that catches each fault.
+        const auto faulty = [](SimFaults faults) { return SimConfig{.faults = faults}; };
+        row("moves end short", passing.constData(), "pass pass pass fail fail skipped skipped skipped",
+            "3: 1995", faulty({.lostSteps = 5}));
+        row("moves too slow", passing.constData(), "pass pass pass pass pass fail skipped skipped",
+            "5: ~2", faulty({.slowFactor = 0.5}));
+        row("replies dropped", "[[step]]\ncode = \"20\"\n", "fail", "0: no reply within 100 ms",
+            faulty({.dropPercent = 100}));
+        row("replies spoilt", "[[step]]\ncode = \"20\"\n", "fail", "0: the reply's check is wrong",
+            faulty({.corruptPercent = 100}));
+        row("replies late", "[[step]]\ncode = \"20\"\n[[step]]\nmeasure = \"response_ms\"\n"
+            "limits = { max = 20 }\n", "pass fail", "1: ~40", faulty({.delayMs = 40}));
         row("nothing to measure", "[[step]]\nmeasure = \"position_error\"\nlimits = { max = 1 }\n",
             "fail", "0: no position was read after the move ended");
     }
@@ -142,7 +154,14 @@ private slots:
         const int index = detail.section(u':', 0, 0).toInt();
         const QString expected = detail.section(u": "_s, 1);
         const StepResult &step = result.steps[index];
-        QCOMPARE(step.measured ? numberText(*step.measured) : step.message, expected);
+        // "~N": within a tenth of N, for what a clock measures.
+        if (expected.startsWith(u'~')) {
+            QVERIFY(step.measured);
+            QVERIFY2(qAbs(*step.measured / expected.mid(1).toDouble() - 1) < 0.1,
+                     qPrintable(numberText(*step.measured)));
+        } else {
+            QCOMPARE(step.measured ? numberText(*step.measured) : step.message, expected);
+        }
         QCOMPARE(result.outcome, seen.contains(u"fail"_s) ? Outcome::Fail
                          : seen.contains(u"marginal"_s) ? Outcome::Marginal : Outcome::Pass);
     }
