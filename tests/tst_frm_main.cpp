@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(order.join(u' '),
                  u"productTab=StepperBench simulatorTab=模拟控制器 toolTab=调试 "
                  "helpTab=高级功能帮助 protocolTab=通讯协议 exchangeTab=通讯记录 "
-                 "motionTab=运动曲线 scanTab=设备扫描"_s);
+                 "motionTab=运动曲线 scanTab=设备扫描 testTab=测试"_s);
         QCOMPARE(tabs->currentWidget()->objectName(), u"toolTab"_s);
     }
 

@@ -5,6 +5,7 @@
 
 #include "sim_fixture.h"
 #include "status_line.h"
+#include "test_util.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -25,6 +26,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <future>
@@ -384,7 +386,8 @@ private slots:
 private:
     // Everything that shows text gets some: traffic in both views, exchanges in the log, a station
     // in the scan results, a configuration read and a write that a station never answered (its rows
-    // are marked), lamps lit and unlit by replies, and a move with its predicted profile.
+    // are marked), lamps lit and unlit by replies, a move with its predicted profile, and a test
+    // plan's steps with their outcomes.
     static void fillWindow(SimFixture &f)
     {
         QVERIFY(f.open());
@@ -414,6 +417,17 @@ private:
         QTRY_VERIFY(log->rowCount() > exchanges);
         f.click(u"Command18"_s); // a move: the chart's legend names the prediction's sources
         QTRY_VERIFY(log->rowCount() > exchanges + 1);
+        // A plan whose steps pass, pass marginally and fail: the outcomes and verdict coloured.
+        QTemporaryDir dir;
+        const QString plan = dir.filePath(u"looks.toml"_s);
+        QVERIFY(writeFile(plan, R"(step = [{ code = "20" },
+    { code = "28", value = { min = 0, marginal_min = 99999 } }, { code = "28", value = { max = 1 } }]
+)"));
+        f.dialogs->fileNames << plan;
+        f.click(u"testOpen"_s);
+        f.click(u"testRun"_s);
+        QTRY_VERIFY(f.enabled(u"testSave"_s));
+        QVERIFY(!f.text("testVerdict").isEmpty());
         f.window.Timer1_Timer(); // the receive poll, which the fixture leaves to the test
         for (int n : {1, 2})
             f.view(n)->syncDisplay();

@@ -41,7 +41,7 @@
 <context>
     <name>CommandSet</name>
     <message>
-        <location filename="../src/device/command_set.cpp" line="+22"/>
+        <location filename="../src/device/command_set.cpp" line="+23"/>
         <source>请求握手命令:</source>
         <translation>Handshake request:</translation>
     </message>
@@ -576,7 +576,7 @@
 <context>
     <name>Exchange</name>
     <message>
-        <location filename="../src/exchange/exchange_pairing.cpp" line="+166"/>
+        <location filename="../src/exchange/exchange_pairing.cpp" line="+160"/>
         <source>校验正确</source>
         <translation>Check OK</translation>
     </message>
@@ -1252,7 +1252,7 @@
         <translation>Form1</translation>
     </message>
     <message>
-        <location filename="../src/app/frm_main.cpp" line="+67"/>
+        <location filename="../src/app/frm_main.cpp" line="+69"/>
         <source>StepperBench</source>
         <translation>StepperBench</translation>
     </message>
@@ -1282,7 +1282,12 @@
         <translation>Bus scan</translation>
     </message>
     <message>
-        <location line="-4"/>
+        <location line="+1"/>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <location line="-5"/>
         <source>高级功能帮助</source>
         <translation>Advanced help</translation>
     </message>
@@ -1318,7 +1323,7 @@
         <translation>While listening to the bus nothing is sent; untick “Listen only” to send</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>串口 %1 重新打开后，要等站 %2 应答握手，确认是原来的控制器，才发送其他帧</source>
         <translation>Port %1 was reopened: nothing else is sent until station %2 answers a handshake and so shows it is the same controller</translation>
     </message>
@@ -1379,7 +1384,7 @@
 <context>
     <name>ListenMode</name>
     <message>
-        <location filename="../src/app/listen_mode.cpp" line="+31"/>
+        <location filename="../src/app/listen_mode.cpp" line="+32"/>
         <source>只监听总线：不发送任何帧。要发送，先在“通讯记录”中取消“只监听”</source>
         <translation>Listening to the bus: nothing is sent. To send, untick “Listen only” on the “Comm log” tab</translation>
     </message>
@@ -1430,7 +1435,7 @@
 <context>
     <name>Modbus</name>
     <message>
-        <location filename="../src/device/modbus_standard.cpp" line="+24"/>
+        <location filename="../src/device/modbus_standard.cpp" line="+22"/>
         <source>读线圈:</source>
         <translation>Read coils:</translation>
     </message>
@@ -1751,6 +1756,39 @@
         <location line="+1"/>
         <source>数据点(*.csv);;图片(*.png)</source>
         <translation>Data points (*.csv);;Image (*.png)</translation>
+    </message>
+</context>
+<context>
+    <name>PlanStepsModel</name>
+    <message>
+        <location filename="../src/app/plan_steps_model.cpp" line="+64"/>
+        <source>步骤</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>测量值</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>限值</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>说明</source>
+        <translation>Remark</translation>
     </message>
 </context>
 <context>
@@ -2180,6 +2218,131 @@
         <location line="+6"/>
         <source>执行运动与停止命令，位置随之变化</source>
         <translation>Carries out motion and stop commands; the position changes accordingly</translation>
+    </message>
+</context>
+<context>
+    <name>TestTab</name>
+    <message>
+        <location filename="../src/app/forms/test_tab.ui" line="+6"/>
+        <source>运行计划中的步骤，逐步判定结果。站号取自“设备操作地址”框，而不是计划的 address（stepperbench-cli test 默认用计划的 address）</source>
+        <translation>Runs the steps of a plan and judges each. The station is the one in the “Station addr.” box, not the plan&apos;s address (which stepperbench-cli test uses by default)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>打开一个测试计划（TOML 文件）</source>
+        <translation>Opens a test plan (a TOML file)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>打开计划…</source>
+        <translation>Open plan…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>对“设备操作地址”框中的站运行计划（不用计划的 address）；模式与波特率须与计划相同</source>
+        <translation>Runs the plan against the station in the “Station addr.” box (not the plan&apos;s address); the mode and the baud rate must be the plan&apos;s</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>运行</source>
+        <translation>Run</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>停止运行：正在进行的步骤记为出错，其余步骤跳过</source>
+        <translation>Stops the run: the step running is an error, the rest are skipped</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>把上次运行的结果保存为 JUnit XML、JSON 或 HTML 报告</source>
+        <translation>Saves what the last run found as a JUnit XML, JSON or HTML report</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>保存报告…</source>
+        <translation>Save report…</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <location filename="../src/app/test_tab.cpp" line="+194"/>
+        <source>没有打开计划</source>
+        <translation>No plan open</translation>
+    </message>
+    <message>
+        <location filename="../src/app/test_tab.cpp" line="-108"/>
+        <source>打开测试计划</source>
+        <translation>Open test plan</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>测试计划(*.toml);;所有文件(*)</source>
+        <translation>Test plans (*.toml);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>请先打开一个测试计划</source>
+        <translation>Open a test plan first</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>请先打开串口</source>
+        <translation>Open the port first</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>计划“%1”用 %2 模式，“选择通讯模式”现在是 %3：请把它改为 %2</source>
+        <translation>Plan “%1” uses %2, but “Comm mode” is %3: switch it to %2</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>计划“%1”的波特率是 %2，串口以 %3 打开：请关闭串口，把波特率改为 %2 后重新打开</source>
+        <translation>Plan “%1” runs at %2 baud, but the port is open at %3: close the port, choose %2 baud and open it again</translation>
+    </message>
+    <message>
+        <location line="+38"/>
+        <location line="+5"/>
+        <source>保存测试报告</source>
+        <translation>Save test report</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 已存在，是否覆盖？</source>
+        <translation>%1 exists. Replace it?</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>计划：%1（%2）</source>
+        <translation>Plan: %1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>运行中…</source>
+        <translation>Running…</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>通过</source>
+        <translation>Pass</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>通过（临界）</source>
+        <translation>Pass (marginal)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>不通过</source>
+        <translation>Fail</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>出错</source>
+        <translation>Error</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,7 @@
 #include "listen_mode.h"
 #include "page_tab.h"
 #include "scan_tab.h"
+#include "test_tab.h"
 #include "window_state.h"
 
 #include <QCoreApplication>
@@ -59,6 +60,7 @@ void FrmMain::composeTabs()
     m_exchangeTab = new ExchangeTab(m_context, nullptr);
     m_motionTab = new MotionTab(m_context, nullptr);
     m_scanTab = new ScanTab(m_context, nullptr);
+    m_testTab = new TestTab(m_context, nullptr);
     const auto page = [](PageTab::Page which) {
         return new PageTab(which, nullptr);
     };
@@ -72,6 +74,7 @@ void FrmMain::composeTabs()
             {m_exchangeTab, QT_TR_NOOP("通讯记录")},
             {m_motionTab, QT_TR_NOOP("运动曲线")},
             {m_scanTab, QT_TR_NOOP("设备扫描")},
+            {m_testTab, QT_TR_NOOP("测试")},
     };
     for (const auto &[tab, title] : tabs) {
         ui->SSTab1->addTab(tab, tr(title));
@@ -97,8 +100,11 @@ void FrmMain::connectTabs()
     // Listening only: what would send stops and is disabled before the session
     // refuses to send.
     connect(m_exchangeTab, &ExchangeTab::listeningChanged, this, [this](bool on) {
-        if (on)
-            m_scanTab->stopBusWork(); // a scan or a set transfer sends: it ends first
+        if (on) {
+            // A scan, a set transfer and a plan's run send: they end first.
+            m_scanTab->stopBusWork();
+            m_testTab->stopRun(QStringLiteral("listening only was switched on"));
+        }
         holdSending(this, on);
         m_context.session->setListening(on);
         m_tool->refreshModeControls();

@@ -14,6 +14,7 @@
 class Dialogs;
 class ExchangeTab;
 class ScanTab;
+class TestTab;
 
 namespace Ui {
 class FrmMain;
@@ -110,6 +111,7 @@ private:
     ExchangeTab *m_exchangeTab = nullptr;
     MotionTab *m_motionTab = nullptr;
     ScanTab *m_scanTab = nullptr;
+    TestTab *m_testTab = nullptr;
     QList<const char *> m_tabTitles; // untranslated, in the order of the tabs
     bool m_keepSettings = false; // restoreSettings() ran: save at the end
 

@@ -10,11 +10,12 @@
 namespace {
 
 // Beside the command buttons: the manual panel's sends, the list's run box, the
-// IO table's download and query, the poll, the scan and the set transfers.
-constexpr const char *otherSenders[] = {"Command1",  "Command10",  "Command11",  "Command37",
-                                        "Command77", "Command78",  "Command79",  "Command80",
-                                        "Check1",    "Command81",  "Command88",  "autoPoll",
-                                        "scanStart", "configRead", "configWrite"};
+// IO table's download and query, the poll, the scan, the set transfers and the
+// run of a test plan.
+constexpr const char *otherSenders[] = {"Command1",  "Command10",  "Command11",   "Command37",
+                                        "Command77", "Command78",  "Command79",   "Command80",
+                                        "Check1",    "Command81",  "Command88",   "autoPoll",
+                                        "scanStart", "configRead", "configWrite", "testRun"};
 
 // Ticked boxes that keep sending: unticked before anything is disabled.
 constexpr const char *runningBoxes[] = {"Check1", "autoPoll"};

@@ -3,6 +3,6 @@
 class QWidget;
 
 // Listening only ("只监听"): every control that would send is disabled, and says
-// why when pointed at; a running list and the automatic poll stop first (a scan and
-// a set transfer are ended by the window).
+// why when pointed at; a running list and the automatic poll stop first (a scan, a
+// set transfer and a test plan's run are ended by the window).
 void holdSending(QWidget *window, bool listening);
