@@ -103,7 +103,8 @@ private slots:
         row("continue after a fail", "[[step]]\ncode = \"28\"\nvalue = { equals = 1 }\non_fail = \"continue\"\n"
             "[[step]]\ncode = \"20\"\n", "fail pass", "0: 10000");
         row("exception expected", "[[step]]\ncode = \"27\"\ndata = \"00\"\nexpect = \"exception 03\"\n"
-            "[[step]]\ncode = \"20\"\nexpect = \"exception\"\n", "pass fail", "1: a good reply came");
+            "[[step]]\ncode = \"27\"\ndata = \"00\"\nexpect = \"exception 02\"\non_fail = \"continue\"\n"
+            "[[step]]\ncode = \"20\"\nexpect = \"exception\"\n", "pass fail fail", "1: exception 03");
         row("silent station", "[[step]]\ncode = \"20\"\n[[step]]\ncode = \"20\"\nexpect = \"no_reply\"\n",
             "fail skipped", "0: no reply within 100 ms", SimConfig{.address = 0x05});
         row("wait times out", "[[step]]\nwait_until = \"moving\"\ntimeout_ms = 60\npoll_ms = 10\n",
@@ -111,7 +112,7 @@ private slots:
         // The simulated controller playing a faulty unit: the step that catches each fault.
         const auto faulty = [](SimFaults faults) { return SimConfig{.faults = faults}; };
         row("moves end short", passing.constData(), "pass pass pass fail fail skipped skipped skipped",
-            "3: 1995", faulty({.lostSteps = 5}));
+            "4: -5", faulty({.lostSteps = 5}));
         row("moves too slow", passing.constData(), "pass pass pass pass pass fail skipped skipped",
             "5: ~2", faulty({.slowFactor = 0.5}));
         row("replies dropped", "[[step]]\ncode = \"20\"\n", "fail", "0: no reply within 100 ms",
