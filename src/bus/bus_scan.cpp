@@ -67,7 +67,7 @@ qint64 BusScanner::probeMs(qint32 rate) const
 {
     const qsizetype bytes
             = frameRequest(makePayload(0, FunctionCode::Handshake), m_settings.mode).size();
-    return (wireUs(bytes, rate) + 999) / 1000 + m_settings.marginMs;
+    return (wireUs(bytes, rate) + m_settings.roundTripUs + 999) / 1000 + m_settings.marginMs;
 }
 
 qint64 BusScanner::remainingMs() const

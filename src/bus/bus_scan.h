@@ -28,6 +28,7 @@ public:
         QList<qint32> rates;
         CommMode mode = CommMode::Rtu;
         int marginMs = 15; // added to the request's time on the wire
+        qint64 roundTripUs = 0; // a network line's, measured at its opening: added too
         int retries = 0; // more handshakes to an address that stayed silent
         qint64 replyTimeoutUs = 500'000; // for a reply that has started
     };

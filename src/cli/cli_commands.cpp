@@ -31,8 +31,18 @@ ConfigTransfer::Send sendThrough(CliSession &session)
 
 int CliCommands::scan(CliSession &session, const CliOptions &options)
 {
-    BusScanner scanner(sendThrough(session),
-                       [&session](qint32 rate) { return session.setRate(rate); });
+    // A raw network socket runs at its gateway's rate: one rate is scanned as it
+    // is, and several cannot be.
+    const bool setsRate = session.link().canSetRate();
+    if (!setsRate && options.scanRates.size() > 1) {
+        session.warn(tr("%1 is a raw socket: the gateway sets the line's rate, so a scan cannot "
+                        "try several; give the gateway's rate (--baud RATE), or use rfc2217://")
+                             .arg(options.port));
+        return ExitUsage;
+    }
+    BusScanner scanner(sendThrough(session), [&session, setsRate](qint32 rate) {
+        return !setsRate || session.setRate(rate);
+    });
     session.session().listen(scanner);
 
     // A station may answer at several rates (a pseudo-terminal takes any): each
@@ -81,6 +91,7 @@ int CliCommands::scan(CliSession &session, const CliOptions &options)
     settings.marginMs = options.marginMs;
     settings.retries = options.retries;
     settings.replyTimeoutUs = session.exchanges().replyTimeoutUs();
+    settings.roundTripUs = session.link().roundTripUs();
     scanner.start(settings, 0); // the port closes at the end: no rate to go back to
     return session.exec();
 }

@@ -262,8 +262,10 @@ void ReplyFramer::setListening(bool on)
 
 void ReplyFramer::setLineRate(qint32 baud)
 {
-    if (baud <= 0)
+    if (baud <= 0) {
+        m_silenceUs = 0;
         return;
+    }
     m_charUs = 11'000'000 / baud;
     m_silenceUs = baud > 19200 ? 1750 : (35 * m_charUs + 5) / 10;
 }

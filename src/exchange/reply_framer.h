@@ -66,7 +66,9 @@ public:
     void setListening(bool on);
     bool listening() const { return m_listening; }
     /// The line's rate, for the silence that ends a frame while listening: 3.5
-    /// characters of 11 bits, 1750 us above 19200 baud.
+    /// characters of 11 bits, 1750 us above 19200 baud. 0: a stream with no line
+    /// timing (a network line, whose bytes come in packets): gaps end nothing,
+    /// frames are found by their length and check alone.
     void setLineRate(qint32 baud);
     /// A request was written: one with code 2B tells what its reply will be.
     void requestWritten(QByteArrayView frame);

@@ -27,15 +27,22 @@ constexpr int defaultStallMs = 2000;
 MSComm::MSComm(QObject *parent)
     : QObject(parent)
     , m_port(new QSerialPort(this))
+    , m_net(new NetworkLine(this))
 {
     setObjectName(QStringLiteral("MSComm1"));
     connect(m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
     connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::onErrorOccurred);
     connect(m_port, &QSerialPort::bytesWritten, this, &MSComm::checkWritten);
+    connect(m_net, &NetworkLine::received, this, &MSComm::take);
+    connect(m_net, &NetworkLine::bytesWritten, this, &MSComm::checkWritten);
+    connect(m_net, &NetworkLine::lost, this, [this](const QString &reason) {
+        if (!m_lost)
+            lose(reason);
+    });
     m_stallTimer.setSingleShot(true);
     m_stallTimer.setInterval(defaultStallMs);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
-        if (m_port->bytesToWrite() > 0)
+        if (bytesToWrite() > 0)
             dropOutput(tr("线路 %1 秒没有取走一个字节，未写完的 %2 帧已整帧丢弃")
                                .arg(m_stallTimer.interval() / 1000.0)
                                .arg(m_inFlight.size()));
@@ -62,6 +69,19 @@ Status MSComm::open()
     close();
     if (m_devicePath.isEmpty())
         return Failure{tr("这个串口没有对应的设备")};
+    m_network = LineUrl::looksLikeUrl(m_devicePath);
+    if (m_network) {
+        const std::optional<LineUrl> url = LineUrl::parse(m_devicePath);
+        if (!url)
+            return Failure{lineUrlProblem(m_devicePath)};
+        m_url = *url;
+        if (const Status opened = m_net->open(m_url, m_settings.baudRate); !opened)
+            return opened;
+        m_received.clear();
+        m_receivedSincePoll = false;
+        qCDebug(lcLink) << "opened" << m_devicePath << m_settings.baudRate;
+        return Done{};
+    }
     m_port->setPortName(m_devicePath);
     if (!m_port->open(QIODevice::ReadWrite))
         return Failure{serialErrorText(m_port->error())};
@@ -89,6 +109,7 @@ void MSComm::close()
         m_port->close();
         qCDebug(lcLink) << "closed" << m_devicePath;
     }
+    m_net->close();
     m_lost = false;
     m_received.clear();
     m_receivedSincePoll = false;
@@ -100,7 +121,7 @@ void MSComm::close()
 
 bool MSComm::portOpen() const
 {
-    return m_port->isOpen() && !m_lost;
+    return (m_network ? m_net->isOpen() : m_port->isOpen()) && !m_lost;
 }
 
 qint64 MSComm::inBufferCount() const
@@ -122,12 +143,15 @@ void MSComm::clearOutBuffer()
 {
     if (m_port->isOpen())
         m_port->clear(QSerialPort::Output);
+    m_net->clearOutput();
     m_inFlight.clear();
     m_stallTimer.stop();
 }
 
 qint64 MSComm::bytesToWrite() const
 {
+    if (m_network)
+        return m_net->bytesToWrite();
     return m_port->isOpen() ? m_port->bytesToWrite() : 0;
 }
 
@@ -151,8 +175,12 @@ Status MSComm::setBaudRate(qint32 rate)
 {
     if (rate <= 0)
         return Failure{tr("%1 不是有效的波特率").arg(rate)};
-    if (portOpen() && !m_port->setBaudRate(rate))
+    if (portOpen() && m_network) {
+        if (const Status set = m_net->setBaudRate(rate); !set)
+            return set;
+    } else if (portOpen() && !m_port->setBaudRate(rate)) {
         return Failure{serialErrorText(m_port->error())};
+    }
     m_settings.baudRate = rate;
     return Done{};
 }
@@ -161,9 +189,16 @@ Status MSComm::output(const QByteArray &frame)
 {
     if (!portOpen())
         return Failure{tr("串口没有打开")};
-    // Qt counts what is handed over from its own empty buffer on; so do we.
+    // The transport counts what is handed over from its own empty buffer on; so do we.
     if (m_inFlight.isEmpty())
-        m_handedOver = m_port->bytesToWrite();
+        m_handedOver = bytesToWrite();
+    if (m_network) {
+        m_handedOver += frame.size();
+        m_inFlight.append({frame, m_handedOver});
+        m_net->write(frame);
+        checkWritten();
+        return Done{};
+    }
     const qint64 accepted = m_port->write(frame);
     if (accepted != frame.size()) {
         const QString reason = tr("设备只接受了 %2 个字节中的 %1 个：%3")
@@ -184,7 +219,7 @@ Status MSComm::output(const QByteArray &frame)
 
 void MSComm::checkWritten()
 {
-    const qint64 pending = m_port->bytesToWrite();
+    const qint64 pending = bytesToWrite();
     const qint64 written = m_handedOver - pending;
     const qint64 now = monotonicUs();
     while (!m_inFlight.isEmpty() && m_inFlight.front().end <= written)
@@ -229,7 +264,8 @@ void MSComm::dropOutput(const QString &reason)
 void MSComm::watchForDrain()
 {
     // The line drains when the device takes bytes again: its handle turns writable.
-    if (m_drainNotifier || !m_port->isOpen() || m_port->handle() < 0)
+    // A network line says so itself: the bytes it takes end the stall.
+    if (m_network || m_drainNotifier || !m_port->isOpen() || m_port->handle() < 0)
         return;
     m_drainNotifier = new QSocketNotifier(m_port->handle(), QSocketNotifier::Write, this);
     connect(m_drainNotifier, &QSocketNotifier::activated, this, [this] {
@@ -245,7 +281,11 @@ void MSComm::onReadyRead()
     const QByteArray bytes = m_port->readAll();
     if (bytes.isEmpty())
         return;
-    const qint64 now = monotonicUs();
+    take(bytes, monotonicUs());
+}
+
+void MSComm::take(const QByteArray &bytes, qint64 now)
+{
     if (m_keepReceived)
         m_received += bytes;
     m_receivedSincePoll = true;
@@ -281,9 +321,12 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
             || (error == QSerialPort::ResourceError && deviceGone());
     if (!lost || !m_port->isOpen() || m_lost)
         return;
+    lose(error == QSerialPort::ReadError ? tr("设备已挂断") : serialErrorText(m_port->error()));
+}
+
+void MSComm::lose(const QString &reason)
+{
     m_lost = true;
-    const QString reason = error == QSerialPort::ReadError ? tr("设备已挂断")
-                                                           : serialErrorText(m_port->error());
     qCWarning(lcLink) << "device lost:" << m_devicePath << reason;
     // Closing from inside the port's own notification is not safe; close as soon
     // as control is back in the event loop. Until then the port counts as closed.

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "network_line.h"
 #include "util/result.h"
 
 // The serial link, with the operations the window's routines use: open and
@@ -56,9 +57,16 @@ public:
     /// Switches an open port to \a rate at once (a bus scan tries several);
     /// a closed port takes it at the next opening.
     Status setBaudRate(qint32 rate);
-    /// Opens the device with the current settings. On failure the port stays
-    /// closed and the result says why.
+    /// Opens the device with the current settings: a serial device, or a serial
+    /// line over the network when the path is a URL (socket://HOST:PORT,
+    /// rfc2217://HOST:PORT). On failure the port stays closed and the result says why.
     Status open();
+    /// The port is a serial line over the network.
+    bool isNetwork() const { return m_network; }
+    /// Whether setBaudRate reaches the line: a serial device or RFC 2217, not a raw socket.
+    bool canSetRate() const { return !m_network || m_url.setsRate(); }
+    /// A network line's round trip as measured at its opening; 0 for a serial device.
+    qint64 roundTripUs() const { return m_network ? m_net->roundTripUs() : 0; }
     /// Closes the port; closing a closed port is harmless.
     void close();
     bool portOpen() const;
@@ -109,6 +117,8 @@ private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
     bool deviceGone() const;
     void onReadyRead();
+    void take(const QByteArray &bytes, qint64 arrivalUs);
+    void lose(const QString &reason);
     void checkWritten();
     void dropOutput(const QString &reason);
     void watchForDrain();
@@ -116,6 +126,9 @@ private:
     void endStall();
 
     QSerialPort *m_port;
+    NetworkLine *m_net; // the transport instead of m_port while m_network
+    bool m_network = false;
+    LineUrl m_url;
     QByteArray m_received;
     Settings m_settings;
     QString m_devicePath;

@@ -66,9 +66,7 @@ Status LinkSession::open(const QString &path, qint32 baudRate)
     m_link->setSettings(MSComm::Settings{baudRate});
     if (const Status opened = m_link->open(); !opened)
         return opened;
-    // The rate the port runs at gives the silence that ends a frame.
-    m_exchanges->setLineRate(m_link->settings().baudRate);
-    m_identifying = std::async(std::launch::async, [path] { return identifyDevice(path); });
+    opened();
     return Done{};
 }
 
@@ -77,10 +75,29 @@ Status LinkSession::openPort(const PortNames &names, qint16 port, QString settin
     restart();
     if (const Status opened = CommSetting::OpenPort(*m_link, names, port, settings); !opened)
         return opened;
-    m_exchanges->setLineRate(m_link->settings().baudRate);
+    opened();
+    return Done{};
+}
+
+void LinkSession::opened()
+{
+    lineRateChanged();
+    // A network line is known by its URL; a device by what the system says of it.
+    if (m_link->isNetwork()) {
+        m_device = DeviceIdentity();
+        m_device.path = m_link->devicePath();
+        m_identifying = {};
+        return;
+    }
     m_identifying = std::async(std::launch::async,
                                [path = m_link->devicePath()] { return identifyDevice(path); });
-    return Done{};
+}
+
+void LinkSession::lineRateChanged()
+{
+    // The rate the port runs at gives the silence that ends a frame; a network
+    // line's bytes come in packets, whose gaps say nothing.
+    m_exchanges->setLineRate(m_link->isNetwork() ? 0 : m_link->settings().baudRate);
 }
 
 void LinkSession::close()
@@ -123,7 +140,7 @@ Status LinkSession::send(const QByteArray &frame)
 Status LinkSession::setBaudRate(qint32 rate)
 {
     const Status changed = m_link->setBaudRate(rate);
-    m_exchanges->setLineRate(m_link->settings().baudRate);
+    lineRateChanged();
     return changed;
 }
 
@@ -175,6 +192,13 @@ void LinkSession::tryReconnect()
 {
     // The search runs on a thread of its own; each round takes its outcome.
     if (!m_finding.valid()) {
+        // A network line is back when its gateway takes a connection again.
+        if (const std::optional<LineUrl> url = LineUrl::parse(identity().path)) {
+            m_finding = std::async(std::launch::async, [url = *url] {
+                return networkLineReachable(url, reconnectEveryMs) ? url.text() : QString();
+            });
+            return;
+        }
         m_finding = std::async(std::launch::async,
                                [identity = identity()] { return findDevice(identity); });
         return;
@@ -200,7 +224,9 @@ void LinkSession::reopened(const QString &path)
     // lead to another one by now (a terminal number taken by another program, an
     // adapter enumerated in the place of the old one).
     // A listener sends no handshake: it takes the device as it comes back.
-    if (!m_checkStation || !device.byIdLink.isEmpty() || device.hasUsbIds || listening()) {
+    // A network line is the gateway's port of that URL, whatever serves it now.
+    if (!m_checkStation || !device.byIdLink.isEmpty() || device.hasUsbIds || listening()
+        || m_link->isNetwork()) {
         notice(tr("串口 %1 已恢复（%2）").arg(portLabel(), path));
         emit reconnected(path);
         return;

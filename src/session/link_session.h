@@ -116,6 +116,8 @@ signals:
     void reconnected(const QString &path);
 
 private:
+    void opened();
+    void lineRateChanged();
     void restart();
     void notice(const QString &text);
     void onDeviceLost(const QString &reason);

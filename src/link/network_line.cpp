@@ -1,0 +1,416 @@
+#include "network_line.h"
+
+#include "util/monotonic_clock.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <gensio/gensio.h>
+#include <gensio/gensio_os_funcs_public.h>
+#include <gensio/sergensio.h>
+
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcNetwork, "stepperbench.link.network", QtInfoMsg)
+
+namespace {
+
+// How long the gateway may take to answer a change of the rate.
+constexpr int rateAnswerMs = 2000;
+
+// The process's one gensio OS handler, and the thread that services it: every
+// gensio event of every network line runs there and is handed on. Other threads
+// may call into gensio; the wake signal lets gensio interrupt the servicing
+// thread when they add work. It has an empty handler, and gensio blocks it in
+// the thread that sets it up and in every thread started after.
+class GensioLoop
+{
+public:
+    static GensioLoop &instance()
+    {
+        static GensioLoop loop;
+        return loop;
+    }
+    gensio_os_funcs *os() const { return m_os; }
+    int error() const { return m_error; }
+
+private:
+    GensioLoop()
+    {
+        struct sigaction wake = {};
+        wake.sa_handler = [](int) {};
+        sigemptyset(&wake.sa_mask);
+        sigaction(GENSIO_DEF_WAKE_SIG, &wake, nullptr);
+        // A connection the far end has closed must fail a write, not end the program.
+        std::signal(SIGPIPE, SIG_IGN);
+        m_error = gensio_default_os_hnd(GENSIO_DEF_WAKE_SIG, &m_os);
+        if (m_error != 0)
+            return;
+        m_stop = gensio_os_funcs_alloc_waiter(m_os);
+        m_thread = std::thread([this] { gensio_os_funcs_wait(m_os, m_stop, 1, nullptr); });
+    }
+    ~GensioLoop()
+    {
+        if (m_error != 0)
+            return;
+        gensio_os_funcs_wake(m_os, m_stop);
+        m_thread.join();
+        gensio_os_funcs_free_waiter(m_os, m_stop);
+        gensio_os_funcs_free(m_os);
+    }
+
+    gensio_os_funcs *m_os = nullptr;
+    gensio_waiter *m_stop = nullptr;
+    std::thread m_thread;
+    int m_error = 0;
+};
+
+QString errorText(int error, const QString &host)
+{
+    switch (error) {
+    case GE_CONNREFUSE:
+        return NetworkLine::tr("对方拒绝连接（该端口上没有服务）");
+    case GE_NOTFOUND:
+    case GE_UNKNOWN_NAME_ERROR:
+    case GE_NAME_ERROR:
+    case GE_NAME_INVALID:
+    case GE_NAME_SERVER_FAILURE:
+        return NetworkLine::tr("找不到主机“%1”").arg(host);
+    case GE_HOSTDOWN:
+    case GE_NAME_NET_NOT_UP:
+        return NetworkLine::tr("主机不可达");
+    case GE_TIMEDOUT:
+        return NetworkLine::tr("连接超时");
+    case GE_REMCLOSE:
+        return NetworkLine::tr("网关关闭了连接");
+    default:
+        return QString::fromUtf8(gensio_err_to_str(error));
+    }
+}
+
+} // namespace
+
+std::optional<LineUrl> LineUrl::parse(QStringView text)
+{
+    static const QRegularExpression form(QStringLiteral(
+            "^(socket|rfc2217)://(\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9._-]+):([0-9]{1,5})$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(text.toString());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const uint port = match.captured(3).toUInt();
+    if (port == 0 || port > 65535)
+        return std::nullopt;
+    LineUrl url;
+    url.kind = match.captured(1).compare(QLatin1String("rfc2217"), Qt::CaseInsensitive) == 0
+            ? Kind::Rfc2217
+            : Kind::Raw;
+    url.host = match.captured(2);
+    if (url.host.startsWith(QLatin1Char('[')))
+        url.host = url.host.mid(1, url.host.size() - 2);
+    url.port = quint16(port);
+    return url;
+}
+
+bool LineUrl::looksLikeUrl(QStringView text)
+{
+    return text.contains(QLatin1String("://"));
+}
+
+QString LineUrl::text() const
+{
+    const QString shown = host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host;
+    return QStringLiteral("%1://%2:%3")
+            .arg(kind == Kind::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("socket"), shown)
+            .arg(port);
+}
+
+QString lineUrlProblem(QStringView text)
+{
+    if (LineUrl::parse(text))
+        return {};
+    return NetworkLine::tr("“%1”不是网络端口：应为 socket://主机:端口 或 rfc2217://主机:端口，"
+                           "端口为 1 到 65535")
+            .arg(text);
+}
+
+bool networkLineReachable(const LineUrl &url, int timeoutMs)
+{
+    addrinfo hints = {};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (getaddrinfo(url.host.toUtf8().constData(), QByteArray::number(url.port).constData(),
+                    &hints, &found)
+        != 0)
+        return false;
+    bool reached = false;
+    for (addrinfo *address = found; address && !reached; address = address->ai_next) {
+        const int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                address->ai_protocol);
+        if (fd < 0)
+            continue;
+        if (::connect(fd, address->ai_addr, address->ai_addrlen) == 0) {
+            reached = true;
+        } else if (errno == EINPROGRESS) {
+            pollfd wait{fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t length = sizeof error;
+            reached = ::poll(&wait, 1, timeoutMs) == 1
+                    && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+        }
+        ::close(fd);
+    }
+    freeaddrinfo(found);
+    return reached;
+}
+
+NetworkLine::NetworkLine(QObject *parent)
+    : QObject(parent)
+{ }
+
+NetworkLine::~NetworkLine()
+{
+    close();
+}
+
+Status NetworkLine::waitForAnswer(int timeoutMs)
+{
+    // Only what does not come from the user is handled meanwhile: the window
+    // paints, and no click can start something else on a line half open.
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_answered && clock.elapsed() < timeoutMs) {
+        QEventLoop loop;
+        QTimer::singleShot(int(qMax<qint64>(1, timeoutMs - clock.elapsed())), &loop,
+                           &QEventLoop::quit);
+        m_wake = &loop;
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        m_wake = nullptr;
+    }
+    if (!m_answered)
+        return Failure{tr("%1 秒内没有应答").arg(timeoutMs / 1000.0)};
+    if (m_answerError != 0)
+        return Failure{errorText(m_answerError, m_url.host)};
+    return Done{};
+}
+
+void NetworkLine::answer(int generation, int error, unsigned int value)
+{
+    if (generation != m_generation)
+        return;
+    m_answered = true;
+    m_answerError = error;
+    m_answerValue = value;
+    if (m_wake)
+        m_wake->quit();
+}
+
+namespace {
+
+int onEvent(gensio *io, void *user, int event, int error, unsigned char *buffer, gensiods *length,
+            const char *const *)
+{
+    const auto *bridge = static_cast<const NetworkLine::Bridge *>(user);
+    NetworkLine *line = bridge->line;
+    const int generation = bridge->generation;
+    switch (event) {
+    case GENSIO_EVENT_READ:
+        if (error != 0) {
+            gensio_set_read_callback_enable(io, false);
+            QMetaObject::invokeMethod(
+                    line,
+                    [line, generation, reason = errorText(error, bridge->host)] {
+                        line->connectionLost(generation, reason);
+                    },
+                    Qt::QueuedConnection);
+            return 0;
+        }
+        if (*length > 0) {
+            const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(*length));
+            QMetaObject::invokeMethod(
+                    line,
+                    [line, generation, bytes, now = monotonicUs()] {
+                        line->take(generation, bytes, now);
+                    },
+                    Qt::QueuedConnection);
+        }
+        return 0;
+    case GENSIO_EVENT_WRITE_READY:
+        gensio_set_write_callback_enable(io, false);
+        QMetaObject::invokeMethod(
+                line, [line, generation] { line->writable(generation); }, Qt::QueuedConnection);
+        return 0;
+    default:
+        return GE_NOTSUP;
+    }
+}
+
+// The connection is up, or failed; the gateway answered a line setting.
+void onOpened(gensio *, int error, void *user)
+{
+    const auto *bridge = static_cast<const NetworkLine::Bridge *>(user);
+    QMetaObject::invokeMethod(
+            bridge->line,
+            [line = bridge->line, generation = bridge->generation, error] {
+                line->answer(generation, error, 0);
+            },
+            Qt::QueuedConnection);
+}
+
+void onRateSet(sergensio *, int error, unsigned int value, void *user)
+{
+    const auto *bridge = static_cast<const NetworkLine::Bridge *>(user);
+    QMetaObject::invokeMethod(
+            bridge->line,
+            [line = bridge->line, generation = bridge->generation, error, value] {
+                line->answer(generation, error, value);
+            },
+            Qt::QueuedConnection);
+}
+
+} // namespace
+
+Status NetworkLine::open(const LineUrl &url, qint32 baudRate, int timeoutMs)
+{
+    close();
+    GensioLoop &loop = GensioLoop::instance();
+    if (!loop.os())
+        return Failure{QString::fromUtf8(gensio_err_to_str(loop.error()))};
+    m_url = url;
+    m_bridge = std::make_unique<Bridge>(Bridge{this, m_generation, url.host});
+    const QByteArray stack = QStringLiteral("%1tcp,%2,%3")
+                                     .arg(url.setsRate() ? QStringLiteral("telnet(rfc2217),")
+                                                         : QString(),
+                                          url.host)
+                                     .arg(url.port)
+                                     .toUtf8();
+    if (const int error = str_to_gensio(stack.constData(), loop.os(), onEvent, m_bridge.get(), &m_io);
+        error != 0) {
+        m_io = nullptr;
+        return Failure{errorText(error, url.host)};
+    }
+    // The connection: one TCP handshake, a round trip to the gateway.
+    const qint64 startUs = monotonicUs();
+    m_answered = false;
+    if (const int error = gensio_open(m_io, onOpened, m_bridge.get()); error != 0) {
+        close();
+        return Failure{errorText(error, url.host)};
+    }
+    if (const Status opened = waitForAnswer(timeoutMs); !opened) {
+        close();
+        return opened;
+    }
+    m_roundTripUs = monotonicUs() - startUs;
+    // Reading is on from the start: the telnet layer negotiates in what it reads.
+    gensio_set_read_callback_enable(m_io, true);
+    if (url.setsRate()) {
+        sergensio *serial = gensio_to_sergensio(m_io);
+        sergensio_datasize(serial, 8, nullptr, nullptr);
+        sergensio_parity(serial, SERGENSIO_PARITY_NONE, nullptr, nullptr);
+        sergensio_stopbits(serial, 1, nullptr, nullptr);
+        // The answer to the rate is the round trip through the gateway to its port.
+        const qint64 rateUs = monotonicUs();
+        if (const Status set = setBaudRate(baudRate); !set) {
+            close();
+            return set;
+        }
+        m_roundTripUs = monotonicUs() - rateUs;
+    }
+    qCDebug(lcNetwork) << "opened" << url.text() << "round trip" << m_roundTripUs << "us";
+    return Done{};
+}
+
+Status NetworkLine::setBaudRate(qint32 baudRate)
+{
+    if (!isOpen())
+        return Failure{tr("网络端口没有打开")};
+    if (!m_url.setsRate()) {
+        return Failure{tr("socket:// 是原始 TCP 连接，线路速率由网关设定，这里不能更改"
+                          "（要由本工具设定速率，请用 rfc2217://）")};
+    }
+    m_answered = false;
+    if (const int error = sergensio_baud(gensio_to_sergensio(m_io), uint(baudRate), onRateSet,
+                                         m_bridge.get());
+        error != 0)
+        return Failure{errorText(error, m_url.host)};
+    if (const Status answered = waitForAnswer(rateAnswerMs); !answered)
+        return Failure{tr("网关没有接受 %1 波特（RFC 2217）：%2").arg(baudRate).arg(answered.error())};
+    if (m_answerValue != uint(baudRate))
+        return Failure{tr("网关没有接受 %1 波特，它的端口以 %2 波特运行").arg(baudRate).arg(m_answerValue)};
+    return Done{};
+}
+
+void NetworkLine::close()
+{
+    // A new generation: whatever the old connection still posted is dropped.
+    ++m_generation;
+    if (m_io) {
+        gensio_close_s(m_io); // no callback comes after this
+        gensio_free(m_io);
+        m_io = nullptr;
+    }
+    m_bridge.reset();
+    m_out.clear();
+    m_lost = false;
+    if (m_wake)
+        m_wake->quit();
+}
+
+bool NetworkLine::write(const QByteArray &bytes)
+{
+    if (!isOpen())
+        return false;
+    m_out += bytes;
+    pump();
+    return true;
+}
+
+void NetworkLine::pump()
+{
+    if (!isOpen() || m_out.isEmpty())
+        return;
+    gensiods count = 0;
+    if (const int error = gensio_write(m_io, &count, m_out.constData(), gensiods(m_out.size()),
+                                       nullptr);
+        error != 0) {
+        connectionLost(m_generation, errorText(error, m_url.host));
+        return;
+    }
+    m_out.remove(0, qsizetype(count));
+    if (count > 0)
+        emit bytesWritten(qint64(count));
+    if (!m_out.isEmpty())
+        gensio_set_write_callback_enable(m_io, true);
+}
+
+void NetworkLine::writable(int generation)
+{
+    if (generation == m_generation)
+        pump();
+}
+
+void NetworkLine::take(int generation, const QByteArray &bytes, qint64 arrivalUs)
+{
+    if (generation == m_generation && isOpen())
+        emit received(bytes, arrivalUs);
+}
+
+void NetworkLine::connectionLost(int generation, const QString &reason)
+{
+    if (generation != m_generation || !isOpen())
+        return;
+    m_lost = true;
+    qCWarning(lcNetwork) << "lost" << m_url.text() << reason;
+    emit lost(reason);
+}
