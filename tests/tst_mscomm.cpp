@@ -8,11 +8,75 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestMSComm : public QObject
 {
     Q_OBJECT
 
+    // A port that records what direction control asks of it, in order.
+    struct RecordingLines : ModemLines
+    {
+        bool kernel = false, rts = true, writes = true;
+        QStringList calls;
+        bool enableKernelRs485() override { return calls << u"kernel"_s, kernel; }
+        void disableKernelRs485() override { calls << u"kernel off"_s; }
+        bool setRts(bool on) override { return calls << (on ? u"rts up"_s : u"rts down"_s), rts; }
+        bool write(QByteArrayView bytes) override
+        {
+            return calls << u"write %1"_s.arg(bytes.size()), writes;
+        }
+        bool drain() override { return calls << u"drain"_s, true; }
+    };
+
 private slots:
+    // RTS goes up before the frame and down after the drain, even when the write fails; the
+    // kernel's mode is taken where the driver has it; a port with neither is refused.
+    void directionControl_data()
+    {
+        QTest::addColumn<bool>("kernel");
+        QTest::addColumn<bool>("rts");
+        QTest::addColumn<bool>("writes");
+        QTest::addColumn<QString>("calls");
+        QTest::newRow("RTS by hand") << false << true << true
+                                     << u"kernel, rts down, rts up, write 5, drain, rts down"_s;
+        QTest::newRow("a failed write drops RTS") << false << true << false
+                                                  << u"kernel, rts down, rts up, write 5, rts down"_s;
+        QTest::newRow("the kernel's mode") << true << true << true << u"kernel, write 5"_s;
+        QTest::newRow("neither") << false << false << true << u"kernel, rts down"_s;
+    }
+    void directionControl()
+    {
+        QFETCH(bool, kernel);
+        QFETCH(bool, rts);
+        QFETCH(bool, writes);
+        QFETCH(QString, calls);
+        RecordingLines lines;
+        lines.kernel = kernel;
+        lines.rts = rts;
+        lines.writes = writes;
+        const Result<DirectionMode> mode = DirectionControl::enable(lines);
+        QCOMPARE(bool(mode), kernel || rts);
+        if (mode)
+            QCOMPARE(DirectionControl::send(lines, *mode, QByteArray::fromHex("01200039C0")), writes);
+        else
+            QVERIFY(mode.error().contains(u"RTS"_s));
+        QCOMPARE(lines.calls.join(u", "_s), calls);
+    }
+
+    // A pseudo-terminal has no RTS line: the opening says so and leaves the port closed.
+    void directionControlRefused()
+    {
+        PtyPair pty;
+        MSComm link;
+        link.setDevicePath(pty.path());
+        QVERIFY(link.setDirectionControl(true));
+        const Status opened = link.open();
+        QVERIFY(!opened);
+        QVERIFY2(opened.error().contains(u"RTS"_s), qPrintable(opened.error()));
+        QVERIFY(!link.portOpen());
+    }
+
     void portMapping_data()
     {
         QTest::addColumn<QString>("option");

@@ -12,7 +12,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Options every command takes, and those of one command only.
-const QStringList commonOptions{u"port"_s, u"baud"_s, u"mode"_s, u"timeout"_s, u"capture"_s};
+const QStringList commonOptions{u"port"_s, u"baud"_s, u"mode"_s, u"timeout"_s, u"capture"_s,
+                                u"rs485-rts"_s};
 const QStringList scanOptions{u"from"_s, u"to"_s, u"margin"_s, u"retries"_s};
 const QStringList configOptions{u"address"_s};
 const QStringList runOptions{u"interval"_s, u"loops"_s, u"duration"_s};
@@ -111,8 +112,10 @@ CliCommandLine::CliCommandLine()
             "opened or goes away."));
     m_options = {
             {u"port"_s,
-             tr("Serial device the controller is on (required), e.g. /dev/ttyUSB0; test "
-                "takes it more than once."),
+             tr("Serial device the controller is on (required), e.g. /dev/ttyUSB0, or a serial "
+                "line over the network: socket://HOST:PORT (raw TCP, the gateway's rate) or "
+                "rfc2217://HOST:PORT (the rate set through the gateway); test takes it more "
+                "than once."),
              u"PATH"_s},
             {u"baud"_s,
              tr("Baud rate (default 9600); for scan a comma-separated list (default all: %1).")
@@ -127,6 +130,10 @@ CliCommandLine::CliCommandLine()
              tr("Also write every frame, reply and time-out to FILE, as the window's capture "
                 "does: CSV when FILE ends in .csv, else a text log."),
              u"FILE"_s},
+            {u"rs485-rts"_s,
+             tr("RS-485 direction control: raise RTS before each frame and drop it once the "
+                "frame has left (the kernel's RS-485 mode where the driver has it). A port "
+                "without either (a pseudo-terminal, a network port) is refused.")},
             {u"address"_s,
              tr("config, test: station address in hex, 01 to FF (default 01, for test the "
                 "plan's); write, verify and test take a comma-separated list."),
@@ -340,6 +347,7 @@ Status CliCommandLine::readNumbers(CliOptions &options) const
     options.retries = int(*retries);
     options.intervalMs = int(*interval);
     options.capture = m_parser.value(u"capture"_s);
+    options.rs485Rts = m_parser.isSet(u"rs485-rts"_s);
     return Done{};
 }
 

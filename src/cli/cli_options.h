@@ -35,6 +35,7 @@ struct CliOptions
     CommMode mode = CommMode::Rtu;
     int timeoutMs = 500;
     QString capture;
+    bool rs485Rts = false; // RS-485 direction control: RTS raised around every frame
 
     // config, test
     QList<quint8> addresses{0x01};

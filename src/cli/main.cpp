@@ -89,6 +89,7 @@ public:
         QList<CliSession *> open;
         for (qsizetype i = 0; i < options.ports.size(); ++i) {
             auto session = std::make_unique<CliSession>(mode, timeoutMs);
+            session->link().setDirectionControl(options.rs485Rts).ok();
             if (const Status opened = session->open(options.ports[i], baud); !opened)
                 return failure(opened.error());
             const QString capture = capturePath(options.capture, i, options.ports.size());
@@ -159,6 +160,8 @@ int main(int argc, char *argv[])
     CliSession session(options.mode, options.timeoutMs);
     // A listener sends nothing, from the moment the port opens.
     session.session().setListening(options.command == CliOptions::Command::Monitor);
+    // Taken at the opening, which fails on a port that cannot do it.
+    session.link().setDirectionControl(options.rs485Rts).ok();
     if (const Status opened = session.open(options.port, options.baudRate); !opened)
         return Cli::failure(opened.error());
     if (!options.capture.isEmpty()) {

@@ -75,6 +75,8 @@ Status MSComm::open()
         if (!url)
             return Failure{lineUrlProblem(m_devicePath)};
         m_url = *url;
+        if (m_directionWanted)
+            return Failure{tr("网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置")};
         if (const Status opened = m_net->open(m_url, m_settings.baudRate); !opened)
             return opened;
         m_received.clear();
@@ -96,6 +98,10 @@ Status MSComm::open()
         m_port->close();
         return Failure{reason};
     }
+    if (const Status direction = applyDirectionControl(); !direction) {
+        m_port->close();
+        return direction;
+    }
     // Every opening starts with nothing waiting in either direction.
     clearInBuffer();
     clearOutBuffer();
@@ -110,6 +116,7 @@ void MSComm::close()
         qCDebug(lcLink) << "closed" << m_devicePath;
     }
     m_net->close();
+    m_direction = DirectionMode::Off;
     m_lost = false;
     m_received.clear();
     m_receivedSincePoll = false;
@@ -171,6 +178,41 @@ QByteArray MSComm::input()
     return block;
 }
 
+Status MSComm::setDirectionControl(bool on)
+{
+    m_directionWanted = on;
+    if (!portOpen())
+        return Done{};
+    if (m_network)
+        return on ? Failure{tr("网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置")}
+                  : Status(Done{});
+    const Status applied = applyDirectionControl();
+    if (!applied)
+        m_directionWanted = false;
+    return applied;
+}
+
+Status MSComm::applyDirectionControl()
+{
+#ifdef Q_OS_UNIX
+    FdModemLines lines(int(m_port->handle()));
+    if (!m_directionWanted) {
+        DirectionControl::disable(lines, std::exchange(m_direction, DirectionMode::Off));
+        return Done{};
+    }
+    if (m_direction != DirectionMode::Off)
+        return Done{};
+    const Result<DirectionMode> mode = DirectionControl::enable(lines);
+    if (!mode)
+        return Failure{mode.error()};
+    m_direction = *mode;
+    qCDebug(lcLink) << "direction control" << int(m_direction) << m_devicePath;
+    return Done{};
+#else
+    return m_directionWanted ? Failure{tr("这个系统上没有 RS-485 方向控制")} : Status(Done{});
+#endif
+}
+
 Status MSComm::setBaudRate(qint32 rate)
 {
     if (rate <= 0)
@@ -199,6 +241,16 @@ Status MSComm::output(const QByteArray &frame)
         checkWritten();
         return Done{};
     }
+#ifdef Q_OS_UNIX
+    if (m_direction == DirectionMode::Rts) {
+        // RTS around the frame: written and drained here, so it is on the wire when done.
+        FdModemLines lines(int(m_port->handle()));
+        if (!DirectionControl::send(lines, m_direction, frame))
+            return Failure{tr("设备没有接受这一帧（RS-485 方向控制下写入失败）")};
+        emit frameWritten(frame, monotonicUs());
+        return Done{};
+    }
+#endif
     const qint64 accepted = m_port->write(frame);
     if (accepted != frame.size()) {
         const QString reason = tr("设备只接受了 %2 个字节中的 %1 个：%3")

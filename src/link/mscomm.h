@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "direction_control.h"
 #include "network_line.h"
 #include "util/result.h"
 
@@ -65,6 +66,14 @@ public:
     bool isNetwork() const { return m_network; }
     /// Whether setBaudRate reaches the line: a serial device or RFC 2217, not a raw socket.
     bool canSetRate() const { return !m_network || m_url.setsRate(); }
+    /// RS-485 direction control: RTS raised around every frame, by the kernel's
+    /// RS-485 mode where the driver has it, else by the tool (write, tcdrain,
+    /// drop), which holds each write for the frame's time on the wire. Taken at
+    /// once on an open port, else at the next opening; a port that can do
+    /// neither refuses it with the reason (and so does its opening).
+    Status setDirectionControl(bool on);
+    bool directionControl() const { return m_directionWanted; }
+    DirectionMode directionMode() const { return m_direction; }
     /// A network line's round trip as measured at its opening; 0 for a serial device.
     qint64 roundTripUs() const { return m_network ? m_net->roundTripUs() : 0; }
     /// Closes the port; closing a closed port is harmless.
@@ -127,6 +136,9 @@ private:
 
     QSerialPort *m_port;
     NetworkLine *m_net; // the transport instead of m_port while m_network
+    bool m_directionWanted = false;
+    DirectionMode m_direction = DirectionMode::Off;
+    Status applyDirectionControl();
     bool m_network = false;
     LineUrl m_url;
     QByteArray m_received;
