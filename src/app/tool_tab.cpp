@@ -192,7 +192,28 @@ void ToolTab::Combo7_Scroll()
 void ToolTab::Command32_Click()
 {
     QString settings = frame4->Combo2->currentText() + QStringLiteral(",n,8,1");
-    const std::optional<int> number = PortNames::portNumber(frame4->Combo1->currentText());
+    const QString typed = frame4->Combo1->currentText().trimmed();
+    const std::optional<int> number = PortNames::portNumber(typed);
+    // A serial line over the network, typed in: opened by its URL.
+    if (!number && LineUrl::looksLikeUrl(typed)) {
+        if (const QString problem = lineUrlProblem(typed); !problem.isEmpty()) {
+            m_context.session->close();
+            enterClosedState();
+            showMessage(problem);
+            return;
+        }
+        m_context.session->setPortLabel(typed);
+        const Result<MSComm::Settings> rate = MSComm::parseSettings(settings);
+        const Status opened = rate ? m_context.session->open(typed, rate->baudRate)
+                                   : Status(Failure{rate.error()});
+        if (!opened) {
+            enterClosedState();
+            showMessage(tr("无法打开串口 %1：%2").arg(typed, opened.error()));
+            return;
+        }
+        enterOpenState();
+        return;
+    }
     if (!number) {
         m_context.session->close();
         enterClosedState(); // the port is closed now; it must not look open
@@ -207,6 +228,11 @@ void ToolTab::Command32_Click()
         showMessage(tr("无法打开串口 %1：%2").arg(portDescription(), opened.error()));
         return;
     }
+    enterOpenState();
+}
+
+void ToolTab::enterOpenState()
+{
     m_openedRate = frame4->Combo2->currentText();
     frame4->Combo1->setEnabled(false);
     frame4->Combo2->setEnabled(false);
@@ -265,7 +291,8 @@ void ToolTab::onDeviceLost(const QString &reason, bool reconnecting)
 
 void ToolTab::showPortDevice()
 {
-    const std::optional<int> number = PortNames::portNumber(frame4->Combo1->currentText());
+    const QString typed = frame4->Combo1->currentText().trimmed();
+    const std::optional<int> number = PortNames::portNumber(typed);
     // Listing the system's ports walks every terminal device; the window does
     // not wait for the listing started at program start: the label is filled
     // once it is done.
@@ -273,9 +300,17 @@ void ToolTab::showPortDevice()
         QTimer::singleShot(10, this, &ToolTab::showPortDevice);
         return;
     }
-    const QString device = number ? m_portNames.devicePath(*number) : QString();
+    const QString device = number ? m_portNames.devicePath(*number)
+            : LineUrl::looksLikeUrl(typed) ? typed
+                                           : QString();
     const QString label = number ? m_portNames.label(*number) : QString();
-    if (device.isEmpty())
+    // A network line says whether the tool sets its rate.
+    if (const std::optional<LineUrl> url = LineUrl::parse(device)) {
+        frame4->PortDevice->setText(url->setsRate() ? tr("%1（RFC 2217：速率由本工具设定）").arg(url->text())
+                                                    : tr("%1（原始 TCP：速率由网关设定）").arg(url->text()));
+    } else if (LineUrl::looksLikeUrl(device)) {
+        frame4->PortDevice->setText(tr("（不是有效的网络端口）"));
+    } else if (device.isEmpty())
         frame4->PortDevice->setText(tr("（无此串口）"));
     else if (label.isEmpty())
         frame4->PortDevice->setText(device);
@@ -286,7 +321,7 @@ void ToolTab::showPortDevice()
 
 QString ToolTab::portDescription() const
 {
-    const QString name = frame4->Combo1->currentText();
+    const QString name = frame4->Combo1->currentText().trimmed();
     const std::optional<int> number = PortNames::portNumber(name);
     const QString device = number ? m_portNames.devicePath(*number) : QString();
     return device.isEmpty() || device == name ? name : QStringLiteral("%1（%2）").arg(name, device);

@@ -163,6 +163,7 @@ private:
     void showLinkNotice(const QString &text);
     void showExchangeStatus();
     void enterClosedState();
+    void enterOpenState();
     void onDeviceLost(const QString &reason, bool reconnecting);
     QString portDescription() const;
     void showMessage(const QString &text);

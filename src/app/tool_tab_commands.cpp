@@ -2,6 +2,8 @@
 // completion path; and the tab's texts in the window's language.
 #include "tool_tab.h"
 
+#include "session/link_session.h"
+
 #include "ui_frame1.h"
 #include "ui_frame2.h"
 #include "ui_frame3.h"
@@ -108,6 +110,13 @@ void ToolTab::runCommand(const CommandSpec &command)
     if (toList)
         addListLine(FormatHexText(frame));
     SendFrame(frame);
+    // The controller changes its rate; a raw network socket cannot follow it.
+    const MSComm &link = m_context.session->link();
+    if (command.code == FunctionCode::ChangeBaudRate && link.portOpen() && !link.canSetRate()) {
+        showMessage(tr("控制器将改用新的波特率，但 %1 是原始 TCP 连接，线路速率由网关设定，"
+                       "本工具不能随之更改：请在网关上改速率，或改用 rfc2217://")
+                            .arg(link.devicePath()));
+    }
 }
 
 void ToolTab::addThenRun(bool toIoBox, const std::function<void()> &handler)

@@ -35,6 +35,13 @@ MSComm::MSComm(QObject *parent)
     connect(m_port, &QSerialPort::bytesWritten, this, &MSComm::checkWritten);
     connect(m_net, &NetworkLine::received, this, &MSComm::take);
     connect(m_net, &NetworkLine::bytesWritten, this, &MSComm::checkWritten);
+    connect(m_net, &NetworkLine::opened, this, [this](const Status &status) {
+        if (!std::exchange(m_openingInBackground, false))
+            return;
+        m_received.clear();
+        m_receivedSincePoll = false;
+        emit reopened(status);
+    });
     connect(m_net, &NetworkLine::lost, this, [this](const QString &reason) {
         if (!m_lost)
             lose(reason);
@@ -109,12 +116,27 @@ Status MSComm::open()
     return Done{};
 }
 
+void MSComm::openInBackground()
+{
+    close();
+    const std::optional<LineUrl> url = LineUrl::parse(m_devicePath);
+    if (!url) {
+        emit reopened(Failure{lineUrlProblem(m_devicePath)});
+        return;
+    }
+    m_network = true;
+    m_url = *url;
+    m_openingInBackground = true;
+    m_net->startOpen(m_url, m_settings.baudRate);
+}
+
 void MSComm::close()
 {
     if (m_port->isOpen()) {
         m_port->close();
         qCDebug(lcLink) << "closed" << m_devicePath;
     }
+    m_openingInBackground = false;
     m_net->close();
     m_direction = DirectionMode::Off;
     m_lost = false;

@@ -62,6 +62,9 @@ public:
     /// line over the network when the path is a URL (socket://HOST:PORT,
     /// rfc2217://HOST:PORT). On failure the port stays closed and the result says why.
     Status open();
+    /// Opens a network line without waiting: reopened() tells how it went. A
+    /// reconnect uses it, so that a gateway that does not answer holds nothing up.
+    void openInBackground();
     /// The port is a serial line over the network.
     bool isNetwork() const { return m_network; }
     /// Whether setBaudRate reaches the line: a serial device or RFC 2217, not a raw socket.
@@ -121,6 +124,8 @@ signals:
     /// port is already closed when this is emitted; bytes that arrived before
     /// are still there to be read.
     void deviceLost(const QString &reason);
+    /// An opening in the background is done; a failed one leaves the port closed.
+    void reopened(const Status &status);
 
 private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
@@ -136,6 +141,7 @@ private:
 
     QSerialPort *m_port;
     NetworkLine *m_net; // the transport instead of m_port while m_network
+    bool m_openingInBackground = false;
     bool m_directionWanted = false;
     DirectionMode m_direction = DirectionMode::Off;
     Status applyDirectionControl();

@@ -16,11 +16,6 @@
 #include <csignal>
 #include <thread>
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcNetwork, "stepperbench.link.network", QtInfoMsg)
 
@@ -145,39 +140,14 @@ QString lineUrlProblem(QStringView text)
             .arg(text);
 }
 
-bool networkLineReachable(const LineUrl &url, int timeoutMs)
-{
-    addrinfo hints = {};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    if (getaddrinfo(url.host.toUtf8().constData(), QByteArray::number(url.port).constData(),
-                    &hints, &found)
-        != 0)
-        return false;
-    bool reached = false;
-    for (addrinfo *address = found; address && !reached; address = address->ai_next) {
-        const int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                address->ai_protocol);
-        if (fd < 0)
-            continue;
-        if (::connect(fd, address->ai_addr, address->ai_addrlen) == 0) {
-            reached = true;
-        } else if (errno == EINPROGRESS) {
-            pollfd wait{fd, POLLOUT, 0};
-            int error = 0;
-            socklen_t length = sizeof error;
-            reached = ::poll(&wait, 1, timeoutMs) == 1
-                    && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-        }
-        ::close(fd);
-    }
-    freeaddrinfo(found);
-    return reached;
-}
-
 NetworkLine::NetworkLine(QObject *parent)
     : QObject(parent)
-{ }
+{
+    m_openGuard.setSingleShot(true);
+    connect(&m_openGuard, &QTimer::timeout, this, [this] {
+        finishOpen(Failure{tr("%1 秒内没有连上").arg(m_openGuard.interval() / 1000.0)});
+    });
+}
 
 NetworkLine::~NetworkLine()
 {
@@ -209,6 +179,10 @@ void NetworkLine::answer(int generation, int error, unsigned int value)
 {
     if (generation != m_generation)
         return;
+    if (m_stage != Stage::Idle) {
+        openAnswered(error, value);
+        return;
+    }
     m_answered = true;
     m_answerError = error;
     m_answerValue = value;
@@ -283,11 +257,29 @@ void onRateSet(sergensio *, int error, unsigned int value, void *user)
 
 Status NetworkLine::open(const LineUrl &url, qint32 baudRate, int timeoutMs)
 {
+    startOpen(url, baudRate, timeoutMs);
+    // Only what does not come from the user is handled meanwhile: the window
+    // paints, and no click can start something else on a line half open.
+    while (m_stage != Stage::Idle) {
+        QEventLoop loop;
+        m_wake = &loop;
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        m_wake = nullptr;
+    }
+    return m_openStatus;
+}
+
+void NetworkLine::startOpen(const LineUrl &url, qint32 baudRate, int timeoutMs)
+{
     close();
-    GensioLoop &loop = GensioLoop::instance();
-    if (!loop.os())
-        return Failure{QString::fromUtf8(gensio_err_to_str(loop.error()))};
     m_url = url;
+    m_openRate = baudRate;
+    m_stage = Stage::Connecting;
+    GensioLoop &loop = GensioLoop::instance();
+    if (!loop.os()) {
+        finishOpen(Failure{QString::fromUtf8(gensio_err_to_str(loop.error()))});
+        return;
+    }
     m_bridge = std::make_unique<Bridge>(Bridge{this, m_generation, url.host});
     const QByteArray stack = QStringLiteral("%1tcp,%2,%3")
                                      .arg(url.setsRate() ? QStringLiteral("telnet(rfc2217),")
@@ -298,37 +290,65 @@ Status NetworkLine::open(const LineUrl &url, qint32 baudRate, int timeoutMs)
     if (const int error = str_to_gensio(stack.constData(), loop.os(), onEvent, m_bridge.get(), &m_io);
         error != 0) {
         m_io = nullptr;
-        return Failure{errorText(error, url.host)};
+        finishOpen(Failure{errorText(error, url.host)});
+        return;
     }
     // The connection: one TCP handshake, a round trip to the gateway.
-    const qint64 startUs = monotonicUs();
-    m_answered = false;
+    m_stageStartUs = monotonicUs();
     if (const int error = gensio_open(m_io, onOpened, m_bridge.get()); error != 0) {
-        close();
-        return Failure{errorText(error, url.host)};
+        finishOpen(Failure{errorText(error, url.host)});
+        return;
     }
-    if (const Status opened = waitForAnswer(timeoutMs); !opened) {
+    m_openGuard.start(timeoutMs);
+}
+
+void NetworkLine::finishOpen(const Status &status)
+{
+    m_openGuard.stop();
+    m_stage = Stage::Idle;
+    m_openStatus = status;
+    if (!status)
         close();
-        return opened;
+    else
+        qCDebug(lcNetwork) << "opened" << m_url.text() << "round trip" << m_roundTripUs << "us";
+    if (m_wake)
+        m_wake->quit();
+    emit opened(status);
+}
+
+void NetworkLine::openAnswered(int error, unsigned int value)
+{
+    if (error != 0) {
+        finishOpen(Failure{errorText(error, m_url.host)});
+        return;
     }
-    m_roundTripUs = monotonicUs() - startUs;
+    const qint64 now = monotonicUs();
+    m_roundTripUs = now - m_stageStartUs;
+    if (m_stage == Stage::SettingRate) {
+        finishOpen(value == uint(m_openRate)
+                           ? Status(Done{})
+                           : Status(Failure{tr("网关没有接受 %1 波特，它的端口以 %2 波特运行")
+                                                    .arg(m_openRate)
+                                                    .arg(value)}));
+        return;
+    }
     // Reading is on from the start: the telnet layer negotiates in what it reads.
     gensio_set_read_callback_enable(m_io, true);
-    if (url.setsRate()) {
-        sergensio *serial = gensio_to_sergensio(m_io);
-        sergensio_datasize(serial, 8, nullptr, nullptr);
-        sergensio_parity(serial, SERGENSIO_PARITY_NONE, nullptr, nullptr);
-        sergensio_stopbits(serial, 1, nullptr, nullptr);
-        // The answer to the rate is the round trip through the gateway to its port.
-        const qint64 rateUs = monotonicUs();
-        if (const Status set = setBaudRate(baudRate); !set) {
-            close();
-            return set;
-        }
-        m_roundTripUs = monotonicUs() - rateUs;
+    if (!m_url.setsRate()) {
+        finishOpen(Done{});
+        return;
     }
-    qCDebug(lcNetwork) << "opened" << url.text() << "round trip" << m_roundTripUs << "us";
-    return Done{};
+    // The line settings; the answer to the rate is the round trip through the
+    // gateway to its port.
+    sergensio *serial = gensio_to_sergensio(m_io);
+    sergensio_datasize(serial, 8, nullptr, nullptr);
+    sergensio_parity(serial, SERGENSIO_PARITY_NONE, nullptr, nullptr);
+    sergensio_stopbits(serial, 1, nullptr, nullptr);
+    m_stage = Stage::SettingRate;
+    m_stageStartUs = now;
+    if (const int failed = sergensio_baud(serial, uint(m_openRate), onRateSet, m_bridge.get());
+        failed != 0)
+        finishOpen(Failure{errorText(failed, m_url.host)});
 }
 
 Status NetworkLine::setBaudRate(qint32 baudRate)
@@ -355,6 +375,11 @@ void NetworkLine::close()
 {
     // A new generation: whatever the old connection still posted is dropped.
     ++m_generation;
+    m_openGuard.stop();
+    if (m_stage != Stage::Idle) { // an opening in progress ends here
+        m_stage = Stage::Idle;
+        m_openStatus = Failure{tr("网络端口在打开途中被关闭")};
+    }
     if (m_io) {
         gensio_close_s(m_io); // no callback comes after this
         gensio_free(m_io);

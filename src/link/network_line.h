@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringView>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -44,11 +45,6 @@ struct LineUrl
 /// Why \a text is not a network port the tool can open; empty when it is one.
 QString lineUrlProblem(QStringView text);
 
-/// Whether something accepts a TCP connection at \a url within \a timeoutMs,
-/// without opening the line: a reconnect asks before it opens. Blocking; for a
-/// thread of its own.
-bool networkLineReachable(const LineUrl &url, int timeoutMs);
-
 class NetworkLine : public QObject
 {
     Q_OBJECT
@@ -62,6 +58,9 @@ public:
     /// handling only non-input events meanwhile. The message says what failed
     /// (refused, no such host, no answer), not which URL: the caller names it.
     Status open(const LineUrl &url, qint32 baudRate, int timeoutMs = 3000);
+    /// The same without waiting: opened() tells how it went.
+    void startOpen(const LineUrl &url, qint32 baudRate, int timeoutMs = 3000);
+    bool isOpening() const { return m_stage != Stage::Idle; }
     /// Closes the connection; no event of it comes after.
     void close();
     bool isOpen() const { return m_io != nullptr && !m_lost; }
@@ -82,6 +81,8 @@ public:
     void clearOutput() { m_out.clear(); }
 
 signals:
+    /// An opening is done; a failed one leaves the line closed.
+    void opened(const Status &status);
     /// Bytes came, stamped on the monotonic clock as they did.
     void received(const QByteArray &bytes, qint64 arrivalUs);
     /// The connection took \a count more bytes.
@@ -107,6 +108,9 @@ public:
     void connectionLost(int generation, const QString &reason);
 
 private:
+    enum class Stage { Idle, Connecting, SettingRate };
+    void openAnswered(int error, unsigned int value);
+    void finishOpen(const Status &status);
     void pump();
     Status waitForAnswer(int timeoutMs);
 
@@ -121,4 +125,9 @@ private:
     bool m_lost = false;
     int m_generation = 0; // counts the connections: events of an old one are dropped
     qint64 m_roundTripUs = 0;
+    Stage m_stage = Stage::Idle;
+    qint64 m_stageStartUs = 0;
+    qint32 m_openRate = 0;
+    Status m_openStatus = Done{};
+    QTimer m_openGuard; // an opening that takes too long fails
 };

@@ -1,5 +1,7 @@
 #include "port_names.h"
 
+#include "network_line.h"
+
 #include <QCollator>
 #include <QCoreApplication>
 #include <QSerialPortInfo>
@@ -84,6 +86,10 @@ Status PortNames::addMapping(QStringView option)
         return Failure{QCoreApplication::translate("PortNames",
                                                    "\"%1\" is not COMn=PATH with n from 1 to 9")
                                .arg(option)};
+    }
+    if (LineUrl::looksLikeUrl(path)) {
+        if (const QString problem = lineUrlProblem(path); !problem.isEmpty())
+            return Failure{problem};
     }
     setMapping(*port, path.toString());
     return Done{};

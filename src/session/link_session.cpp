@@ -34,6 +34,13 @@ LinkSession::LinkSession(QObject *parent)
     });
     connect(m_link, &MSComm::writeResumed, this, [this] { notice(tr("串口恢复写入")); });
     connect(m_link, &MSComm::deviceLost, this, &LinkSession::onDeviceLost);
+    connect(m_link, &MSComm::reopened, this, [this](const Status &status) {
+        m_reopeningNetwork = false;
+        if (!status || !m_reconnect.isActive())
+            return; // not yet there: the next round tries again
+        m_reconnect.stop();
+        reopened(m_link->devicePath());
+    });
     m_reconnect.setInterval(reconnectEveryMs);
     connect(&m_reconnect, &QTimer::timeout, this, &LinkSession::tryReconnect);
     m_checkAgain.setSingleShot(true);
@@ -113,6 +120,7 @@ void LinkSession::restart()
     m_checking = false;
     m_checkAgain.stop();
     m_finding = {}; // a search for the device as it was is of no use now
+    m_reopeningNetwork = false;
     m_link->close();
     m_exchanges->reset();
     emit restarted();
@@ -192,11 +200,13 @@ void LinkSession::tryReconnect()
 {
     // The search runs on a thread of its own; each round takes its outcome.
     if (!m_finding.valid()) {
-        // A network line is back when its gateway takes a connection again.
-        if (const std::optional<LineUrl> url = LineUrl::parse(identity().path)) {
-            m_finding = std::async(std::launch::async, [url = *url] {
-                return networkLineReachable(url, reconnectEveryMs) ? url.text() : QString();
-            });
+        // A network line is back when its gateway takes a connection again: it is
+        // opened in the background, each round once the last attempt is done.
+        if (m_link->isNetwork()) {
+            if (!m_reopeningNetwork) {
+                m_reopeningNetwork = true;
+                m_link->openInBackground();
+            }
             return;
         }
         m_finding = std::async(std::launch::async,

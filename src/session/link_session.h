@@ -143,6 +143,7 @@ private:
     bool m_autoReconnect = true;
     std::function<std::optional<quint8>()> m_checkStation;
     bool m_checking = false; // reopened by path: waiting for the station's handshake
+    bool m_reopeningNetwork = false; // a network line is being opened in the background
     QByteArray m_checkFrame;
     QString m_reopenedPath;
     QTimer m_checkAgain;
