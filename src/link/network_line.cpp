@@ -89,6 +89,8 @@ QString errorText(int error, const QString &host)
         return NetworkLine::tr("连接超时");
     case GE_REMCLOSE:
         return NetworkLine::tr("网关关闭了连接");
+    case GE_NOTREADY:
+        return NetworkLine::tr("连接还没有建立好");
     default:
         return QString::fromUtf8(gensio_err_to_str(error));
     }

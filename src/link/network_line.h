@@ -48,6 +48,7 @@ QString lineUrlProblem(QStringView text);
 class NetworkLine : public QObject
 {
     Q_OBJECT
+    enum class Stage { Idle, Connecting, SettingRate };
 
 public:
     explicit NetworkLine(QObject *parent = nullptr);
@@ -63,7 +64,7 @@ public:
     bool isOpening() const { return m_stage != Stage::Idle; }
     /// Closes the connection; no event of it comes after.
     void close();
-    bool isOpen() const { return m_io != nullptr && !m_lost; }
+    bool isOpen() const { return m_io != nullptr && !m_lost && m_stage == Stage::Idle; }
 
     /// RFC 2217: sets the remote port's rate and waits for the gateway's answer.
     /// A raw socket cannot: the message says so.
@@ -108,7 +109,6 @@ public:
     void connectionLost(int generation, const QString &reason);
 
 private:
-    enum class Stage { Idle, Connecting, SettingRate };
     void openAnswered(int error, unsigned int value);
     void finishOpen(const Status &status);
     void pump();
