@@ -445,6 +445,14 @@
     </message>
 </context>
 <context>
+    <name>DirectionControl</name>
+    <message>
+        <location filename="../src/link/direction_control.cpp" line="+19"/>
+        <source>这个端口不能做 RS-485 方向控制：驱动没有内核 RS-485 模式，也不能控制 RTS 线（伪终端和网络端口都没有 RTS）</source>
+        <translation>this port cannot do RS-485 direction control: its driver has no kernel RS-485 mode, and its RTS line cannot be set (pseudo-terminals and network ports have no RTS)</translation>
+    </message>
+</context>
+<context>
     <name>ErrorText</name>
     <message>
         <location filename="../src/util/error_text.cpp" line="+20"/>
@@ -1318,7 +1326,7 @@
         <translation>Writing to the port resumed</translation>
     </message>
     <message>
-        <location line="+79"/>
+        <location line="+104"/>
         <source>只监听总线时不发送任何帧；要发送，先取消“只监听”</source>
         <translation>While listening to the bus nothing is sent; untick “Listen only” to send</translation>
     </message>
@@ -1338,7 +1346,7 @@
         <translation>Port %1 went away (%2); the port is closed</translation>
     </message>
     <message>
-        <location line="+40"/>
+        <location line="+51"/>
         <source>串口 %1 已恢复（%2）</source>
         <translation>Port %1 is back (%2)</translation>
     </message>
@@ -1392,7 +1400,7 @@
 <context>
     <name>MSComm</name>
     <message>
-        <location filename="../src/link/mscomm.cpp" line="+39"/>
+        <location filename="../src/link/mscomm.cpp" line="+53"/>
         <source>线路 %1 秒没有取走一个字节，未写完的 %2 帧已整帧丢弃</source>
         <translation>The line took no byte for %1 s; %2 frame(s) not fully written were dropped whole</translation>
     </message>
@@ -1407,27 +1415,43 @@
         <translation>This port has no device assigned</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+8"/>
+        <location line="+123"/>
+        <source>网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置</source>
+        <translation>a network port has no RTS line, so it cannot do RS-485 direction control: set it on the gateway</translation>
+    </message>
+    <message>
+        <location line="-107"/>
         <source>设备不接受 %1 波特、无校验、8 个数据位、1 个停止位：%2</source>
         <translation>The device does not accept %1 baud, no parity, 8 data bits, 1 stop bit: %2</translation>
     </message>
     <message>
-        <location line="+80"/>
+        <location line="+132"/>
+        <source>这个系统上没有 RS-485 方向控制</source>
+        <translation>RS-485 direction control is not available on this system</translation>
+    </message>
+    <message>
+        <location line="+7"/>
         <source>%1 不是有效的波特率</source>
         <translation>%1 is not a valid baud rate</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+14"/>
         <source>串口没有打开</source>
         <translation>The port is not open</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+16"/>
+        <source>设备没有接受这一帧（RS-485 方向控制下写入失败）</source>
+        <translation>the device did not take the frame (the write under RS-485 direction control failed)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
         <source>设备只接受了 %2 个字节中的 %1 个：%3</source>
         <translation>The device accepted only %1 of %2 bytes: %3</translation>
     </message>
     <message>
-        <location line="+116"/>
+        <location line="+120"/>
         <source>设备已挂断</source>
         <translation>The device hung up</translation>
     </message>
@@ -1759,6 +1783,80 @@
     </message>
 </context>
 <context>
+    <name>NetworkLine</name>
+    <message>
+        <location filename="../src/link/network_line.cpp" line="+78"/>
+        <source>对方拒绝连接（该端口上没有服务）</source>
+        <translation>the connection was refused (nothing serves that port)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>找不到主机“%1”</source>
+        <translation>no host named “%1” was found</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>主机不可达</source>
+        <translation>the host cannot be reached</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>连接超时</source>
+        <translation>the connection timed out</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>网关关闭了连接</source>
+        <translation>the gateway closed the connection</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>连接还没有建立好</source>
+        <translation>the connection is not set up yet</translation>
+    </message>
+    <message>
+        <location line="+47"/>
+        <source>“%1”不是网络端口：应为 socket://主机:端口 或 rfc2217://主机:端口，端口为 1 到 65535</source>
+        <translation>“%1” is no network port: it should be socket://HOST:PORT or rfc2217://HOST:PORT, with a port from 1 to 65535</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>%1 秒内没有连上</source>
+        <translation>no connection within %1 s</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>%1 秒内没有应答</source>
+        <translation>no answer within %1 s</translation>
+    </message>
+    <message>
+        <location line="+158"/>
+        <location line="+40"/>
+        <source>网关没有接受 %1 波特，它的端口以 %2 波特运行</source>
+        <translation>the gateway did not take %1 baud: its port runs at %2 baud</translation>
+    </message>
+    <message>
+        <location line="-13"/>
+        <source>网络端口没有打开</source>
+        <translation>the network port is not open</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>socket:// 是原始 TCP 连接，线路速率由网关设定，这里不能更改（要由本工具设定速率，请用 rfc2217://）</source>
+        <translation>socket:// is a raw TCP connection: the gateway sets the line&apos;s rate, and it cannot be changed here (for the tool to set the rate, use rfc2217://)</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>网关没有接受 %1 波特（RFC 2217）：%2</source>
+        <translation>the gateway did not take %1 baud (RFC 2217): %2</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>网络端口在打开途中被关闭</source>
+        <translation>the network port was closed while it was being opened</translation>
+    </message>
+</context>
+<context>
     <name>PlanStepsModel</name>
     <message>
         <location filename="../src/app/plan_steps_model.cpp" line="+64"/>
@@ -1794,7 +1892,7 @@
 <context>
     <name>PortNames</name>
     <message>
-        <location filename="../src/link/port_names.cpp" line="+84"/>
+        <location filename="../src/link/port_names.cpp" line="+86"/>
         <source>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</source>
         <translation>&quot;%1&quot; is not COMn=PATH with n from 1 to 9</translation>
     </message>
@@ -2006,7 +2104,7 @@
         <translation>Write</translation>
     </message>
     <message>
-        <location filename="../src/app/scan_tab.cpp" line="+102"/>
+        <location filename="../src/app/scan_tab.cpp" line="+107"/>
         <source>%p%，还需 %1 s</source>
         <translation>%p%, %1 s left</translation>
     </message>
@@ -2066,7 +2164,12 @@
         <translation>Check at least one baud rate</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+8"/>
+        <source>%1 是原始 TCP 连接，线路速率由网关设定，扫描不能逐个试波特率：只勾选网关的波特率，或改用 rfc2217://</source>
+        <translation>%1 is a raw TCP connection: the gateway sets the line&apos;s rate, so a scan cannot try one rate after another: tick only the gateway&apos;s rate, or use rfc2217://</translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <source>请先在扫描结果中选一行</source>
         <translation>Select a row in the scan results first</translation>
     </message>
@@ -2269,12 +2372,12 @@
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../src/app/test_tab.cpp" line="+194"/>
+        <location filename="../src/app/test_tab.cpp" line="+197"/>
         <source>没有打开计划</source>
         <translation>No plan open</translation>
     </message>
     <message>
-        <location filename="../src/app/test_tab.cpp" line="-108"/>
+        <location filename="../src/app/test_tab.cpp" line="-111"/>
         <source>打开测试计划</source>
         <translation>Open test plan</translation>
     </message>
@@ -2304,7 +2407,7 @@
         <translation>Plan “%1” runs at %2 baud, but the port is open at %3: close the port, choose %2 baud and open it again</translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location line="+41"/>
         <location line="+5"/>
         <source>保存测试报告</source>
         <translation>Save test report</translation>
@@ -2483,7 +2586,7 @@
     </message>
     <message>
         <location filename="../src/app/tool_tab.cpp" line="+58"/>
-        <location filename="../src/app/tool_tab_commands.cpp" line="+178"/>
+        <location filename="../src/app/tool_tab_commands.cpp" line="+187"/>
         <source>命令操作</source>
         <translation>List actions</translation>
     </message>
@@ -2500,17 +2603,18 @@
         <translation>Clear all</translation>
     </message>
     <message>
-        <location line="+139"/>
+        <location line="+160"/>
         <source>请选择正确的串口名</source>
         <translation>Please choose a valid port name</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="-9"/>
+        <location line="+17"/>
         <source>无法打开串口 %1：%2</source>
         <translation>Cannot open port %1: %2</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location line="+32"/>
         <source>扫描或配置传送正在进行，波特率在它结束后才能更改</source>
         <translation>A scan or a configuration transfer is running: the baud rate can be changed once it has ended</translation>
     </message>
@@ -2520,7 +2624,22 @@
         <translation>Port %1 disconnected (%2); the port has been closed. Open it again when the device is back.</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+21"/>
+        <source>%1（RFC 2217：速率由本工具设定）</source>
+        <translation>%1 (RFC 2217: the tool sets the rate)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1（原始 TCP：速率由网关设定）</source>
+        <translation>%1 (raw TCP: the gateway sets the rate)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>（不是有效的网络端口）</source>
+        <translation>(not a valid network port)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
         <source>（无此串口）</source>
         <translation>(no such port)</translation>
     </message>
@@ -2603,6 +2722,11 @@
         <location line="+42"/>
         <source>IO 命令有 %1 个字节，一条 IO 取代命令最多 %2 个字节，未下载。</source>
         <translation>The IO command has %1 bytes, an IO replacement command at most %2 bytes; not downloaded.</translation>
+    </message>
+    <message>
+        <location filename="../src/app/tool_tab_commands.cpp" line="-73"/>
+        <source>控制器将改用新的波特率，但 %1 是原始 TCP 连接，线路速率由网关设定，本工具不能随之更改：请在网关上改速率，或改用 rfc2217://</source>
+        <translation>The controller will switch to the new baud rate, but %1 is a raw TCP connection whose rate the gateway sets, and the tool cannot follow: change the rate on the gateway, or use rfc2217://</translation>
     </message>
 </context>
 <context>
