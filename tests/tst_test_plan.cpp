@@ -155,10 +155,10 @@ private slots:
         const int index = detail.section(u':', 0, 0).toInt();
         const QString expected = detail.section(u": "_s, 1);
         const StepResult &step = result.steps[index];
-        // "~N": within a tenth of N, for what a clock measures.
+        // "~N": within a quarter of N, for what a clock measures on a busy machine.
         if (expected.startsWith(u'~')) {
             QVERIFY(step.measured);
-            QVERIFY2(qAbs(*step.measured / expected.mid(1).toDouble() - 1) < 0.1,
+            QVERIFY2(qAbs(*step.measured / expected.mid(1).toDouble() - 1) < 0.25,
                      qPrintable(numberText(*step.measured)));
         } else {
             QCOMPARE(step.measured ? numberText(*step.measured) : step.message, expected);
