@@ -629,7 +629,7 @@
 <context>
     <name>ExchangeLogModel</name>
     <message>
-        <location filename="../src/exchange/exchange_log_model.cpp" line="+139"/>
+        <location filename="../src/exchange/exchange_log_model.cpp" line="+157"/>
         <source>时间</source>
         <translation>Time</translation>
     </message>
@@ -749,14 +749,19 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/exchange_tab.cpp" line="+79"/>
+        <location filename="../src/app/exchange_tab.cpp" line="+174"/>
         <location line="+10"/>
-        <location line="+25"/>
+        <location line="+39"/>
         <source>开始捕获…</source>
         <translation>Capture…</translation>
     </message>
     <message>
-        <location filename="../src/app/exchange_tab.cpp" line="-21"/>
+        <location filename="../src/app/exchange_tab.cpp" line="-72"/>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <location line="+37"/>
         <source>捕获到文件</source>
         <translation>Capture to file</translation>
     </message>
@@ -767,12 +772,12 @@
     </message>
     <message>
         <location line="+8"/>
-        <location line="+12"/>
+        <location line="+26"/>
         <source>停止捕获</source>
         <translation>Stop capture</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+18"/>
         <source>全部</source>
         <translation>All</translation>
     </message>
@@ -2269,12 +2274,12 @@
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../src/app/test_tab.cpp" line="+194"/>
+        <location filename="../src/app/test_tab.cpp" line="+197"/>
         <source>没有打开计划</source>
         <translation>No plan open</translation>
     </message>
     <message>
-        <location filename="../src/app/test_tab.cpp" line="-108"/>
+        <location filename="../src/app/test_tab.cpp" line="-111"/>
         <source>打开测试计划</source>
         <translation>Open test plan</translation>
     </message>
@@ -2304,7 +2309,7 @@
         <translation>Plan “%1” runs at %2 baud, but the port is open at %3: close the port, choose %2 baud and open it again</translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location line="+41"/>
         <location line="+5"/>
         <source>保存测试报告</source>
         <translation>Save test report</translation>
