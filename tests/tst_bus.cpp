@@ -1,6 +1,7 @@
 // The bus tab against the simulated controller: the scan finds stations at the rates it tries
 // and puts the line back; configuration sets go between stations and files, a faulty one refused.
 
+#include "built_in_simulator.h"
 #include "bus/bus_scan.h"
 #include "bus/config_transfer.h"
 #include "exchange/exchange_monitor.h"
@@ -82,6 +83,22 @@ private slots:
                  u"07@19200"_s);
         QCOMPARE(f.comm()->settings().baudRate, 19200);
         QVERIFY(f.comm()->portOpen());
+    }
+
+    // The simulated controller of --simulator is heard at its own rate only, as on a line: a
+    // scan over every rate finds its one station once.
+    void builtInSimulator()
+    {
+        WindowFixture f;
+        const Result<std::unique_ptr<SimServer>> simulator = startBuiltInSimulator();
+        QVERIFY(simulator);
+        f.window.portNames().setMapping(1, (*simulator)->devicePath());
+        QVERIFY(f.open());
+        f.apply(u"scanFrom=01;scanTo=02;scanTimeout=100"_s);
+        f.pickRates({u"2400"_s, u"4800"_s, u"9600"_s, u"14400"_s, u"19200"_s, u"38400"_s});
+        f.click(u"scanStart"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(f.enabled(u"scanStart"_s), 10000);
+        QCOMPARE(rows(f, u"scanResults"_s, 0, 1), QStringList{u"01|9600"_s});
     }
 
     void configuration()

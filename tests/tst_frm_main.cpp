@@ -6,10 +6,15 @@
 #include "exchange/exchange_monitor.h"
 #include "test_util.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -266,6 +271,59 @@ private slots:
         QCOMPARE(log->model()->index(0, ExchangeLogModel::Result).data().toString(), u"超时"_s);
         f.click(u"statsReset"_s);
         QTRY_VERIFY(f.text("exchangeStatus").startsWith(u"请求 0 · 应答 0"));
+    }
+
+    // The log reads as a terminal does: it follows the newest row unless scrolled back, a
+    // frame of 255 bytes is shown whole, and Ctrl+C copies the chosen rows as text.
+    void exchangeLogReading()
+    {
+        WindowFixture f;
+        auto *log = f.control<QTableView>(u"exchangeLog"_s);
+        f.control<QTabWidget>(u"SSTab1"_s)->setCurrentWidget(f.control(u"exchangeTab"_s));
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        auto *model = qobject_cast<ExchangeLogModel *>(
+                qobject_cast<QSortFilterProxyModel *>(log->model())->sourceModel());
+        const QByteArray request = QByteArray::fromHex("010300000006C5C8");
+        QByteArray reply = QByteArray::fromHex("0103FA") + QByteArray(250, '\x5A') + "\x12\x34";
+        const auto arrive = [&](int rows, const QByteArray &answer = "\x01\x03\x02") {
+            for (int i = 0; i < rows; ++i)
+                model->append({request, answer, Verdict::Good, 1, 3, 0, 0, 1500}, 0);
+        };
+        QScrollBar *bar = log->verticalScrollBar();
+        arrive(60);
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        bar->setValue(10); // the reader scrolls back: the rows stay put
+        arrive(5);
+        QCOMPARE(bar->value(), 10);
+        bar->setValue(bar->maximum()); // and down again: the log follows
+        arrive(1, reply);
+        QCOMPARE(bar->value(), bar->maximum());
+
+        const int last = log->model()->rowCount() - 1;
+        const QString replyText = QString::fromLatin1(reply.toHex(' ').toUpper());
+        const QModelIndex replyCell = log->model()->index(last, ExchangeLogModel::Reply);
+        QCOMPARE(replyCell.data().toString(), replyText);
+        QVERIFY(log->columnWidth(ExchangeLogModel::Reply)
+                >= log->fontMetrics().horizontalAdvance(replyText));
+        QCOMPARE(log->textElideMode(), Qt::ElideNone);
+        QTRY_VERIFY(log->horizontalScrollBar()->maximum() > 0); // the long row scrolls sideways
+        QVERIFY(replyCell.data(Qt::ToolTipRole).toString().simplified().contains(replyText));
+
+        log->selectionModel()->select(
+                QItemSelection(log->model()->index(last - 1, 0), log->model()->index(last, 0)),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QTest::keySequence(log, QKeySequence::Copy);
+        const QStringList lines = QGuiApplication::clipboard()->text().split(u'\n');
+        QCOMPARE(lines.size(), 3); // two rows, each ended by a line break
+        for (int row : {0, 1}) {
+            const QStringList cells = lines[row].split(u'\t');
+            QCOMPARE(cells.size(), int(ExchangeLogModel::ColumnCount));
+            QCOMPARE(cells[ExchangeLogModel::Request], u"01 03 00 00 00 06 C5 C8"_s);
+            QCOMPARE(cells[ExchangeLogModel::Reply], row ? replyText : u"01 03 02"_s);
+            QCOMPARE(cells[ExchangeLogModel::ResponseTime], u"1.5"_s);
+        }
     }
 
     void viewLimit()

@@ -637,7 +637,7 @@
 <context>
     <name>ExchangeLogModel</name>
     <message>
-        <location filename="../src/exchange/exchange_log_model.cpp" line="+139"/>
+        <location filename="../src/exchange/exchange_log_model.cpp" line="+157"/>
         <source>时间</source>
         <translation>Time</translation>
     </message>
@@ -757,14 +757,19 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/exchange_tab.cpp" line="+79"/>
+        <location filename="../src/app/exchange_tab.cpp" line="+174"/>
         <location line="+10"/>
-        <location line="+25"/>
+        <location line="+39"/>
         <source>开始捕获…</source>
         <translation>Capture…</translation>
     </message>
     <message>
-        <location filename="../src/app/exchange_tab.cpp" line="-21"/>
+        <location filename="../src/app/exchange_tab.cpp" line="-72"/>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <location line="+37"/>
         <source>捕获到文件</source>
         <translation>Capture to file</translation>
     </message>
@@ -775,12 +780,12 @@
     </message>
     <message>
         <location line="+8"/>
-        <location line="+12"/>
+        <location line="+26"/>
         <source>停止捕获</source>
         <translation>Stop capture</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+18"/>
         <source>全部</source>
         <translation>All</translation>
     </message>

@@ -2,11 +2,13 @@
 
 #include "tab_context.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <memory>
 
 class ExchangeLogModel;
+class QAction;
 class QSortFilterProxyModel;
 
 namespace Ui {
@@ -35,12 +37,17 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void connectLog();
     void connectOptions();
     void connectCapture();
     void toggleCapture();
+    void widenColumns(int first, int last);
+    void fitColumns();
+    void copySelectedRows();
+    void retranslateLog();
     void fillExchangeFilter();
     void showMessage(const QString &text);
 
@@ -48,4 +55,7 @@ private:
     std::unique_ptr<Ui::ExchangeTab> ui;
     ExchangeLogModel *m_exchangeLog;
     QSortFilterProxyModel *m_exchangeFilter;
+    QAction *m_copy = nullptr;
+    QList<int> m_columnWidths; // the widest text each column of the log has held, in pixels
+    bool m_followNewest = true;
 };

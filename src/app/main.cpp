@@ -1,3 +1,4 @@
+#include "built_in_simulator.h"
 #include "first_paint.h"
 #include "frm_main.h"
 #include "language.h"
@@ -71,12 +72,13 @@ void addOptions(QCommandLineParser &parser, Options &options)
 // then stands for; it outlives the window. False when it could not start.
 bool startSimulator(std::unique_ptr<SimServer> &simulator)
 {
-    simulator = std::make_unique<SimServer>(SimConfig{});
-    if (const Status opened = simulator->openPseudoTerminal(); !opened) {
+    Result<std::unique_ptr<SimServer>> started = startBuiltInSimulator();
+    if (!started) {
         std::fprintf(stderr, "stepperbench: cannot start the simulated controller: %s\n",
-                     qPrintable(opened.error()));
+                     qPrintable(started.error()));
         return false;
     }
+    simulator = std::move(started).value();
     return true;
 }
 

@@ -14,6 +14,15 @@ QString hexText(QByteArrayView bytes, bool cut)
     return cut ? hex + QStringLiteral(" …") : hex;
 }
 
+// The same bytes in lines of 32, so that a tooltip of a long frame stays on the screen.
+QString hexLines(QByteArrayView bytes, bool cut)
+{
+    QString text = hexText(bytes, cut);
+    for (qsizetype at = 32 * 3 - 1; at < text.size(); at += 32 * 3)
+        text[at] = u'\n';
+    return text;
+}
+
 } // namespace
 
 QString exchangeCommandText(QByteArrayView request, QByteArrayView reply, int code)
@@ -87,6 +96,15 @@ QVariant ExchangeLogModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return text(row, index.column());
+    case Qt::ToolTipRole: {
+        // The whole request and reply, however narrow their columns have been made.
+        const QByteArrayView bytes(row.bytes);
+        return QStringLiteral("%1:\n%2\n%3:\n%4")
+                .arg(headerData(Request, Qt::Horizontal).toString(),
+                     hexLines(bytes.first(row.requestSize), row.requestCut),
+                     headerData(Reply, Qt::Horizontal).toString(),
+                     hexLines(bytes.sliced(row.requestSize), row.replyCut));
+    }
     case VerdictRole:
         return int(row.verdict);
     case Qt::TextAlignmentRole:
