@@ -9,6 +9,7 @@
 #include "test_util.h"
 #include "window_fixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QProcess>
@@ -197,6 +198,12 @@ private slots:
         fixture.control<QPushButton>(u"Command32"_s)->click();
         QCOMPARE(fixture.dialogs->messages, QStringList());
         QVERIFY(fixture.comm()->portOpen() && fixture.comm()->isNetwork());
+        // A network port has no RTS: direction control is refused, and the box cleared.
+        auto *rts = fixture.control<QCheckBox>(u"rs485Rts"_s);
+        rts->click();
+        QVERIFY(!rts->isChecked());
+        QCOMPARE(fixture.dialogs->messages,
+                 QStringList(u"网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置"_s));
         fixture.control<QPushButton>(u"Command33"_s)->click();
         ports->setCurrentText(gateway.raw());
         QCOMPARE(fixture.control<QLabel>(u"PortDevice"_s)->text(),

@@ -737,6 +737,16 @@
     </message>
     <message>
         <location line="+6"/>
+        <source>两线 RS-485 适配器：每帧发送前升起 RTS，最后一个字节离开串口后放下（驱动有内核 RS-485 模式时由内核做）。伪终端和网络端口不支持</source>
+        <translation>Two-wire RS-485 adapters: RTS is raised before each frame and dropped once its last byte has left the port (by the kernel where the driver has an RS-485 mode). Pseudo-terminals and network ports cannot do it</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>RS-485 方向控制（RTS）</source>
+        <translation>RS-485 direction control (RTS)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
         <source>监听另一主站驱动的总线：本程序不发送任何帧，听到的请求和应答都成帧、配对并计时</source>
         <translation>Listen to a bus another master drives: this program sends nothing, and frames, pairs and times every request and reply it hears</translation>
     </message>
@@ -757,19 +767,19 @@
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../src/app/exchange_tab.cpp" line="+174"/>
+        <location filename="../src/app/exchange_tab.cpp" line="+183"/>
         <location line="+10"/>
         <location line="+39"/>
         <source>开始捕获…</source>
         <translation>Capture…</translation>
     </message>
     <message>
-        <location filename="../src/app/exchange_tab.cpp" line="-72"/>
+        <location filename="../src/app/exchange_tab.cpp" line="-81"/>
         <source>复制</source>
         <translation>Copy</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+46"/>
         <source>捕获到文件</source>
         <translation>Capture to file</translation>
     </message>
@@ -2585,7 +2595,7 @@
         <translation>Clear stats</translation>
     </message>
     <message>
-        <location filename="../src/app/main.cpp" line="+106"/>
+        <location filename="../src/app/main.cpp" line="+108"/>
         <source>模拟控制器</source>
         <translation>Simulator</translation>
     </message>
@@ -2737,7 +2747,7 @@
 <context>
     <name>main</name>
     <message>
-        <location filename="../src/app/main.cpp" line="-47"/>
+        <location filename="../src/app/main.cpp" line="-48"/>
         <source>Test and commission a stepper-motor motion controller over a serial line.</source>
         <translation>Test and commission a stepper-motor motion controller over a serial line.</translation>
     </message>

@@ -165,6 +165,15 @@ void ExchangeTab::connectOptions()
     exchanges->setEchoSuppression(ui->echoSuppression->isChecked());
     connect(ui->autoReconnect, &QCheckBox::toggled, this, &ExchangeTab::autoReconnectChanged);
     connect(ui->monitorMode, &QCheckBox::toggled, this, &ExchangeTab::listeningChanged);
+    // Direction control is taken at once on an open port, else at the next opening; a
+    // port that cannot do it says why, and the box is cleared.
+    connect(ui->rs485Rts, &QCheckBox::toggled, this, [this](bool on) {
+        if (const Status set = m_context.session->link().setDirectionControl(on); !set) {
+            const QSignalBlocker block(ui->rs485Rts);
+            ui->rs485Rts->setChecked(false);
+            m_context.dialogs->message(this, set.error());
+        }
+    });
 }
 
 void ExchangeTab::connectCapture()
