@@ -22,15 +22,6 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    return done();
-}
-
 // ser2net serving \a device on 127.0.0.1: raw TCP on \a port, RFC 2217 on port + 1.
 struct Gateway
 {

@@ -35,15 +35,6 @@ struct FileDialogs : Dialogs
     QString path;
 };
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    return done();
-}
-
 template<typename T>
 T *control(FrmMain &window, const char *name)
 {

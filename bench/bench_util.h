@@ -2,7 +2,11 @@
 
 // Small helpers shared by the benchmarks: order statistics and CPU time.
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include <cstdio>
@@ -43,4 +47,14 @@ inline double residentMiB()
         std::fclose(statm);
     }
     return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+/// Runs the event loop until \a done holds or \a timeoutMs have passed; whether it holds.
+inline bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return done();
 }
