@@ -98,6 +98,8 @@ private slots:
                                 "code = \"28\"\nvalue = { equals = 12000 }\n";
         row("test, a plan passes", "test %in --port %port --json %out", plan, 0,
             "test: 1 controller(s), pass; requests 2", "", 0, "\"outcome\": \"pass\"", 12000);
+        row("test, ascii over the plan's rtu", "test %in --port %port --mode ascii", plan, 0,
+            "test: 1 controller(s), pass; requests 2", "", 0, "", 12000);
         row("test, a station fails", "test %in --port %port --address 05 --timeout 50", plan, 1,
             "test: 1 controller(s), fail", "", 0);
         row("test, a faulty plan", "test %in --port %port", "[[step]]\ncode = 20\n", 2, "",

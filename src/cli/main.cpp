@@ -82,9 +82,17 @@ public:
             if (QSaveFile probe(report); !report.isEmpty() && !probe.open(QIODevice::WriteOnly))
                 return failure(tr("cannot write %1: %2").arg(report, probe.errorString()));
         }
-        const CommMode mode = options.modeGiven ? options.mode : plan->mode;
-        const int timeoutMs = options.timeoutGiven ? options.timeoutMs : plan->replyTimeoutMs;
-        const qint32 baud = options.baudGiven ? options.baudRate : plan->baudRate;
+        // What the command line gives holds over the plan, for the frames too.
+        TestPlan run = *plan;
+        if (options.modeGiven)
+            run.mode = options.mode;
+        if (options.timeoutGiven)
+            run.replyTimeoutMs = options.timeoutMs;
+        if (options.baudGiven)
+            run.baudRate = options.baudRate;
+        const CommMode mode = run.mode;
+        const int timeoutMs = run.replyTimeoutMs;
+        const qint32 baud = run.baudRate;
         std::vector<std::unique_ptr<CliSession>> sessions;
         QList<CliSession *> open;
         for (qsizetype i = 0; i < options.ports.size(); ++i) {
@@ -100,7 +108,7 @@ public:
             open.append(session.get());
             sessions.push_back(std::move(session));
         }
-        return CliCommands::test(open, options, *plan);
+        return CliCommands::test(open, options, run);
     }
 };
 
