@@ -161,9 +161,9 @@ private slots:
                 longestMs = qMax(longestMs, clock.elapsed() - arrivals.takeFirst().first);
         });
         f.apply(u"Check1=1"_s);
-        QTest::qWait(2000); // the run goes on for a while
+        // The run goes on until eight replies are shown, however long the machine takes.
+        QTRY_VERIFY_WITH_TIMEOUT(shown >= 9 * 8, 20000);
         f.apply(u"Check1=0"_s);
-        QVERIFY2(shown >= 9 * 8, qPrintable(QString::number(shown)));
         QVERIFY2(longestMs <= 400, qPrintable(QString::number(longestMs)));
     }
 
