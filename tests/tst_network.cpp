@@ -138,6 +138,7 @@ private slots:
         QVERIFY(simulator.openPseudoTerminal());
         Ser2net gateway(simulator.devicePath());
         LinkSession session;
+        session.setStationCheck([] { return std::optional<quint8>(0x01); }); // not asked for a network line
         QStringList notices;
         connect(&session, &LinkSession::linkNotice, this, [&](const QString &text) { notices << text; });
         QVERIFY(session.open(gateway.rfc2217(), 9600));
@@ -169,6 +170,9 @@ private slots:
                                  << u"对方拒绝连接（该端口上没有服务）"_s;
         QTest::newRow("unknown host") << u"rfc2217://no-such-host.invalid:4001"_s
                                       << u"找不到主机“no-such-host.invalid”"_s;
+        QTest::newRow("port 0") << u"socket://127.0.0.1:0"_s
+                                << u"“socket://127.0.0.1:0”不是网络端口：应为 socket://主机:端口 或 "
+                                   "rfc2217://主机:端口，端口为 1 到 65535"_s;
         QTest::newRow("no port") << u"socket://gateway"_s
                                  << u"“socket://gateway”不是网络端口：应为 socket://主机:端口 或 "
                                     "rfc2217://主机:端口，端口为 1 到 65535"_s;
