@@ -48,7 +48,7 @@ TestTab::TestTab(const TabContext &context, QWidget *parent)
     connect(m_runner, &PlanRunner::stepDone, this,
             [this](int index) { m_steps->setStep(index, m_runner->result().steps.value(index)); });
     connect(m_runner, &PlanRunner::finished, this, &TestTab::runFinished);
-    connectSession();
+    m_runner->follow(*m_context.session);
 }
 
 TestTab::~TestTab() = default;
@@ -61,24 +61,6 @@ bool TestTab::isRunning() const
 void TestTab::stopRun(const QString &reason)
 {
     m_runner->stop(reason);
-}
-
-// The runner judges the exchanges the session settles; a port that closes, reopens,
-// goes away or takes no more bytes ends the run as a fault of the bench, not of the unit.
-void TestTab::connectSession()
-{
-    LinkSession *session = m_context.session;
-    connect(&session->exchanges(), &ExchangeMonitor::exchangeSettled, m_runner,
-            &PlanRunner::exchangeSettled);
-    connect(session, &LinkSession::restarted, this,
-            [this] { stopRun(QStringLiteral("the port was closed or reopened")); });
-    connect(session, &LinkSession::deviceLost, this, [this, session](const QString &reason) {
-        stopRun(QStringLiteral("port %1 went away: %2").arg(session->portLabel(), reason));
-    });
-    connect(session, &LinkSession::stalled, this, [this, session](const QString &reason) {
-        stopRun(QStringLiteral("port %1 stopped taking bytes: %2")
-                        .arg(session->portLabel(), reason));
-    });
 }
 
 void TestTab::openPlan()

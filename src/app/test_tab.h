@@ -40,7 +40,6 @@ protected:
 private:
     enum class Shown { Nothing, Running, Verdict };
 
-    void connectSession();
     void openPlan();
     void startRun();
     bool planFitsLine();

@@ -77,7 +77,6 @@ struct PortRun
     QString port;
     std::unique_ptr<PlanRunner> runner;
     qsizetype nextStation = 0;
-    bool benchFault = false;
 };
 
 } // namespace
@@ -101,21 +100,8 @@ int CliCommands::test(const QList<CliSession *> &sessions, const CliOptions &opt
         port.runner = std::make_unique<PlanRunner>(
                 [&port](const QByteArray &frame) { return port.session->send(frame); });
         PlanRunner &runner = *port.runner;
-        QObject::connect(&port.session->exchanges(), &ExchangeMonitor::exchangeSettled, &runner,
-                         &PlanRunner::exchangeSettled);
-        const auto fault = [&port](const QString &reason) {
-            port.benchFault = true;
-            port.runner->benchFault(reason);
-        };
-        QObject::connect(&port.session->session(), &LinkSession::deviceLost, &runner,
-                         [fault, &port](const QString &reason) {
-                             fault(QStringLiteral("port %1 went away: %2").arg(port.port, reason));
-                         });
-        QObject::connect(&port.session->session(), &LinkSession::stalled, &runner,
-                         [fault, &port](const QString &reason) {
-                             fault(QStringLiteral("port %1 stopped taking bytes: %2")
-                                           .arg(port.port, reason));
-                         });
+        port.session->session().setPortLabel(port.port);
+        runner.follow(port.session->session());
         QObject::connect(&runner, &PlanRunner::stepDone, &runner, [&port](int index) {
             const StationResult &result = port.runner->result();
             port.session->print(stepLine(result, index, int(result.steps.size())));
@@ -124,8 +110,8 @@ int CliCommands::test(const QList<CliSession *> &sessions, const CliOptions &opt
             const StationResult &result = port.runner->result();
             port.session->print(verdictLine(result));
             results.append(result);
-            // A port that went away takes no further station.
-            if (!port.benchFault && port.nextStation < stations.size()) {
+            // A port that went away (or a signal) ends the run there: no further station.
+            if (result.outcome != Outcome::Error && port.nextStation < stations.size()) {
                 port.runner->start(plan, stations[port.nextStation++], port.port);
                 return;
             }

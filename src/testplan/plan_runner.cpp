@@ -2,6 +2,7 @@
 
 #include "bus/config_transfer.h"
 #include "device/command_set.h"
+#include "session/link_session.h"
 
 #include <cmath>
 
@@ -56,6 +57,20 @@ PlanRunner::PlanRunner(Send send, QObject *parent)
 }
 
 PlanRunner::~PlanRunner() = default;
+
+void PlanRunner::follow(LinkSession &session)
+{
+    connect(&session.exchanges(), &ExchangeMonitor::exchangeSettled, this,
+            &PlanRunner::exchangeSettled);
+    connect(&session, &LinkSession::restarted, this,
+            [this] { stop(QStringLiteral("the port was closed or reopened")); });
+    connect(&session, &LinkSession::deviceLost, this, [this, &session](const QString &reason) {
+        stop(QStringLiteral("port %1 went away: %2").arg(session.portLabel(), reason));
+    });
+    connect(&session, &LinkSession::stalled, this, [this, &session](const QString &reason) {
+        stop(QStringLiteral("port %1 stopped taking bytes: %2").arg(session.portLabel(), reason));
+    });
+}
 
 void PlanRunner::start(const TestPlan &plan, quint8 station, const QString &port)
 {

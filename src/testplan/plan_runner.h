@@ -13,6 +13,7 @@
 #include <memory>
 
 class ConfigTransfer;
+class LinkSession;
 
 // Runs a test plan against one station, one step at a time: each request goes
 // out through the caller's send path, and the step is judged on the exchange
@@ -27,10 +28,14 @@ class PlanRunner : public QObject
 public:
     using Send = std::function<bool(const QByteArray &frame)>;
 
-    /// A runner that sends through \a send; the caller hands it every exchange
-    /// the line settles (exchangeSettled) and the port's failure (benchFault).
+    /// A runner that sends through \a send; it hears the line through follow(), or
+    /// through exchangeSettled() and stop() from its caller.
     explicit PlanRunner(Send send, QObject *parent = nullptr);
     ~PlanRunner() override;
+
+    /// Judges the exchanges \a session settles, and ends the run as a fault of the
+    /// bench when the port closes, reopens, goes away or takes no more bytes.
+    void follow(LinkSession &session);
 
     /// The clock of the measurements, on the exchange layer's timescale.
     void setClock(UsClock clock) { m_clock = std::move(clock); }
@@ -48,8 +53,6 @@ public:
 public slots:
     /// An exchange the line settled; the runner takes the one it waits for.
     void exchangeSettled(const Exchange &exchange);
-    /// The port went away or refused a frame: the run ends with an error.
-    void benchFault(const QString &reason) { stop(reason); }
 
 signals:
     void stepStarted(int index);
