@@ -156,13 +156,13 @@ NetworkLine::~NetworkLine()
     close();
 }
 
-Status NetworkLine::waitForAnswer(int timeoutMs)
+void NetworkLine::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     // Only what does not come from the user is handled meanwhile: the window
     // paints, and no click can start something else on a line half open.
     QElapsedTimer clock;
     clock.start();
-    while (!m_answered && clock.elapsed() < timeoutMs) {
+    while (!done() && clock.elapsed() < timeoutMs) {
         QEventLoop loop;
         QTimer::singleShot(int(qMax<qint64>(1, timeoutMs - clock.elapsed())), &loop,
                            &QEventLoop::quit);
@@ -170,6 +170,11 @@ Status NetworkLine::waitForAnswer(int timeoutMs)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
         m_wake = nullptr;
     }
+}
+
+Status NetworkLine::waitForAnswer(int timeoutMs)
+{
+    waitUntil([this] { return m_answered; }, timeoutMs);
     if (!m_answered)
         return Failure{tr("%1 秒内没有应答").arg(timeoutMs / 1000.0)};
     if (m_answerError != 0)
@@ -260,14 +265,10 @@ void onRateSet(sergensio *, int error, unsigned int value, void *user)
 Status NetworkLine::open(const LineUrl &url, qint32 baudRate, int timeoutMs)
 {
     startOpen(url, baudRate, timeoutMs);
-    // Only what does not come from the user is handled meanwhile: the window
-    // paints, and no click can start something else on a line half open.
-    while (m_stage != Stage::Idle) {
-        QEventLoop loop;
-        m_wake = &loop;
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        m_wake = nullptr;
-    }
+    // The opening's own guard ends it in time; this bound only backs it up.
+    waitUntil([this] { return m_stage == Stage::Idle; }, timeoutMs + rateAnswerMs);
+    if (m_stage != Stage::Idle)
+        finishOpen(Failure{tr("%1 秒内没有连上").arg(timeoutMs / 1000.0)});
     return m_openStatus;
 }
 

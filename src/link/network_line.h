@@ -9,6 +9,7 @@
 #include <QStringView>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -112,6 +113,7 @@ private:
     void openAnswered(int error, unsigned int value);
     void finishOpen(const Status &status);
     void pump();
+    void waitUntil(const std::function<bool()> &done, int timeoutMs);
     Status waitForAnswer(int timeoutMs);
 
     gensio *m_io = nullptr;
