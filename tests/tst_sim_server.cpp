@@ -154,13 +154,13 @@ private slots:
 
     void faults_data()
     {
-        // Stations 05 and 06 with the row's --fault specs (";" between). A step, at a time in ms on
+        // Stations 05 and 06 with the row's --fault lists (";" between). A step, at a time in ms on
         // the server's clock (the last one's if none), sends a request ("a": in ASCII) and reads
         // the replies in its mode ("|" between; "=" the echo; "~" one byte spoiled, the check
         // failing). Each ends with a reply, so that one that should not come shows.
         QTest::addColumn<QByteArray>("steps");
-        const auto row = [](const char *specs, const char *steps) {
-            QTest::newRow(specs) << QByteArray(steps);
+        const auto row = [](const char *lists, const char *steps) {
+            QTest::newRow(lists) << QByteArray(steps);
         };
         row("05:drop=100", "05 20 00 >, 06 20 00 > =");
         row("drop=100;06:drop=0", "05 20 00 >, 06 20 00 > =");
@@ -180,8 +180,8 @@ private slots:
     void faults()
     {
         QFETCH(QByteArray, steps);
-        const QString specs = QString::fromLatin1(QTest::currentDataTag());
-        const auto stations = withFaults({{.address = 5}, {.address = 6}}, specs.split(u';'));
+        const QString lists = QString::fromLatin1(QTest::currentDataTag());
+        const auto stations = withFaults({{.address = 5}, {.address = 6}}, lists.split(u';'));
         QVERIFY(stations);
         SimServer server(*stations);
         qint64 now = 0;
@@ -227,15 +227,15 @@ private slots:
         }
     }
 
-    // Every --fault spec is checked before the simulator starts: a bad one stops it, naming
-    // the spec and what it takes.
+    // Every --fault list is checked before the simulator starts: a bad one stops it, naming
+    // the list and what it takes.
     void badFaultSpecs_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("message");
-        const auto row = [](const char *spec, const char *message) {
-            QTest::newRow(spec) << QString::fromLatin1(spec)
-                                << QStringLiteral("--fault \"%1\": %2").arg(spec, message);
+        const auto row = [](const char *list, const char *message) {
+            QTest::newRow(list) << QString::fromLatin1(list)
+                                << QStringLiteral("--fault \"%1\": %2").arg(list, message);
         };
         row("drop=101", "drop takes a whole percentage from 0 to 100");
         row("05:corrupt=-1", "corrupt takes a whole percentage from 0 to 100");
@@ -244,16 +244,16 @@ private slots:
         for (const char *slow : {"slow=0", "slow=1.01", "slow=nan"})
             row(slow, "slow takes a number over 0 and at most 1, such as 0.9");
         row("drop=5,speed=2",
-            "\"speed=2\" is no fault; a spec is [HEX:]KEY=VALUE,... with "
+            "\"speed=2\" is no fault; a list is [HEX:]KEY=VALUE,... with "
             "drop=PCT, corrupt=PCT, delay=MS, lose-steps=N, slow=FACTOR");
         row("F8:drop=5", "\"F8\" is not a station address from 1 to F7 (hex)");
         row("2A:drop=5", "station 2A is not on the line (see --address)");
     }
     void badFaultSpecs()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, list);
         QFETCH(QString, message);
-        const auto stations = withFaults({{.address = 5}}, {QStringLiteral("drop=5"), spec});
+        const auto stations = withFaults({{.address = 5}}, {QStringLiteral("drop=5"), list});
         QCOMPARE(stations ? QString() : stations.error(), message);
     }
 

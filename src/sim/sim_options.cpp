@@ -21,22 +21,22 @@ std::optional<quint8> parseInputBits(QStringView text)
     return mask;
 }
 
-Result<quint8> readFaultSpec(QStringView spec, SimFaults &faults)
+Result<quint8> readFaultList(QStringView list, SimFaults &faults)
 {
     const auto tr = [](const char *text) {
         return QCoreApplication::translate("main", text);
     };
-    const qsizetype colon = spec.indexOf(u':');
+    const qsizetype colon = list.indexOf(u':');
     quint8 station = 0;
     if (colon >= 0) {
         bool ok = false;
-        const uint address = spec.first(colon).toUInt(&ok, 16);
+        const uint address = list.first(colon).toUInt(&ok, 16);
         if (!ok || address < 1 || address > 0xF7)
             return Failure{tr("\"%1\" is not a station address from 1 to F7 (hex)")
-                                   .arg(spec.first(colon))};
+                                   .arg(list.first(colon))};
         station = quint8(address);
     }
-    for (QStringView setting : spec.sliced(colon + 1).split(u',')) {
+    for (QStringView setting : list.sliced(colon + 1).split(u',')) {
         setting = setting.trimmed();
         const qsizetype equals = setting.indexOf(u'=');
         const QStringView key = equals < 0 ? setting : setting.first(equals).trimmed();
@@ -61,7 +61,7 @@ Result<quint8> readFaultSpec(QStringView spec, SimFaults &faults)
             if (!ok || !(faults.slowFactor > 0 && faults.slowFactor <= 1))
                 return Failure{tr("slow takes a number over 0 and at most 1, such as 0.9")};
         } else {
-            return Failure{tr("\"%1\" is no fault; a spec is [HEX:]KEY=VALUE,... with drop=PCT, "
+            return Failure{tr("\"%1\" is no fault; a list is [HEX:]KEY=VALUE,... with drop=PCT, "
                               "corrupt=PCT, delay=MS, lose-steps=N, slow=FACTOR")
                                    .arg(setting)};
         }
@@ -69,31 +69,31 @@ Result<quint8> readFaultSpec(QStringView spec, SimFaults &faults)
     return station;
 }
 
-Result<QList<SimConfig>> withFaults(QList<SimConfig> stations, const QStringList &specs)
+Result<QList<SimConfig>> withFaults(QList<SimConfig> stations, const QStringList &lists)
 {
-    // Every spec is read before any is applied, so that a bad one is refused
+    // Every list is read before any is applied, so that a bad one is refused
     // wherever it stands.
     QList<quint8> specStations;
-    for (const QString &spec : specs) {
+    for (const QString &list : lists) {
         SimFaults unused;
-        const Result<quint8> station = readFaultSpec(spec, unused);
+        const Result<quint8> station = readFaultList(list, unused);
         const auto named = [&](const SimConfig &config) {
             return config.address == *station;
         };
         if (!station)
-            return Failure{QStringLiteral("--fault \"%1\": %2").arg(spec, station.error())};
+            return Failure{QStringLiteral("--fault \"%1\": %2").arg(list, station.error())};
         if (*station != 0 && std::none_of(stations.cbegin(), stations.cend(), named))
             return Failure{QCoreApplication::translate("main",
                                                        "--fault \"%1\": station %2 is not on "
                                                        "the line (see --address)")
-                                   .arg(spec, QString::number(*station, 16).toUpper())};
+                                   .arg(list, QString::number(*station, 16).toUpper())};
         specStations.append(*station);
     }
     for (SimConfig &config : stations) {
         for (const quint8 wanted : {quint8(0), config.address}) {
-            for (qsizetype i = 0; i < specs.size(); ++i) {
+            for (qsizetype i = 0; i < lists.size(); ++i) {
                 if (specStations[i] == wanted)
-                    static_cast<void>(readFaultSpec(specs[i], config.faults));
+                    static_cast<void>(readFaultList(lists[i], config.faults));
             }
         }
     }
@@ -160,7 +160,7 @@ SimCommandLine::SimCommandLine()
     , m_fault(QStringLiteral("fault"),
               QCoreApplication::translate(
                       "main",
-                      "Play a faulty unit. SPEC is one or more of, separated by commas: "
+                      "Play a faulty unit. FAULTS is one or more of, separated by commas: "
                       "drop=PCT (that share of replies is not sent), corrupt=PCT (sent with one "
                       "byte spoiled, so that the CRC or LRC fails), delay=MS (each reply held back "
                       "MS milliseconds), lose-steps=N (each position move ends N pulses short of "
@@ -169,7 +169,7 @@ SimCommandLine::SimCommandLine()
                       "times as long). For one station only, put its address and a colon first: "
                       "--fault 5:lose-steps=3. May be given more than once; a station's own "
                       "settings go over those for every station."),
-              QStringLiteral("[HEX:]SPEC"))
+              QStringLiteral("[HEX:]FAULTS"))
     , m_faultSeed(QStringLiteral("fault-seed"),
                   QCoreApplication::translate("main",
                                               "Where the random choices of --fault start "

@@ -37,18 +37,18 @@ struct SimUsageError
 /// shows them: "00011" is IN1 and IN2 active. Nothing for any other text.
 std::optional<quint8> parseInputBits(QStringView text);
 
-/// Reads one fault spec of --fault, "[HEX:]KEY=VALUE,..." with the keys drop,
+/// Reads one fault list of --fault, "[HEX:]KEY=VALUE,..." with the keys drop,
 /// corrupt (percent, 0 to 100), delay (milliseconds, 0 to 60000), lose-steps
 /// (pulses, 0 or more) and slow (over 0 up to 1), and sets in \a faults what it
 /// gives, the rest as it was. Gives the station it is for, 0 for every one. On
 /// failure the message says which part is wrong and what it takes.
-Result<quint8> readFaultSpec(QStringView spec, SimFaults &faults);
+Result<quint8> readFaultList(QStringView list, SimFaults &faults);
 
-/// \a stations with the faults of \a specs (--fault, in the order given): each
-/// station first gets those of the specs for every station, then those of its
-/// own, which win. On failure the message names the option, the spec and what
+/// \a stations with the faults of \a lists (--fault, in the order given): each
+/// station first gets those of the lists for every station, then those of its
+/// own, which win. On failure the message names the option, the list and what
 /// is wrong with it (a bad setting, or a station not among \a stations).
-Result<QList<SimConfig>> withFaults(QList<SimConfig> stations, const QStringList &specs);
+Result<QList<SimConfig>> withFaults(QList<SimConfig> stations, const QStringList &lists);
 
 /// The command line of stepperbench-sim: its options, their help and their checks.
 class SimCommandLine
