@@ -36,7 +36,7 @@ private slots:
         row("tab and line feed inside pairs, junk ending one", Parse, "\t1A\n1G", "010A01");
         row("non-ASCII characters", Parse, QStringLiteral("中文"), "00");
         // The manual panel's buttons: GBK codes without leading zeros, and back.
-        const QString bad(QChar(QChar::ReplacementCharacter));
+        const QString bad{QChar(QChar::ReplacementCharacter)};
         row("ASCII and Chinese", ToHex, QStringLiteral("A中B 步进"), "41 D6D0 42 20 B2BD BDF8 ");
         row("tab: one digit", ToHex, "A\tB", "41 9 42 ");
         row("no GBK code: one ?", ToHex, QStringLiteral("😀"), "3F ");

@@ -76,10 +76,11 @@ private slots:
             pty.write(frames({request}));
             QCOMPARE(pty.collect(expected.size()).toHex(' '), expected.toHex(' '));
             termios settings{};
+            const speed_t rate = speed; // a binding of its own for the lambda
             QVERIFY(QTest::qWaitFor([&] {
                 const int fd = ::open(qPrintable(pty.path()), O_RDWR | O_NOCTTY | O_NONBLOCK);
                 return tcgetattr(fd, &settings) == 0 && ::close(fd) == 0
-                        && cfgetospeed(&settings) == speed;
+                        && cfgetospeed(&settings) == rate;
             }));
             QCOMPARE(server.findChild<QTimer *>("baudSwitch")->interval(), switchMs);
         }

@@ -29,8 +29,9 @@ void ToolTab::connectPanel()
             {ui->Command79, &ToolTab::Command1_Click},
             {ui->Command80, &ToolTab::Command11_Click},
     };
-    for (const auto &[button, handler] : adds) {
-        connect(button, &QPushButton::clicked, this,
+    for (const auto &add : adds) {
+        const auto handler = add.second;
+        connect(add.first, &QPushButton::clicked, this,
                 [this, handler] { addThenRun(false, [this, handler] { (this->*handler)(); }); });
     }
 }

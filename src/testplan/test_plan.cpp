@@ -56,7 +56,6 @@ private:
 
     QString m_path;
     QString m_error;
-    int m_laidOut = 0; // steps once repeats are laid out
 };
 
 QString toQString(std::string_view text)
