@@ -12,6 +12,7 @@ whose far end this script plays. Three figures, each as a ratio:
 StepperBench opens its port with --open; CuteCom's "Open" button is clicked
 with xdotool (it has no option for that). Needs: xvfb, x11-utils, xdotool,
 cutecom. Usage: bench/compare_cutecom.py [--seconds 3600] [--mib 4] [--runs 10]
+[--startup-only]
 """
 import argparse
 import os
@@ -24,7 +25,9 @@ import time
 import tty
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-TOOL = os.path.join(ROOT, "build-bench", "src", "app", "stepperbench")
+# The program measured: build-bench's (scripts/bench), or the one $STEPPERBENCH names.
+TOOL = os.environ.get("STEPPERBENCH",
+                      os.path.join(ROOT, "build-bench", "src", "app", "stepperbench"))
 TICK = os.sysconf("SC_CLK_TCK")
 PAGE = os.sysconf("SC_PAGESIZE")
 
@@ -158,18 +161,25 @@ class Program:
         os.close(self.near)
 
 
-def startup(kind, display, env, runs):
-    times = []
+def start_once(kind, display, env):
+    start = time.monotonic()
+    cmd = [TOOL] if kind == "stepperbench" else ["cutecom"]
+    proc = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_window(display, "Form1" if kind == "stepperbench" else "CuteCom - Default")
+    elapsed = (time.monotonic() - start) * 1000
+    proc.terminate()
+    proc.wait(5)
+    return elapsed
+
+
+def startup(display, env, runs):
+    """Median start-up of each program, the two started in turn so that both see the same
+    machine; the first round warms the caches and is not counted."""
+    times = {"stepperbench": [], "cutecom": []}
     for _ in range(runs + 1):
-        start = time.monotonic()
-        cmd = [TOOL] if kind == "stepperbench" else ["cutecom"]
-        proc = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-        wait_window(display, "Form1" if kind == "stepperbench" else "CuteCom - Default")
-        times.append((time.monotonic() - start) * 1000)
-        proc.terminate()
-        proc.wait(5)
-    return statistics.median(times[1:])  # the first run warms the caches
+        for kind in times:
+            times[kind].append(start_once(kind, display, env))
+    return {kind: statistics.median(values[1:]) for kind, values in times.items()}
 
 
 def main():
@@ -177,6 +187,8 @@ def main():
     parser.add_argument("--seconds", type=int, default=3600)
     parser.add_argument("--mib", type=int, default=4)
     parser.add_argument("--runs", type=int, default=10)
+    parser.add_argument("--startup-only", action="store_true",
+                        help="measure the start-up alone, not the traffic and the memory")
     args = parser.parse_args()
     for needed in ("Xvfb", "xwininfo", "xdotool", "cutecom"):
         if not shutil.which(needed):
@@ -192,8 +204,14 @@ def main():
     env.pop("WAYLAND_DISPLAY", None)
     results = {}
     try:
-        for kind in ("stepperbench", "cutecom"):
-            results[(kind, "startup")] = startup(kind, display, env, args.runs)
+        for kind, median in startup(display, env, args.runs).items():
+            results[(kind, "startup")] = median
+        if args.startup_only:
+            print(f"start-up to a mapped window, median of {args.runs}: StepperBench "
+                  f"{results[('stepperbench', 'startup')]:.0f} ms, CuteCom "
+                  f"{results[('cutecom', 'startup')]:.0f} ms, ratio "
+                  f"{results[('stepperbench', 'startup')] / results[('cutecom', 'startup')]:.2f}")
+            return
 
         block = bytes(range(0x20, 0x7F)) * 40 + b"\r\n"
         payload = block * (args.mib * 2**20 // len(block))

@@ -26,6 +26,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# gensio is loaded when a network line first opens, not linked, so dpkg-shlibdeps cannot
+# find it; the libraries it finds are added to this.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgensio4")
 # The window's texts are Chinese; without a CJK font they show as boxes. Qt's own
 # dialogs speak Chinese with Qt's translations, English without them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS

@@ -12,7 +12,7 @@ root=$(realpath -- "$(dirname "$0")/..")
 # command → the Debian package that has it
 table=(
     cmake:cmake ctest:cmake ninja:ninja-build g++:g++ pkg-config:pkg-config
-    clang++:clang ccache:ccache git:git python3:python3 junitparser:python3-junitparser
+    clang++:clang ld.lld:lld git:git python3:python3 junitparser:python3-junitparser
     lupdate:qt6-l10n-tools lrelease:qt6-l10n-tools mbpoll:mbpoll ser2net:ser2net
     dpkg-shlibdeps:dpkg-dev groff:groff-base man:man-db desktop-file-validate:desktop-file-utils
     appstreamcli:appstream rsvg-convert:librsvg2-bin xvfb-run:xvfb Xvfb:xvfb

@@ -1800,7 +1800,17 @@
 <context>
     <name>NetworkLine</name>
     <message>
-        <location filename="../src/link/network_line.cpp" line="+78"/>
+        <location filename="../src/link/network_line.cpp" line="+63"/>
+        <source>网络串口需要 gensio 库（Debian 软件包 libgensio4）：%1</source>
+        <translation>network serial lines need the gensio library (Debian package libgensio4): %1</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>gensio 库缺少函数 %1</source>
+        <translation>the gensio library lacks the function %1</translation>
+    </message>
+    <message>
+        <location line="+81"/>
         <source>对方拒绝连接（该端口上没有服务）</source>
         <translation>the connection was refused (nothing serves that port)</translation>
     </message>
@@ -1836,16 +1846,17 @@
     </message>
     <message>
         <location line="+10"/>
+        <location line="+121"/>
         <source>%1 秒内没有连上</source>
         <translation>no connection within %1 s</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="-92"/>
         <source>%1 秒内没有应答</source>
         <translation>no answer within %1 s</translation>
     </message>
     <message>
-        <location line="+158"/>
+        <location line="+154"/>
         <location line="+40"/>
         <source>网关没有接受 %1 波特，它的端口以 %2 波特运行</source>
         <translation>the gateway did not take %1 baud: its port runs at %2 baud</translation>
@@ -2387,7 +2398,7 @@
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../src/app/test_tab.cpp" line="+197"/>
+        <location filename="../src/app/test_tab.cpp" line="+179"/>
         <source>没有打开计划</source>
         <translation>No plan open</translation>
     </message>

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLibrary>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTimer>
@@ -15,6 +16,7 @@
 
 #include <csignal>
 #include <thread>
+#include <type_traits>
 
 
 Q_LOGGING_CATEGORY(lcNetwork, "stepperbench.link.network", QtInfoMsg)
@@ -23,6 +25,71 @@ namespace {
 
 // How long the gateway may take to answer a change of the rate.
 constexpr int rateAnswerMs = 2000;
+
+// The part of gensio this file calls. gensio is loaded when the first network line opens,
+// not with the program: it brings a dozen libraries along (Kerberos, SCTP, TCP wrappers),
+// whose loading took some 3 ms of every start of the window. Filled once, before the
+// servicing thread starts, and never changed after.
+struct GensioApi
+{
+    decltype(&::gensio_default_os_hnd) defaultOsHandler = nullptr;
+    decltype(&::gensio_os_funcs_alloc_waiter) allocWaiter = nullptr;
+    decltype(&::gensio_os_funcs_wait) wait = nullptr;
+    decltype(&::gensio_os_funcs_wake) wake = nullptr;
+    decltype(&::gensio_os_funcs_free_waiter) freeWaiter = nullptr;
+    decltype(&::gensio_os_funcs_free) freeOsHandler = nullptr;
+    decltype(&::gensio_err_to_str) errorString = nullptr;
+    decltype(&::str_to_gensio) fromString = nullptr;
+    decltype(&::gensio_open) open = nullptr;
+    decltype(&::gensio_set_read_callback_enable) enableRead = nullptr;
+    decltype(&::gensio_set_write_callback_enable) enableWrite = nullptr;
+    decltype(&::gensio_write) write = nullptr;
+    decltype(&::gensio_close_s) closeWaiting = nullptr;
+    decltype(&::gensio_free) free = nullptr;
+    decltype(&::gensio_to_sergensio) serial = nullptr;
+    decltype(&::sergensio_datasize) dataSize = nullptr;
+    decltype(&::sergensio_parity) parity = nullptr;
+    decltype(&::sergensio_stopbits) stopBits = nullptr;
+    decltype(&::sergensio_baud) baud = nullptr;
+};
+GensioApi gensioApi;
+
+// Loads gensio (the library of Debian's libgensio4, which brings its OS handler library) and
+// takes every function of `api` from it. Empty when all are there, else what is missing.
+QString loadGensio(GensioApi &api)
+{
+    static QLibrary library(QStringLiteral("gensio"), 4);
+    if (!library.load())
+        return NetworkLine::tr("网络串口需要 gensio 库（Debian 软件包 libgensio4）：%1")
+                .arg(library.errorString());
+    QString missing;
+    const auto take = [&](auto &function, const char *name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                library.resolve(name));
+        if (!function && missing.isEmpty())
+            missing = NetworkLine::tr("gensio 库缺少函数 %1").arg(QLatin1StringView(name));
+    };
+    take(api.defaultOsHandler, "gensio_default_os_hnd");
+    take(api.allocWaiter, "gensio_os_funcs_alloc_waiter");
+    take(api.wait, "gensio_os_funcs_wait");
+    take(api.wake, "gensio_os_funcs_wake");
+    take(api.freeWaiter, "gensio_os_funcs_free_waiter");
+    take(api.freeOsHandler, "gensio_os_funcs_free");
+    take(api.errorString, "gensio_err_to_str");
+    take(api.fromString, "str_to_gensio");
+    take(api.open, "gensio_open");
+    take(api.enableRead, "gensio_set_read_callback_enable");
+    take(api.enableWrite, "gensio_set_write_callback_enable");
+    take(api.write, "gensio_write");
+    take(api.closeWaiting, "gensio_close_s");
+    take(api.free, "gensio_free");
+    take(api.serial, "gensio_to_sergensio");
+    take(api.dataSize, "sergensio_datasize");
+    take(api.parity, "sergensio_parity");
+    take(api.stopBits, "sergensio_stopbits");
+    take(api.baud, "sergensio_baud");
+    return missing;
+}
 
 // The process's one gensio OS handler, and the thread that services it: every
 // gensio event of every network line runs there and is handed on. Other threads
@@ -38,37 +105,43 @@ public:
         return loop;
     }
     gensio_os_funcs *os() const { return m_os; }
-    int error() const { return m_error; }
+    /// Why there is no OS handler: gensio missing, or its own error.
+    const QString &error() const { return m_error; }
 
 private:
     GensioLoop()
     {
+        m_error = loadGensio(gensioApi);
+        if (!m_error.isEmpty())
+            return;
         struct sigaction wake = {};
         wake.sa_handler = [](int) {};
         sigemptyset(&wake.sa_mask);
         sigaction(GENSIO_DEF_WAKE_SIG, &wake, nullptr);
         // A connection the far end has closed must fail a write, not end the program.
         std::signal(SIGPIPE, SIG_IGN);
-        m_error = gensio_default_os_hnd(GENSIO_DEF_WAKE_SIG, &m_os);
-        if (m_error != 0)
+        if (const int error = gensioApi.defaultOsHandler(GENSIO_DEF_WAKE_SIG, &m_os); error != 0) {
+            m_os = nullptr;
+            m_error = QString::fromUtf8(gensioApi.errorString(error));
             return;
-        m_stop = gensio_os_funcs_alloc_waiter(m_os);
-        m_thread = std::thread([this] { gensio_os_funcs_wait(m_os, m_stop, 1, nullptr); });
+        }
+        m_stop = gensioApi.allocWaiter(m_os);
+        m_thread = std::thread([this] { gensioApi.wait(m_os, m_stop, 1, nullptr); });
     }
     ~GensioLoop()
     {
-        if (m_error != 0)
+        if (!m_os)
             return;
-        gensio_os_funcs_wake(m_os, m_stop);
+        gensioApi.wake(m_os, m_stop);
         m_thread.join();
-        gensio_os_funcs_free_waiter(m_os, m_stop);
-        gensio_os_funcs_free(m_os);
+        gensioApi.freeWaiter(m_os, m_stop);
+        gensioApi.freeOsHandler(m_os);
     }
 
     gensio_os_funcs *m_os = nullptr;
     gensio_waiter *m_stop = nullptr;
     std::thread m_thread;
-    int m_error = 0;
+    QString m_error;
 };
 
 QString errorText(int error, const QString &host)
@@ -92,7 +165,7 @@ QString errorText(int error, const QString &host)
     case GE_NOTREADY:
         return NetworkLine::tr("连接还没有建立好");
     default:
-        return QString::fromUtf8(gensio_err_to_str(error));
+        return QString::fromUtf8(gensioApi.errorString(error));
     }
 }
 
@@ -208,7 +281,7 @@ int onEvent(gensio *io, void *user, int event, int error, unsigned char *buffer,
     switch (event) {
     case GENSIO_EVENT_READ:
         if (error != 0) {
-            gensio_set_read_callback_enable(io, false);
+            gensioApi.enableRead(io, false);
             QMetaObject::invokeMethod(
                     line,
                     [line, generation, reason = errorText(error, bridge->host)] {
@@ -228,7 +301,7 @@ int onEvent(gensio *io, void *user, int event, int error, unsigned char *buffer,
         }
         return 0;
     case GENSIO_EVENT_WRITE_READY:
-        gensio_set_write_callback_enable(io, false);
+        gensioApi.enableWrite(io, false);
         QMetaObject::invokeMethod(
                 line, [line, generation] { line->writable(generation); }, Qt::QueuedConnection);
         return 0;
@@ -280,7 +353,7 @@ void NetworkLine::startOpen(const LineUrl &url, qint32 baudRate, int timeoutMs)
     m_stage = Stage::Connecting;
     GensioLoop &loop = GensioLoop::instance();
     if (!loop.os()) {
-        finishOpen(Failure{QString::fromUtf8(gensio_err_to_str(loop.error()))});
+        finishOpen(Failure{loop.error()});
         return;
     }
     m_bridge = std::make_unique<Bridge>(Bridge{this, m_generation, url.host});
@@ -290,7 +363,7 @@ void NetworkLine::startOpen(const LineUrl &url, qint32 baudRate, int timeoutMs)
                                           url.host)
                                      .arg(url.port)
                                      .toUtf8();
-    if (const int error = str_to_gensio(stack.constData(), loop.os(), onEvent, m_bridge.get(), &m_io);
+    if (const int error = gensioApi.fromString(stack.constData(), loop.os(), onEvent, m_bridge.get(), &m_io);
         error != 0) {
         m_io = nullptr;
         finishOpen(Failure{errorText(error, url.host)});
@@ -298,7 +371,7 @@ void NetworkLine::startOpen(const LineUrl &url, qint32 baudRate, int timeoutMs)
     }
     // The connection: one TCP handshake, a round trip to the gateway.
     m_stageStartUs = monotonicUs();
-    if (const int error = gensio_open(m_io, onOpened, m_bridge.get()); error != 0) {
+    if (const int error = gensioApi.open(m_io, onOpened, m_bridge.get()); error != 0) {
         finishOpen(Failure{errorText(error, url.host)});
         return;
     }
@@ -336,20 +409,20 @@ void NetworkLine::openAnswered(int error, unsigned int value)
         return;
     }
     // Reading is on from the start: the telnet layer negotiates in what it reads.
-    gensio_set_read_callback_enable(m_io, true);
+    gensioApi.enableRead(m_io, true);
     if (!m_url.setsRate()) {
         finishOpen(Done{});
         return;
     }
     // The line settings; the answer to the rate is the round trip through the
     // gateway to its port.
-    sergensio *serial = gensio_to_sergensio(m_io);
-    sergensio_datasize(serial, 8, nullptr, nullptr);
-    sergensio_parity(serial, SERGENSIO_PARITY_NONE, nullptr, nullptr);
-    sergensio_stopbits(serial, 1, nullptr, nullptr);
+    sergensio *serial = gensioApi.serial(m_io);
+    gensioApi.dataSize(serial, 8, nullptr, nullptr);
+    gensioApi.parity(serial, SERGENSIO_PARITY_NONE, nullptr, nullptr);
+    gensioApi.stopBits(serial, 1, nullptr, nullptr);
     m_stage = Stage::SettingRate;
     m_stageStartUs = now;
-    if (const int failed = sergensio_baud(serial, uint(m_openRate), onRateSet, m_bridge.get());
+    if (const int failed = gensioApi.baud(serial, uint(m_openRate), onRateSet, m_bridge.get());
         failed != 0)
         finishOpen(Failure{errorText(failed, m_url.host)});
 }
@@ -363,7 +436,7 @@ Status NetworkLine::setBaudRate(qint32 baudRate)
                           "（要由本工具设定速率，请用 rfc2217://）")};
     }
     m_answered = false;
-    if (const int error = sergensio_baud(gensio_to_sergensio(m_io), uint(baudRate), onRateSet,
+    if (const int error = gensioApi.baud(gensioApi.serial(m_io), uint(baudRate), onRateSet,
                                          m_bridge.get());
         error != 0)
         return Failure{errorText(error, m_url.host)};
@@ -384,8 +457,8 @@ void NetworkLine::close()
         m_openStatus = Failure{tr("网络端口在打开途中被关闭")};
     }
     if (m_io) {
-        gensio_close_s(m_io); // no callback comes after this
-        gensio_free(m_io);
+        gensioApi.closeWaiting(m_io); // no callback comes after this
+        gensioApi.free(m_io);
         m_io = nullptr;
     }
     m_bridge.reset();
@@ -409,7 +482,7 @@ void NetworkLine::pump()
     if (!isOpen() || m_out.isEmpty())
         return;
     gensiods count = 0;
-    if (const int error = gensio_write(m_io, &count, m_out.constData(), gensiods(m_out.size()),
+    if (const int error = gensioApi.write(m_io, &count, m_out.constData(), gensiods(m_out.size()),
                                        nullptr);
         error != 0) {
         connectionLost(m_generation, errorText(error, m_url.host));
@@ -419,7 +492,7 @@ void NetworkLine::pump()
     if (count > 0)
         emit bytesWritten(qint64(count));
     if (!m_out.isEmpty())
-        gensio_set_write_callback_enable(m_io, true);
+        gensioApi.enableWrite(m_io, true);
 }
 
 void NetworkLine::writable(int generation)
