@@ -28,6 +28,9 @@ private slots:
             QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(message);
         };
         row("not TOML", "[plan\nname = 1\n", "p.toml:1:6: Error while parsing table header: expected ']', saw '\\n'");
+        // Characters toml++'s whitespace test once took for unreachable, in a key.
+        row("full stop in a key", "[[step]]\ncode = \"20\"\nx。 = 1\n", "p.toml:3:2: Error while parsing key-value pair: expected '=', saw '。'");
+        row("Cyrillic in a key", "[[step]]\ncode = \"20\"\n[aш]\n", "p.toml:3:3: Error while parsing table header: expected ']', saw 'ш'");
         row("no step", "[plan]\nname = \"x\"\n", "p.toml:1:1: the plan has no [[step]]");
         row("unknown top key", "[[step]]\ncode = \"20\"\n[plans]\n", "p.toml:3:2: “plans” does not belong in a plan: it holds [plan] and [[step]] tables");
         row("unknown plan key", "[plan]\nbaudrate = 9600\n[[step]]\ncode = \"20\"\n", "p.toml:2:1: “baudrate” does not belong in [plan]");

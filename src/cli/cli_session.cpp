@@ -31,6 +31,10 @@ void writeLine(FILE *stream, const QString &line)
 // handler may do no more than write to it.
 int signalPipe[2] = {-1, -1};
 
+// How long unframed bytes are waited for beyond the byte time-out, once every request has its
+// verdict: room for the silence to be seen on a loaded machine.
+constexpr int quietMarginMs = 100;
+
 void onSignal(int number)
 {
     const char byte = char(number);
@@ -162,18 +166,30 @@ void CliSession::finish(int exitStatus)
 
 void CliSession::settle(qint64 limitMs)
 {
-    const auto settled = [this] {
+    const auto answered = [this] {
         return m_exitStatus || !m_session.isOpen()
-                || (exchanges().pendingRequests() == 0 && exchanges().waitingBytes() == 0
-                    && link().bytesToWrite() == 0);
+                || (exchanges().pendingRequests() == 0 && link().bytesToWrite() == 0);
+    };
+    const auto settled = [&] {
+        return answered() && exchanges().waitingBytes() == 0;
     };
     if (settled())
         return;
     QEventLoop loop;
+    // Once every request has its verdict, bytes still unframed are noise, counted when the
+    // line falls silent, within the byte time-out on a quiet line. A line that chatters on
+    // never does: it is not waited for beyond that.
+    QTimer unframed;
+    unframed.setSingleShot(true);
+    unframed.setInterval(int(exchanges().byteTimeoutUs() / 1000) + quietMarginMs);
+    connect(&unframed, &QTimer::timeout, &loop, &QEventLoop::quit);
     const auto check = [&] {
         if (settled())
             loop.quit();
+        else if (answered() && !unframed.isActive())
+            unframed.start();
     };
+    check();
     connect(&exchanges(), &ExchangeMonitor::statsChanged, &loop, check);
     connect(&m_session, &LinkSession::deviceLost, &loop, &QEventLoop::quit);
     connect(&m_session, &LinkSession::stalled, &loop, &QEventLoop::quit);

@@ -60,8 +60,9 @@ public:
     bool isInterrupted() const { return m_signal != 0; }
 
     /// Waits until every request written has its reply or its time-out, so that
-    /// the last exchanges are printed before the summary; \a limitMs, when not
-    /// negative, bounds the wait (a run for a set time ends on time).
+    /// the last exchanges are printed before the summary, and for the noise after them to be
+    /// counted unless the line never falls silent; \a limitMs, when not negative, bounds
+    /// the wait (a run for a set time ends on time).
     void settle(qint64 limitMs = -1);
 
     /// One line on standard output.

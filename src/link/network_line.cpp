@@ -18,7 +18,6 @@
 #include <thread>
 #include <type_traits>
 
-
 Q_LOGGING_CATEGORY(lcNetwork, "stepperbench.link.network", QtInfoMsg)
 
 namespace {
@@ -363,7 +362,8 @@ void NetworkLine::startOpen(const LineUrl &url, qint32 baudRate, int timeoutMs)
                                           url.host)
                                      .arg(url.port)
                                      .toUtf8();
-    if (const int error = gensioApi.fromString(stack.constData(), loop.os(), onEvent, m_bridge.get(), &m_io);
+    if (const int error = gensioApi.fromString(stack.constData(), loop.os(), onEvent,
+                                               m_bridge.get(), &m_io);
         error != 0) {
         m_io = nullptr;
         finishOpen(Failure{errorText(error, url.host)});
