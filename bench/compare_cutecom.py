@@ -182,6 +182,12 @@ def startup(display, env, runs):
     return {kind: statistics.median(values[1:]) for kind, values in times.items()}
 
 
+def startup_line(results, runs):
+    sb, cc = results[("stepperbench", "startup")], results[("cutecom", "startup")]
+    return (f"start-up to a mapped window, median of {runs}: StepperBench {sb:.0f} ms,"
+            f" CuteCom {cc:.0f} ms, ratio {sb / cc:.2f}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--seconds", type=int, default=3600)
@@ -207,10 +213,7 @@ def main():
         for kind, median in startup(display, env, args.runs).items():
             results[(kind, "startup")] = median
         if args.startup_only:
-            print(f"start-up to a mapped window, median of {args.runs}: StepperBench "
-                  f"{results[('stepperbench', 'startup')]:.0f} ms, CuteCom "
-                  f"{results[('cutecom', 'startup')]:.0f} ms, ratio "
-                  f"{results[('stepperbench', 'startup')] / results[('cutecom', 'startup')]:.2f}")
+            print(startup_line(results, args.runs))
             return
 
         block = bytes(range(0x20, 0x7F)) * 40 + b"\r\n"
@@ -250,8 +253,7 @@ def main():
 
     sb = lambda what: results[("stepperbench", what)]
     cc = lambda what: results[("cutecom", what)]
-    print(f"start-up to a mapped window, median of {args.runs}: StepperBench {sb('startup'):.0f} ms,"
-          f" CuteCom {cc('startup'):.0f} ms, ratio {sb('startup') / cc('startup'):.2f}")
+    print(startup_line(results, args.runs))
     print(f"CPU seconds per MiB received ({args.mib} MiB): StepperBench {sb('cpu'):.3f},"
           f" CuteCom {cc('cpu'):.3f}, ratio {sb('cpu') / cc('cpu'):.2f}"
           f" (wall {sb('wall'):.1f} s and {cc('wall'):.1f} s)")
