@@ -44,12 +44,7 @@ ScanTab::ScanTab(const TabContext &context, QWidget *parent)
         return m_context.send(frame, false);
     };
     m_scanner = new BusScanner(
-            send,
-            [this](qint32 rate) {
-                return !m_context.session->link().canSetRate()
-                        || m_context.session->setBaudRate(rate).ok();
-            },
-            this);
+            send, [this](qint32 rate) { return m_context.session->setBaudRate(rate).ok(); }, this);
     m_transfer = new ConfigTransfer(send, this);
     m_scanResults = new ScanResultModel(this);
     m_configDiff = new QStandardItemModel(0, 5, this);
@@ -228,18 +223,16 @@ void ScanTab::startScan()
     if (!busReady())
         return;
     // A raw network socket runs at its gateway's rate: one rate is scanned as it is.
-    const MSComm &link = m_context.session->link();
-    if (link.portOpen() && !link.canSetRate() && settings.rates.size() > 1) {
+    m_context.session->fitScan(settings);
+    if (!settings.setsRate && settings.rates.size() > 1) {
         showMessage(tr("%1 是原始 TCP 连接，线路速率由网关设定，扫描不能逐个试波特率："
                        "只勾选网关的波特率，或改用 rfc2217://")
-                            .arg(link.devicePath()));
+                            .arg(m_context.session->link().devicePath()));
         return;
     }
-    settings.roundTripUs = link.roundTripUs();
     settings.mode = m_context.mode();
     settings.marginMs = ui->scanTimeout->value();
     settings.retries = ui->scanRetries->value();
-    settings.replyTimeoutUs = m_context.session->exchanges().replyTimeoutUs();
     m_scanResults->clear();
     ui->scanStart->setEnabled(false);
     ui->scanCancel->setEnabled(true);

@@ -50,7 +50,7 @@ void BusScanner::start(const Settings &settings, qint32 restoreRate)
         stop(false, QString());
         return;
     }
-    if (!m_setRate(settings.rates.first())) {
+    if (!switchRate(settings.rates.first())) {
         stop(false, tr("串口不接受波特率 %1").arg(settings.rates.first()));
         return;
     }
@@ -68,6 +68,11 @@ qint64 BusScanner::probeMs(qint32 rate) const
     const qsizetype bytes
             = frameRequest(makePayload(0, FunctionCode::Handshake), m_settings.mode).size();
     return (wireUs(bytes, rate) + m_settings.roundTripUs + 999) / 1000 + m_settings.marginMs;
+}
+
+bool BusScanner::switchRate(qint32 rate)
+{
+    return !m_settings.setsRate || m_setRate(rate);
 }
 
 qint64 BusScanner::remainingMs() const
@@ -143,7 +148,7 @@ void BusScanner::next()
         ++m_address;
     } else if (++m_rateIndex < m_settings.rates.size()) {
         m_address = m_settings.from;
-        if (!m_setRate(m_settings.rates[m_rateIndex])) {
+        if (!switchRate(m_settings.rates[m_rateIndex])) {
             stop(false, tr("串口不接受波特率 %1").arg(m_settings.rates[m_rateIndex]));
             return;
         }
@@ -161,7 +166,7 @@ void BusScanner::stop(bool cancelled, const QString &error)
     m_running = false;
     m_frame.clear();
     if (m_restoreRate > 0)
-        m_setRate(m_restoreRate);
+        switchRate(m_restoreRate);
     emit progress();
     emit finished(cancelled, error);
 }

@@ -29,6 +29,7 @@ public:
         CommMode mode = CommMode::Rtu;
         int marginMs = 15; // added to the request's time on the wire
         qint64 roundTripUs = 0; // a network line's, measured at its opening: added too
+        bool setsRate = true; // false: the line runs at its gateway's rate (a raw socket)
         int retries = 0; // more handshakes to an address that stayed silent
         qint64 replyTimeoutUs = 500'000; // for a reply that has started
     };
@@ -78,6 +79,8 @@ private:
     void next();
     void stop(bool cancelled, const QString &error);
     qint64 probeMs(qint32 rate) const;
+    /// Sets the line's rate where the line takes one.
+    bool switchRate(qint32 rate);
 
     Send m_send;
     SetRate m_setRate;

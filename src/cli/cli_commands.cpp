@@ -31,18 +31,24 @@ ConfigTransfer::Send sendThrough(CliSession &session)
 
 int CliCommands::scan(CliSession &session, const CliOptions &options)
 {
+    BusScanner::Settings settings;
+    settings.from = options.from;
+    settings.to = options.to;
+    settings.rates = options.scanRates;
+    settings.mode = options.mode;
+    settings.marginMs = options.marginMs;
+    settings.retries = options.retries;
     // A raw network socket runs at its gateway's rate: one rate is scanned as it
     // is, and several cannot be.
-    const bool setsRate = session.link().canSetRate();
-    if (!setsRate && options.scanRates.size() > 1) {
+    session.session().fitScan(settings);
+    if (!settings.setsRate && settings.rates.size() > 1) {
         session.warn(tr("%1 is a raw socket: the gateway sets the line's rate, so a scan cannot "
                         "try several; give the gateway's rate (--baud RATE), or use rfc2217://")
                              .arg(options.port));
         return ExitUsage;
     }
-    BusScanner scanner(sendThrough(session), [&session, setsRate](qint32 rate) {
-        return !setsRate || session.setRate(rate);
-    });
+    BusScanner scanner(sendThrough(session),
+                       [&session](qint32 rate) { return session.setRate(rate); });
     session.session().listen(scanner);
 
     // A station may answer at several rates (a pseudo-terminal takes any): each
@@ -83,15 +89,6 @@ int CliCommands::scan(CliSession &session, const CliOptions &options)
         session.finish(answers > 0 ? ExitOk : ExitFailed);
     });
 
-    BusScanner::Settings settings;
-    settings.from = options.from;
-    settings.to = options.to;
-    settings.rates = options.scanRates;
-    settings.mode = options.mode;
-    settings.marginMs = options.marginMs;
-    settings.retries = options.retries;
-    settings.replyTimeoutUs = session.exchanges().replyTimeoutUs();
-    settings.roundTripUs = session.link().roundTripUs();
     scanner.start(settings, 0); // the port closes at the end: no rate to go back to
     return session.exec();
 }

@@ -90,15 +90,12 @@ public:
             run.replyTimeoutMs = options.timeoutMs;
         if (options.baudGiven)
             run.baudRate = options.baudRate;
-        const CommMode mode = run.mode;
-        const int timeoutMs = run.replyTimeoutMs;
-        const qint32 baud = run.baudRate;
         std::vector<std::unique_ptr<CliSession>> sessions;
         QList<CliSession *> open;
         for (qsizetype i = 0; i < options.ports.size(); ++i) {
-            auto session = std::make_unique<CliSession>(mode, timeoutMs);
+            auto session = std::make_unique<CliSession>(run.mode, run.replyTimeoutMs);
             session->link().setDirectionControl(options.rs485Rts).ok();
-            if (const Status opened = session->open(options.ports[i], baud); !opened)
+            if (const Status opened = session->open(options.ports[i], run.baudRate); !opened)
                 return failure(opened.error());
             const QString capture = capturePath(options.capture, i, options.ports.size());
             if (!capture.isEmpty()) {

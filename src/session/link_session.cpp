@@ -159,6 +159,13 @@ void LinkSession::listen(BusScanner &scanner)
     connect(m_exchanges, &ExchangeMonitor::exchangeSettled, &scanner, &BusScanner::exchangeSettled);
 }
 
+void LinkSession::fitScan(BusScanner::Settings &settings) const
+{
+    settings.replyTimeoutUs = m_exchanges->replyTimeoutUs();
+    settings.roundTripUs = m_link->roundTripUs();
+    settings.setsRate = m_link->canSetRate();
+}
+
 void LinkSession::listen(ConfigTransfer &transfer)
 {
     connect(m_exchanges, &ExchangeMonitor::exchangeSettled, &transfer,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/bus_scan.h"
 #include "device/frame.h"
 #include "exchange/capture_writer.h"
 #include "exchange/exchange_monitor.h"
@@ -15,7 +16,6 @@
 #include <future>
 #include <optional>
 
-class BusScanner;
 class ConfigTransfer;
 class PortNames;
 
@@ -94,6 +94,10 @@ public:
 
     /// Lets \a scanner hear the line: frames written, bytes arriving, exchanges settled.
     void listen(BusScanner &scanner);
+    /// Fills in what a scan must know of the open line: the reply time-out, a network line's
+    /// round trip (added to every wait), and whether its rate can be set (a raw socket runs
+    /// at its gateway's, so a scan takes that one rate as it is).
+    void fitScan(BusScanner::Settings &settings) const;
     /// Lets \a transfer hear the exchanges that settle.
     void listen(ConfigTransfer &transfer);
 
