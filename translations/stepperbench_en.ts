@@ -5,7 +5,7 @@
     <name>BusScanner</name>
     <message>
         <location filename="../src/bus/bus_scan.cpp" line="+54"/>
-        <location line="+93"/>
+        <location line="+98"/>
         <source>串口不接受波特率 %1</source>
         <translation>The port does not accept baud rate %1</translation>
     </message>
@@ -1351,7 +1351,7 @@
         <translation>Port %1 was reopened: nothing else is sent until station %2 answers a handshake and so shows it is the same controller</translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location line="+50"/>
         <source>串口 %1 已断开（%2），等待设备恢复…</source>
         <translation>Port %1 disconnected (%2), waiting for the device to come back…</translation>
     </message>
@@ -1415,7 +1415,7 @@
 <context>
     <name>MSComm</name>
     <message>
-        <location filename="../src/link/mscomm.cpp" line="+53"/>
+        <location filename="../src/link/mscomm.cpp" line="+59"/>
         <source>线路 %1 秒没有取走一个字节，未写完的 %2 帧已整帧丢弃</source>
         <translation>The line took no byte for %1 s; %2 frame(s) not fully written were dropped whole</translation>
     </message>
@@ -1430,18 +1430,17 @@
         <translation>This port has no device assigned</translation>
     </message>
     <message>
-        <location line="+8"/>
-        <location line="+123"/>
+        <location line="-56"/>
         <source>网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置</source>
         <translation>a network port has no RTS line, so it cannot do RS-485 direction control: set it on the gateway</translation>
     </message>
     <message>
-        <location line="-107"/>
+        <location line="+80"/>
         <source>设备不接受 %1 波特、无校验、8 个数据位、1 个停止位：%2</source>
         <translation>The device does not accept %1 baud, no parity, 8 data bits, 1 stop bit: %2</translation>
     </message>
     <message>
-        <location line="+132"/>
+        <location line="+131"/>
         <source>这个系统上没有 RS-485 方向控制</source>
         <translation>RS-485 direction control is not available on this system</translation>
     </message>
@@ -1800,7 +1799,7 @@
 <context>
     <name>NetworkLine</name>
     <message>
-        <location filename="../src/link/network_line.cpp" line="+63"/>
+        <location filename="../src/link/network_line.cpp" line="+62"/>
         <source>网络串口需要 gensio 库（Debian 软件包 libgensio4）：%1</source>
         <translation>network serial lines need the gensio library (Debian package libgensio4): %1</translation>
     </message>
@@ -1856,7 +1855,7 @@
         <translation>no answer within %1 s</translation>
     </message>
     <message>
-        <location line="+154"/>
+        <location line="+155"/>
         <location line="+40"/>
         <source>网关没有接受 %1 波特，它的端口以 %2 波特运行</source>
         <translation>the gateway did not take %1 baud: its port runs at %2 baud</translation>
@@ -2130,7 +2129,7 @@
         <translation>Write</translation>
     </message>
     <message>
-        <location filename="../src/app/scan_tab.cpp" line="+107"/>
+        <location filename="../src/app/scan_tab.cpp" line="+102"/>
         <source>%p%，还需 %1 s</source>
         <translation>%p%, %1 s left</translation>
     </message>
@@ -2195,7 +2194,7 @@
         <translation>%1 is a raw TCP connection: the gateway sets the line&apos;s rate, so a scan cannot try one rate after another: tick only the gateway&apos;s rate, or use rfc2217://</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+18"/>
         <source>请先在扫描结果中选一行</source>
         <translation>Select a row in the scan results first</translation>
     </message>

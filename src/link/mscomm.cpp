@@ -22,6 +22,12 @@ namespace {
 // How long the line may take no byte before writing counts as stalled.
 constexpr int defaultStallMs = 2000;
 
+// A network port's answer to RS-485 direction control, at its opening or when asked.
+QString noRtsOverNetwork()
+{
+    return MSComm::tr("网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置");
+}
+
 } // namespace
 
 MSComm::MSComm(QObject *parent)
@@ -83,7 +89,7 @@ Status MSComm::open()
             return Failure{lineUrlProblem(m_devicePath)};
         m_url = *url;
         if (m_directionWanted)
-            return Failure{tr("网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置")};
+            return Failure{noRtsOverNetwork()};
         if (const Status opened = m_net->open(m_url, m_settings.baudRate); !opened)
             return opened;
         m_received.clear();
@@ -206,8 +212,7 @@ Status MSComm::setDirectionControl(bool on)
     if (!portOpen())
         return Done{};
     if (m_network)
-        return on ? Failure{tr("网络端口没有 RTS 线，不能做 RS-485 方向控制：请在网关上设置")}
-                  : Status(Done{});
+        return on ? Failure{noRtsOverNetwork()} : Status(Done{});
     const Status applied = applyDirectionControl();
     if (!applied)
         m_directionWanted = false;

@@ -133,6 +133,7 @@ private:
     void onReadyRead();
     void take(const QByteArray &bytes, qint64 arrivalUs);
     void lose(const QString &reason);
+    Status applyDirectionControl();
     void checkWritten();
     void dropOutput(const QString &reason);
     void watchForDrain();
@@ -144,7 +145,6 @@ private:
     bool m_openingInBackground = false;
     bool m_directionWanted = false;
     DirectionMode m_direction = DirectionMode::Off;
-    Status applyDirectionControl();
     bool m_network = false;
     LineUrl m_url;
     QByteArray m_received;
