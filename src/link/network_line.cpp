@@ -310,18 +310,7 @@ int onEvent(gensio *io, void *user, int event, int error, unsigned char *buffer,
 }
 
 // The connection is up, or failed; the gateway answered a line setting.
-void onOpened(gensio *, int error, void *user)
-{
-    const auto *bridge = static_cast<const NetworkLine::Bridge *>(user);
-    QMetaObject::invokeMethod(
-            bridge->line,
-            [line = bridge->line, generation = bridge->generation, error] {
-                line->answer(generation, error, 0);
-            },
-            Qt::QueuedConnection);
-}
-
-void onRateSet(sergensio *, int error, unsigned int value, void *user)
+void handAnswer(void *user, int error, unsigned int value)
 {
     const auto *bridge = static_cast<const NetworkLine::Bridge *>(user);
     QMetaObject::invokeMethod(
@@ -330,6 +319,16 @@ void onRateSet(sergensio *, int error, unsigned int value, void *user)
                 line->answer(generation, error, value);
             },
             Qt::QueuedConnection);
+}
+
+void onOpened(gensio *, int error, void *user)
+{
+    handAnswer(user, error, 0);
+}
+
+void onRateSet(sergensio *, int error, unsigned int value, void *user)
+{
+    handAnswer(user, error, value);
 }
 
 } // namespace
